@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// The wave audio device that plays and records the message. Driven by properties and
+// commands; its events always arrive later through the event loop, never from inside a write.
+class AudioDevice : public QObject
+{
+    Q_OBJECT
+public:
+    enum NotifyCode : int { Successful = 1, Superseded = 2, Aborted = 4, Failure = 8 };
+
+    using QObject::QObject;
+    ~AudioDevice() override = default;
+
+    virtual void setDeviceType(const QString &type) = 0;
+    virtual QString deviceType() const = 0;
+    virtual void setFileName(const QString &path) = 0;
+    virtual QString fileName() const = 0;
+    // Arms one Done for the next command only.
+    virtual void setNotify(bool armed) = 0;
+    // "open", "play", "prev", "close", "record", "stop", "save", in any case. Returns at once;
+    // a play or recording runs on. Throws DeviceError when the command cannot be carried out.
+    virtual void setCommand(const QString &command) = 0;
+    // Length of the open file and the place heard so far, both in milliseconds.
+    virtual qint32 length() const = 0;
+    virtual qint32 position() const = 0;
+
+signals:
+    void Done(int notifyCode);
+    void StatusUpdate();
+};

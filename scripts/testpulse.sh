@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# A PulseAudio daemon for the tests: a null sink "tx", an input "txin" that hears what the sink
+# plays, anonymous access, and a runtime folder of its own.
+#   eval "$(scripts/testpulse.sh start)"   starts it and prints the variables that reach it
+#   scripts/testpulse.sh stop              stops it
+set -euo pipefail
+base=${PREGONAL_PULSE_DIR:-/tmp/pregonal-pulse-$(id -u)}
+
+stop() {
+    if [ -f "$base/reader.pid" ]; then kill "$(cat "$base/reader.pid")" 2>/dev/null || true; fi
+    if [ -d "$base" ]; then
+        HOME="$base/home" XDG_RUNTIME_DIR="$base/run" pulseaudio --kill 2>/dev/null || true
+    fi
+    rm -f "$base/reader.pid"
+}
+
+start() {
+    stop
+    mkdir -p "$base/home" "$base/run"
+    chmod 700 "$base/run"
+    export HOME="$base/home" XDG_RUNTIME_DIR="$base/run"
+    cat >"$base/default.pa" <<PA
+load-module module-native-protocol-unix auth-anonymous=1
+load-module module-null-sink sink_name=tx
+load-module module-remap-source master=tx.monitor source_name=txin
+load-module module-always-sink
+set-default-sink tx
+set-default-source txin
+PA
+    pulseaudio -n -F "$base/default.pa" --daemonize=yes --exit-idle-time=-1 --disallow-exit \
+        --realtime=no --log-target=file:"$base/pulse.log" >&2
+    for _ in $(seq 50); do
+        pactl info >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+    pactl info >/dev/null
+    # An idle null sink advances in 2-second blocks unless someone reads its monitor briskly.
+    parec -d tx.monitor --latency-msec=10 >/dev/null 2>&1 &
+    echo $! >"$base/reader.pid"
+    echo "export XDG_RUNTIME_DIR='$base/run' PULSE_SERVER='unix:$base/run/pulse/native'"
+}
+
+case "${1:-}" in
+start) start ;;
+stop) stop ;;
+*) echo "uso: $0 start|stop" >&2; exit 2 ;;
+esac

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <optional>
+
+class SettingsStore;
+
+// The program-wide values: the serial port number (COM1 = 1) and the pause of a loop in seconds.
+struct ProgramValues
+{
+    quint8 puertocom = 0;
+    quint8 intervalosegs = 0;
+};
+
+inline const QString kApplication = QStringLiteral("Pregonal");
+inline const QString kSection = QStringLiteral("conf");
+
+// Reads text as a whole decimal number from 0 to 255; anything else gives nothing.
+std::optional<quint8> toUnsigned8(const QString &text);
+
+// Reads a numeric setting of "conf"; text that is no number from 0 to 255 gives the default.
+quint8 readByteSetting(const SettingsStore &store, const QString &key, quint8 defaultValue);

@@ -1,0 +1,32 @@
+#include "settingsstore.h"
+
+#include <QSettings>
+
+SettingsStore::SettingsStore() = default;
+
+SettingsStore::SettingsStore(const QString &folder) : m_folder(folder) {}
+
+SettingsStore::~SettingsStore() = default;
+
+std::unique_ptr<QSettings> SettingsStore::open(const QString &application) const
+{
+    if (m_folder.isEmpty())
+        return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, application, application);
+    return std::make_unique<QSettings>(m_folder + '/' + application + ".conf", QSettings::IniFormat);
+}
+
+QString SettingsStore::read(const QString &application, const QString &section, const QString &key,
+                            const QString &defaultText) const
+{
+    const auto settings = open(application);
+    const QVariant value = settings->value(section + '/' + key);
+    return value.isValid() ? value.toString() : defaultText;
+}
+
+void SettingsStore::write(const QString &application, const QString &section, const QString &key,
+                          const QString &text)
+{
+    const auto settings = open(application);
+    settings->setValue(section + '/' + key, text);
+    settings->sync();
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class QSettings;
+
+// The per-user settings store: text values addressed by application, section and key.
+class SettingsStore
+{
+public:
+    // The user's own store (on Linux ~/.config/<application>/<application>.conf).
+    SettingsStore();
+    // A store kept in one INI file per application inside folder (tests, tools).
+    explicit SettingsStore(const QString &folder);
+    ~SettingsStore();
+
+    // Returns the stored text, or defaultText when the key, section or application is absent.
+    // Never creates anything.
+    QString read(const QString &application, const QString &section, const QString &key,
+                 const QString &defaultText) const;
+    // Stores text under the key, creating application and section when absent.
+    void write(const QString &application, const QString &section, const QString &key,
+               const QString &text);
+
+private:
+    std::unique_ptr<QSettings> open(const QString &application) const;
+
+    QString m_folder;
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "audiodevice.h"
+
+#include <QSet>
+#include <QStringList>
+
+#include <memory>
+
+// Records every call into a log shared with the other fakes, so tests can assert call order.
+// Commands named in failOn throw DeviceError instead of taking effect.
+class FakeAudioDevice : public AudioDevice
+{
+    Q_OBJECT
+public:
+    explicit FakeAudioDevice(std::shared_ptr<QStringList> log, QObject *parent = nullptr);
+
+    void setDeviceType(const QString &type) override;
+    QString deviceType() const override { return m_deviceType; }
+    void setFileName(const QString &path) override;
+    QString fileName() const override { return m_fileName; }
+    void setNotify(bool armed) override;
+    void setCommand(const QString &command) override;
+    qint32 length() const override;
+    qint32 position() const override { return m_position; }
+
+    // Ends the running play as the real device would: Done(code) if a notification was armed.
+    void finishPlay(int code = Successful);
+
+    std::shared_ptr<QStringList> log;
+    QSet<QString> failOn;
+    qint32 fakeLength = 5000;
+    qint32 m_position = 0;
+    bool isOpen = false;
+    bool playing = false;
+    bool recording = false;
+    bool notifyArmed = false;
+
+private:
+    QString m_deviceType;
+    QString m_fileName;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "serialline.h"
+
+#include <QStringList>
+
+#include <memory>
+
+// Records line and port writes into the shared log; failOpen makes the next opens throw.
+class FakeSerialLine : public SerialLine
+{
+public:
+    explicit FakeSerialLine(std::shared_ptr<QStringList> log);
+    ~FakeSerialLine() override;
+
+    void setCommPort(int port) override;
+    int commPort() const override { return m_commPort; }
+    void setPortOpen(bool open) override;
+    bool portOpen() const override { return m_open; }
+    void setDTREnable(bool on) override;
+    void setRTSEnable(bool on) override;
+
+    std::shared_ptr<QStringList> log;
+    bool failOpen = false;
+    bool dtr = false;
+    bool rts = false;
+    // Set by the destructor: whether the line was still open or keyed when destroyed.
+    bool *destroyedKeyed = nullptr;
+
+private:
+    int m_commPort = 1;
+    bool m_open = false;
+};

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "fakeaudiodevice.h"
+#include "fakeplatform.h"
+#include "fakeserialline.h"
+#include "frmprincipal.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QTest>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// The real main window built on fakes and a settings store of its own, as the tests drive it.
+struct WindowFixture
+{
+    QTemporaryDir storeDir;
+    std::shared_ptr<QStringList> log = std::make_shared<QStringList>();
+    ProgramValues values;
+    FakeAudioDevice *audio = nullptr;
+    FakeSerialLine *serial = nullptr;
+    FakeFileDialog *files = nullptr;
+    FakeMessageBoxes *boxes = nullptr;
+    FakeRegistry *registry = nullptr;
+    FakeLauncher *launcher = nullptr;
+    std::unique_ptr<Frmprincipal> window;
+
+    // Writes "conf" settings before the window loads.
+    void store(const QString &key, const QString &text, const QString &section = QStringLiteral("conf"))
+    {
+        SettingsStore(storeDir.path()).write(QStringLiteral("Pregonal"), section, key, text);
+    }
+
+    Frmprincipal &load()
+    {
+        PlatformParts parts;
+        auto a = std::make_unique<FakeAudioDevice>(log);
+        auto s = std::make_unique<FakeSerialLine>(log);
+        auto f = std::make_unique<FakeFileDialog>();
+        auto b = std::make_unique<FakeMessageBoxes>();
+        auto r = std::make_unique<FakeRegistry>();
+        auto l = std::make_unique<FakeLauncher>();
+        audio = a.get();
+        serial = s.get();
+        files = f.get();
+        boxes = b.get();
+        registry = r.get();
+        launcher = l.get();
+        parts.reproductor = std::move(a);
+        parts.MSComm1 = std::move(s);
+        parts.ventanas = std::move(f);
+        parts.messageBoxes = std::move(b);
+        parts.registry = std::move(r);
+        parts.launcher = std::move(l);
+        parts.settings = std::make_unique<SettingsStore>(storeDir.path());
+        window = std::make_unique<Frmprincipal>(values, std::move(parts));
+        window->Form_Load();
+        log->clear();
+        return *window;
+    }
+
+    // Opens a message through the file dialog, as the operator would.
+    void openMessage(const QString &path = QStringLiteral("/tmp/mensaje.wav"))
+    {
+        files->answers.push_back(path);
+        window->mnuabrirmensaje_Click();
+        log->clear();
+    }
+
+    // Shows the window and makes it active, so that its shortcut keys reach it.
+    bool showActive()
+    {
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        return QTest::qWaitForWindowActive(window.get());
+    }
+
+    QString panel(int n) const { return window->panel(n)->text(); }
+    QString storeFile() const { return storeDir.path() + QStringLiteral("/Pregonal.conf"); }
+    bool storeExists() const { return QFileInfo::exists(storeFile()); }
+};

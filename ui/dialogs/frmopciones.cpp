@@ -1,0 +1,5 @@
+#include "frmopciones.h"
+
+#include "frmprincipal.h"
+
+frmopciones::frmopciones(Frmprincipal &main) : QDialog(&main), m_main(main) {}

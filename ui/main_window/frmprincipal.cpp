@@ -1,0 +1,273 @@
+#include "frmprincipal.h"
+
+#include "frmabout.h"
+#include "frmopciones.h"
+#include "pictures.h"
+#include "twips.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+const QString kTitle = QStringLiteral("Pregonal");
+}
+
+Frmprincipal::Frmprincipal(ProgramValues &module1, PlatformParts parts, QWidget *parent)
+    : QMainWindow(parent), m_module1(module1), m_parts(std::move(parts))
+{
+    setObjectName(QStringLiteral("Frmprincipal"));
+    setWindowIcon(programIcon());
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    buildMenus();
+    buildToolbar();
+
+    m_progressBar1 = new QProgressBar(this);
+    m_progressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progressBar1->setRange(0, 100);
+    m_progressBar1->setValue(0);
+    m_progressBar1->setTextVisible(false);
+    m_progressBar1->setFixedHeight(twips(435));
+    setCentralWidget(m_progressBar1);
+
+    buildStatusBar();
+
+    connect(&reproductor(), &AudioDevice::Done, this, &Frmprincipal::reproductor_Done);
+    connect(&reproductor(), &AudioDevice::StatusUpdate, this, &Frmprincipal::reproductor_StatusUpdate);
+    connect(&m_timer1, &RepeatTimer::Timer, this, &Frmprincipal::Timer1_Timer);
+
+    // Client area 6525 x 1230 twips under the menu bar, fixed.
+    setFixedSize(twips(6525), menuBar()->sizeHint().height() + twips(1230));
+}
+
+Frmprincipal::~Frmprincipal()
+{
+    releaseDevices();
+}
+
+// However the program ends, the transmitter is unkeyed and the port and the sound released.
+void Frmprincipal::releaseDevices()
+{
+    m_timer1.setEnabled(false);
+    m_awaitingDone = false;
+    MSComm1().setDTREnable(false);
+    MSComm1().setRTSEnable(false);
+    MSComm1().setPortOpen(false);
+    commandQuietly(QStringLiteral("close"));
+}
+
+void Frmprincipal::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    mnuarchivo = bar->addMenu(QStringLiteral("&Archivo"));
+    mnuarchivo->setObjectName(QStringLiteral("mnuarchivo"));
+    mnunuevomensaje = mnuarchivo->addAction(QStringLiteral("&Nuevo mensaje"));
+    mnunuevomensaje->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    mnuabrirmensaje = mnuarchivo->addAction(QStringLiteral("&Abrir mensaje"));
+    mnuabrirmensaje->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    mnuarchivo->addSeparator()->setObjectName(QStringLiteral("non"));
+    mnuopciones = mnuarchivo->addAction(QStringLiteral("&Opciones"));
+    mnuarchivo->addSeparator()->setObjectName(QStringLiteral("no"));
+    mnusalir = mnuarchivo->addAction(QStringLiteral("&Salir"));
+    mnusalir->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+
+    mnuedicion = bar->addMenu(QStringLiteral("&Edición"));
+    mnuedicion->setObjectName(QStringLiteral("mnuedicion"));
+    mnutx = mnuedicion->addMenu(QStringLiteral("&TX"));
+    mnutx->setObjectName(QStringLiteral("mnutx"));
+    mnuunavez = mnutx->addAction(QStringLiteral("Una &vez"));
+    mnuunavez->setShortcut(QKeySequence(Qt::Key_F5));
+    mnuenbucle = mnutx->addAction(QStringLiteral("En &bucle"));
+    mnuenbucle->setShortcut(QKeySequence(Qt::Key_F6));
+    mnustop = mnuedicion->addAction(QStringLiteral("&Stop"));
+    mnustop->setShortcut(QKeySequence(Qt::Key_F7));
+    mnuedicion->addSeparator()->setObjectName(QStringLiteral("none"));
+    mnuaumentarintervalo = mnuedicion->addAction(QStringLiteral("&Aumentar intervalo"));
+    mnuaumentarintervalo->setShortcut(QKeySequence(Qt::Key_F9));
+    mnudisminuirintervalo = mnuedicion->addAction(QStringLiteral("&Disminuir intervalo"));
+    mnudisminuirintervalo->setShortcut(QKeySequence(Qt::Key_F8));
+
+    mnuacercade = bar->addAction(QStringLiteral("Acerca de..."));
+
+    const QList<QPair<QAction *, const char *>> names = {
+        {mnunuevomensaje, "mnunuevomensaje"}, {mnuabrirmensaje, "mnuabrirmensaje"},
+        {mnuopciones, "mnuopciones"},         {mnusalir, "mnusalir"},
+        {mnuunavez, "mnuunavez"},             {mnuenbucle, "mnuenbucle"},
+        {mnustop, "mnustop"},                 {mnuaumentarintervalo, "mnuaumentarintervalo"},
+        {mnudisminuirintervalo, "mnudisminuirintervalo"}, {mnuacercade, "mnuacercade"}};
+    for (const auto &[item, name] : names) {
+        item->setObjectName(QLatin1String(name));
+        // Shortcut keys belong to the main window, whether or not a menu is open.
+        item->setShortcutContext(Qt::WindowShortcut);
+        addAction(item);
+    }
+
+    connectCommand(mnunuevomensaje, &Frmprincipal::mnunuevomensaje_Click, {mnuarchivo});
+    connectCommand(mnuabrirmensaje, &Frmprincipal::mnuabrirmensaje_Click, {mnuarchivo});
+    connectCommand(mnuopciones, &Frmprincipal::mnuopciones_Click, {mnuarchivo});
+    connectCommand(mnusalir, &Frmprincipal::mnusalir_Click, {mnuarchivo});
+    connectCommand(mnuunavez, &Frmprincipal::mnuunavez_Click, {mnuedicion, mnutx});
+    connectCommand(mnuenbucle, &Frmprincipal::mnuenbucle_Click, {mnuedicion, mnutx});
+    connectCommand(mnustop, &Frmprincipal::mnustop_Click, {mnuedicion});
+    connectCommand(mnuaumentarintervalo, &Frmprincipal::mnuaumentarintervalo_Click, {mnuedicion});
+    connectCommand(mnudisminuirintervalo, &Frmprincipal::mnudisminuirintervalo_Click, {mnuedicion});
+    connectCommand(mnuacercade, &Frmprincipal::mnuacercade_Click, {});
+}
+
+// A menu item acts only while it is offered: a shortcut key must not run a command whose menu
+// is disabled (Ctrl+N while transmitting, F5 with the port already open).
+void Frmprincipal::connectCommand(QAction *item, void (Frmprincipal::*handler)(), QList<QMenu *> containers)
+{
+    connect(item, &QAction::triggered, this, [this, handler, containers] {
+        for (const QMenu *menu : containers) {
+            if (!menu->menuAction()->isEnabled())
+                return;
+        }
+        (this->*handler)();
+    });
+}
+
+void Frmprincipal::buildToolbar()
+{
+    m_toolbar1 = addToolBar(QStringLiteral("Toolbar1"));
+    m_toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    m_toolbar1->setMovable(false);
+    m_toolbar1->setFloatable(false);
+    m_toolbar1->setIconSize(QSize(16, 16));
+    m_toolbar1->setFixedHeight(twips(420));
+    m_toolbar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    m_toolbar1->toggleViewAction()->setEnabled(false);
+
+    struct Button
+    {
+        const char *picture; // empty for a separator
+        const char *tooltip;
+        bool enabled;
+    };
+    const Button buttons[] = {
+        {"nuevo", "Nuevo Mensaje (Ctrl+N)", true},  {"abrir", "Abir Mensaje (Ctrl+A)", true},
+        {"", "", false},                            {"unavez", "Reproducir una vez (F5)", false},
+        {"bucle", "Reproducir en bucle (F6)", false}, {"", "", false},
+        {"stop", "Stop (F7)", false},               {"", "", false},
+        {"opciones", "Propiedades/Opciones", true}};
+    for (const Button &b : buttons) {
+        const int index = int(m_buttons.size()) + 1;
+        if (!*b.picture) {
+            m_buttons.append(m_toolbar1->addSeparator());
+            continue;
+        }
+        QAction *action = m_toolbar1->addAction(toolbarPicture(QLatin1String(b.picture)), QString());
+        action->setToolTip(QString::fromUtf8(b.tooltip));
+        action->setEnabled(b.enabled);
+        action->setObjectName(QStringLiteral("Toolbar1_%1").arg(index));
+        if (auto *tool = qobject_cast<QToolButton *>(m_toolbar1->widgetForAction(action)))
+            tool->setAccessibleName(action->toolTip());
+        connect(action, &QAction::triggered, this, [this, index] { Toolbar1_ButtonClick(index); });
+        m_buttons.append(action);
+    }
+}
+
+void Frmprincipal::buildStatusBar()
+{
+    QStatusBar *bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setSizeGripEnabled(false);
+    bar->setFixedHeight(twips(375));
+    for (const int width : {1000, 1350, 1550}) {
+        auto *label = new QLabel(bar);
+        label->setObjectName(QStringLiteral("panel%1").arg(m_panels.size() + 1));
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setFixedWidth(twips(width));
+        label->setIndent(2);
+        bar->addWidget(label);
+        m_panels.append(label);
+    }
+}
+
+void Frmprincipal::setPanel(int number, const QString &text)
+{
+    m_panels.at(number - 1)->setText(text);
+    m_panels.at(number - 1)->setAccessibleName(text);
+}
+
+void Frmprincipal::Form_Load()
+{
+    modounavez = false;
+    ventanas().setFilter(QStringLiteral("*.wav|*.wav|"));
+    reproductor().setDeviceType(QStringLiteral("waveaudio"));
+    setWindowTitle(QStringLiteral("Pregonal - sin mensaje"));
+    m_module1.intervalosegs = readByteSetting(settings(), QStringLiteral("intervalo"), 10);
+    m_module1.puertocom = readByteSetting(settings(), QStringLiteral("puerto"), 2);
+    MSComm1().setCommPort(m_module1.puertocom);
+    m_timer1.setInterval(int(m_module1.intervalosegs) * 1000);
+    mnuedicion->menuAction()->setEnabled(false);
+    setPanel(1, QStringLiteral("Stand by"));
+    setPanel(2, QStringLiteral("Puerto COM = %1").arg(m_module1.puertocom));
+    setPanel(3, QStringLiteral("Intervalo = %1 segs").arg(m_module1.intervalosegs));
+}
+
+void Frmprincipal::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    Form_Unload();
+}
+
+// Ends the program. The devices are released as the window is destroyed: the serial line drops
+// both lines and closes, the audio device stops.
+void Frmprincipal::Form_Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    m_timer1.setEnabled(false);
+    hide();
+    emit unloaded();
+    QCoreApplication::quit();
+}
+
+void Frmprincipal::mnusalir_Click()
+{
+    respuesta = qint16(messageBoxes().show(QStringLiteral("¿Quiere Salir?"), MessageBoxes::YesNo,
+                                           MessageBoxes::Warning, kTitle));
+    if (respuesta == MessageBoxes::Yes)
+        close();
+}
+
+void Frmprincipal::mnuopciones_Click()
+{
+    frmopciones dialog(*this);
+    dialog.exec();
+}
+
+void Frmprincipal::mnuacercade_Click()
+{
+    frmAbout dialog(*this);
+    dialog.exec();
+}
+
+void Frmprincipal::Toolbar1_ButtonClick(int index)
+{
+    switch (index) {
+    case 1: mnunuevomensaje_Click(); break;
+    case 2: mnuabrirmensaje_Click(); break;
+    case 4: mnuunavez_Click(); break;
+    case 5: mnuenbucle_Click(); break;
+    case 7: mnustop_Click(); break;
+    case 9: mnuopciones_Click(); break;
+    default: break;
+    }
+}
+
+void Frmprincipal::setButtonsEnabled(std::initializer_list<std::pair<int, bool>> states)
+{
+    for (const auto &[index, enabled] : states)
+        button(index)->setEnabled(enabled);
+}

@@ -1,0 +1,35 @@
+// The message commands of the main window: open an existing WAV file, record a new one.
+#include "frmprincipal.h"
+
+#include "frmgrabador.h"
+
+#include <QAction>
+#include <QMenu>
+
+void Frmprincipal::mnuabrirmensaje_Click()
+{
+    ventanas().setFileName(QString());
+    if (!ventanas().showOpen())
+        return;
+    reproductor().setFileName(ventanas().fileName());
+    showMessageLoaded();
+}
+
+void Frmprincipal::mnunuevomensaje_Click()
+{
+    ventanas().setFileName(QString());
+    if (!ventanas().showSave())
+        return;
+    const QString previous = reproductor().fileName();
+    reproductor().setFileName(ventanas().fileName());
+    frmgrabador recorder(*this, previous);
+    recorder.exec();
+}
+
+void Frmprincipal::showMessageLoaded()
+{
+    setWindowTitle(QStringLiteral("Pregonal - ") + reproductor().fileName());
+    mnuedicion->menuAction()->setEnabled(true);
+    mnustop->setEnabled(false);
+    setButtonsEnabled({{4, true}, {5, true}, {7, false}});
+}

@@ -1,0 +1,192 @@
+// The transmission cycle and the repeat interval commands of the main window.
+#include "frmprincipal.h"
+
+#include "deviceerror.h"
+
+#include <QAction>
+#include <QLocale>
+#include <QMenu>
+#include <QProgressBar>
+
+namespace {
+const QString kSendError = QStringLiteral("No se puede enviar el mensaje. Compruebe que estea el puerto libre o bien "
+                                          "configurado y vuelva ha intentarlo.");
+const QString kPlayError = QStringLiteral("No se ha podido reproducir el mensaje hasta el final. Se ha dejado de "
+                                          "transmitir. Compruebe el dispositivo de sonido y vuelva ha intentarlo.");
+} // namespace
+
+void Frmprincipal::mnuunavez_Click()
+{
+    modounavez = true;
+    try {
+        MSComm1().setPortOpen(true);
+    } catch (const DeviceError &) {
+        messageBoxes().show(kSendError, MessageBoxes::OkOnly, MessageBoxes::Critical, QStringLiteral("Pregonal"));
+        return;
+    }
+    try {
+        mnutx->menuAction()->setEnabled(false);
+        reproductor().setCommand(QStringLiteral("open"));
+        m_progressBar1->setMaximum(qMax(1, reproductor().length()));
+        setPanel(1, QStringLiteral("TX"));
+        MSComm1().setDTREnable(true);
+        MSComm1().setRTSEnable(true);
+        startPlay();
+        mnustop->setEnabled(true);
+        mnuarchivo->menuAction()->setEnabled(false);
+        setButtonsEnabled({{1, false}, {2, false}, {4, false}, {5, false}, {7, true}, {9, false}});
+    } catch (const DeviceError &) {
+        failTransmission(kSendError);
+    }
+}
+
+void Frmprincipal::mnuenbucle_Click()
+{
+    modounavez = false;
+    try {
+        MSComm1().setPortOpen(true);
+    } catch (const DeviceError &) {
+        messageBoxes().show(kSendError, MessageBoxes::OkOnly, MessageBoxes::Critical, QStringLiteral("Pregonal"));
+        return;
+    }
+    try {
+        setButtonsEnabled({{1, false}, {2, false}, {4, false}, {5, false}, {7, true}, {9, false}});
+        mnustop->setEnabled(true);
+        mnutx->menuAction()->setEnabled(false);
+        mnuarchivo->menuAction()->setEnabled(false);
+        reproductor().setCommand(QStringLiteral("open"));
+        m_progressBar1->setMaximum(qMax(1, reproductor().length()));
+        setPanel(1, QStringLiteral("TX"));
+        MSComm1().setDTREnable(true);
+        MSComm1().setRTSEnable(true);
+        startPlay();
+    } catch (const DeviceError &) {
+        failTransmission(kSendError);
+    }
+}
+
+void Frmprincipal::startPlay()
+{
+    reproductor().setNotify(true);
+    m_awaitingDone = true;
+    reproductor().setCommand(QStringLiteral("play"));
+}
+
+void Frmprincipal::reproductor_Done(int NotifyCode)
+{
+    // Only the completion of the play we armed counts: one that arrives after Stop or after a
+    // failed command was undone changes nothing.
+    if (!m_awaitingDone)
+        return;
+    if (NotifyCode == AudioDevice::Failure) {
+        failTransmission(kPlayError);
+        return;
+    }
+    if (NotifyCode != AudioDevice::Successful)
+        return;
+    m_awaitingDone = false;
+    MSComm1().setDTREnable(false);
+    MSComm1().setRTSEnable(false);
+    m_progressBar1->setValue(m_progressBar1->maximum());
+    commandQuietly(QStringLiteral("prev"));
+    if (!modounavez) {
+        m_timer1.setEnabled(true);
+        return;
+    }
+    modounavez = false;
+    commandQuietly(QStringLiteral("close"));
+    mnustop->setEnabled(false);
+    mnutx->menuAction()->setEnabled(true);
+    mnuarchivo->menuAction()->setEnabled(true);
+    setButtonsEnabled({{1, true}, {2, true}, {4, true}, {5, true}, {7, false}, {9, true}});
+    MSComm1().setPortOpen(false);
+    setPanel(1, QStringLiteral("Stand by"));
+    m_progressBar1->setValue(0);
+}
+
+void Frmprincipal::Timer1_Timer()
+{
+    try {
+        MSComm1().setDTREnable(true);
+        MSComm1().setRTSEnable(true);
+        startPlay();
+        m_timer1.setEnabled(false);
+    } catch (const DeviceError &) {
+        failTransmission(kPlayError);
+    }
+}
+
+void Frmprincipal::mnustop_Click()
+{
+    m_awaitingDone = false;
+    m_timer1.setEnabled(false);
+    MSComm1().setDTREnable(false);
+    MSComm1().setRTSEnable(false);
+    MSComm1().setPortOpen(false);
+    commandQuietly(QStringLiteral("close"));
+    setIdleLayout();
+}
+
+void Frmprincipal::reproductor_StatusUpdate()
+{
+    if (mnustop->isEnabled() && mnuedicion->menuAction()->isEnabled())
+        m_progressBar1->setValue(reproductor().position());
+}
+
+// Undoes a transmission that cannot go on: unkeys first, then releases the device and the
+// port, shows stand-by with the message still loaded, and tells the operator.
+void Frmprincipal::failTransmission(const QString &message)
+{
+    m_awaitingDone = false;
+    m_timer1.setEnabled(false);
+    MSComm1().setDTREnable(false);
+    MSComm1().setRTSEnable(false);
+    commandQuietly(QStringLiteral("close"));
+    MSComm1().setPortOpen(false);
+    setIdleLayout();
+    messageBoxes().show(message, MessageBoxes::OkOnly, MessageBoxes::Critical, QStringLiteral("Pregonal"));
+}
+
+// Bar empty, "Stand by", and every command of a loaded message offered again.
+void Frmprincipal::setIdleLayout()
+{
+    m_progressBar1->setValue(0);
+    setPanel(1, QStringLiteral("Stand by"));
+    mnutx->menuAction()->setEnabled(true);
+    mnustop->setEnabled(false);
+    mnuarchivo->menuAction()->setEnabled(true);
+    setButtonsEnabled({{1, true}, {2, true}, {4, true}, {5, true}, {7, false}, {9, true}});
+}
+
+void Frmprincipal::commandQuietly(const QString &command)
+{
+    try {
+        reproductor().setCommand(command);
+    } catch (const DeviceError &) {
+        // Releasing a device that already failed: nothing more to do.
+    }
+}
+
+void Frmprincipal::mnuaumentarintervalo_Click()
+{
+    const int interval = m_timer1.interval();
+    if (interval < 60000) {
+        m_timer1.setInterval(interval + 1000);
+        showIntervalPanel();
+    }
+}
+
+void Frmprincipal::mnudisminuirintervalo_Click()
+{
+    const int interval = m_timer1.interval();
+    if (interval > 1000) {
+        m_timer1.setInterval(interval - 1000);
+        showIntervalPanel();
+    }
+}
+
+void Frmprincipal::showIntervalPanel()
+{
+    setPanel(3, QStringLiteral("Intervalo = ") + QLocale().toString(m_timer1.interval() / 1000.0)
+                    + QStringLiteral(" segs"));
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "audiodevice.h"
+#include "platform.h"
+#include "serialline.h"
+#include "settingsstore.h"
+
+#include <memory>
+
+// The platform parts the main window owns: real ones from the start-up, fakes in tests.
+struct PlatformParts
+{
+    std::unique_ptr<AudioDevice> reproductor;
+    std::unique_ptr<SerialLine> MSComm1;
+    std::unique_ptr<FileDialog> ventanas;
+    std::unique_ptr<MessageBoxes> messageBoxes;
+    std::unique_ptr<SettingsStore> settings;
+    std::unique_ptr<RegistryReader> registry;
+    std::unique_ptr<ProgramLauncher> launcher;
+};
