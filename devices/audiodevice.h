@@ -26,6 +26,10 @@ public:
     // Length of the open file and the place heard so far, both in milliseconds.
     virtual qint32 length() const = 0;
     virtual qint32 position() const = 0;
+    // Silence between "play" and the first sample, and wait between the last sample heard and
+    // Done, in milliseconds: the transmitter needs time to come up and to finish.
+    virtual void setLeadTime(int ms) = 0;
+    virtual void setTailTime(int ms) = 0;
 
 signals:
     void Done(int notifyCode);

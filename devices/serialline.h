@@ -1,5 +1,7 @@
 #pragma once
 
+#include "keyinglines.h"
+
 // The serial port whose DTR and RTS lines key the transmitter. No data ever flows.
 class SerialLine
 {
@@ -16,4 +18,6 @@ public:
     // Line writes never throw; on a closed port they change nothing.
     virtual void setDTREnable(bool on) = 0;
     virtual void setRTSEnable(bool on) = 0;
+    // Which lines key the transmitter and at which level; set while the port is closed.
+    virtual void setKeyingLines(const KeyingLines &lines) = 0;
 };

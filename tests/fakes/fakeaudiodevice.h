@@ -23,6 +23,8 @@ public:
     void setCommand(const QString &command) override;
     qint32 length() const override;
     qint32 position() const override { return m_position; }
+    void setLeadTime(int ms) override { leadMs = ms; }
+    void setTailTime(int ms) override { tailMs = ms; }
 
     // Ends the running play as the real device would: Done(code) if a notification was armed.
     void finishPlay(int code = Successful);
@@ -35,6 +37,8 @@ public:
     bool playing = false;
     bool recording = false;
     bool notifyArmed = false;
+    int leadMs = -1;
+    int tailMs = -1;
 
 private:
     QString m_deviceType;

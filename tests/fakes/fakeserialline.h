@@ -19,11 +19,13 @@ public:
     bool portOpen() const override { return m_open; }
     void setDTREnable(bool on) override;
     void setRTSEnable(bool on) override;
+    void setKeyingLines(const KeyingLines &l) override { lines = l; }
 
     std::shared_ptr<QStringList> log;
     bool failOpen = false;
     bool dtr = false;
     bool rts = false;
+    KeyingLines lines;
     // Set by the destructor: whether the line was still open or keyed when destroyed.
     bool *destroyedKeyed = nullptr;
 

@@ -1,8 +1,137 @@
 #include "frmgrabador.h"
 
+#include "deviceerror.h"
 #include "frmprincipal.h"
+#include "pictures.h"
+#include "twips.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QPushButton>
+
+namespace {
+const QString kStop = QStringLiteral("Stop");
+
+QPushButton *makeButton(const QString &caption, int left, QWidget *parent)
+{
+    auto *button = new QPushButton(caption, parent);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSizeF(9.75);
+    button->setFont(font);
+    button->setGeometry(twips(left), twips(248), twips(1815), twips(495));
+    return button;
+}
+} // namespace
 
 frmgrabador::frmgrabador(Frmprincipal &main, const QString &previousFileName)
     : QDialog(&main), m_main(main), m_previousFileName(previousFileName)
 {
+    setObjectName(QStringLiteral("frmgrabador"));
+    // No close button and no window menu: a recording is ended only by "Stop".
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowTitle(QStringLiteral("Grabador"));
+    setWindowIcon(programIcon());
+    setModal(true);
+    setFixedSize(twips(4455), twips(990));
+
+    // Created in tab order: "Grabar" first, so it has the focus when the dialog opens.
+    cmdgrabar = makeButton(QStringLiteral("Grabar"), 2400, this);
+    cmdgrabar->setObjectName(QStringLiteral("cmdgrabar"));
+    connect(cmdgrabar, &QPushButton::clicked, this, &frmgrabador::cmdgrabar_Click);
+    cmdcancelar = makeButton(QStringLiteral("Cancelar"), 240, this);
+    cmdcancelar->setObjectName(QStringLiteral("cmdcancelar"));
+    connect(cmdcancelar, &QPushButton::clicked, this, &frmgrabador::cmdcancelar_Click);
+    setTabOrder(cmdgrabar, cmdcancelar);
+
+    Form_Load();
+}
+
+void frmgrabador::Form_Load()
+{
+    setWindowTitle(QStringLiteral("Grabar ") + m_main.ventanas().fileName());
+}
+
+void frmgrabador::cmdgrabar_Click()
+{
+    cmdgrabar->setEnabled(false);
+    try {
+        m_main.reproductor().setCommand(QStringLiteral("open"));
+        m_main.reproductor().setCommand(QStringLiteral("record"));
+    } catch (const DeviceError &e) {
+        // Nothing was recorded: the previous message stays current, as the title says.
+        closeDeviceQuietly();
+        giveBackPreviousMessage();
+        tellOperator(QStringLiteral("No se puede empezar a grabar el mensaje. Compruebe que la entrada de "
+                                    "sonido esté libre y vuelva a intentarlo.\n\n%1")
+                         .arg(e.reason()));
+        unload();
+        return;
+    }
+    cmdcancelar->setText(kStop);
+}
+
+void frmgrabador::cmdcancelar_Click()
+{
+    if (cmdcancelar->text() == kStop) {
+        const QString path = m_main.reproductor().fileName();
+        try {
+            m_main.reproductor().setCommand(kStop);
+            m_main.reproductor().setCommand(QStringLiteral("save"));
+        } catch (const DeviceError &e) {
+            // The device saves all or nothing: a file already at the path is left as it was.
+            closeDeviceQuietly();
+            giveBackPreviousMessage();
+            tellOperator(QStringLiteral("No se ha podido guardar la grabación en %1. El mensaje anterior "
+                                        "sigue siendo el actual.\n\n%2")
+                             .arg(path, e.reason()));
+            unload();
+            return;
+        }
+        closeDeviceQuietly();
+        m_main.showMessageLoaded();
+    } else {
+        // Cancelled before recording: the device goes back to the message the title names.
+        giveBackPreviousMessage();
+    }
+    unload();
+}
+
+void frmgrabador::giveBackPreviousMessage()
+{
+    m_main.reproductor().setFileName(m_previousFileName);
+}
+
+void frmgrabador::closeDeviceQuietly()
+{
+    try {
+        m_main.reproductor().setCommand(QStringLiteral("close"));
+    } catch (const DeviceError &) {
+        // Closed or not, there is nothing more to do with it here.
+    }
+}
+
+void frmgrabador::tellOperator(const QString &text)
+{
+    m_main.messageBoxes().show(text, MessageBoxes::OkOnly, MessageBoxes::Critical, QStringLiteral("Pregonal"));
+}
+
+void frmgrabador::unload()
+{
+    done(QDialog::Accepted);
+}
+
+// Esc presses the second button, whatever its caption: "Cancelar" or "Stop".
+void frmgrabador::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        cmdcancelar->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+// The window system cannot close the recorder; only its buttons do.
+void frmgrabador::closeEvent(QCloseEvent *event)
+{
+    event->ignore();
 }

@@ -2,6 +2,7 @@
 
 #include "frmabout.h"
 #include "frmopciones.h"
+#include "keyingsettings.h"
 #include "pictures.h"
 #include "twips.h"
 
@@ -43,6 +44,9 @@ Frmprincipal::Frmprincipal(ProgramValues &module1, PlatformParts parts, QWidget 
     connect(&reproductor(), &AudioDevice::Done, this, &Frmprincipal::reproductor_Done);
     connect(&reproductor(), &AudioDevice::StatusUpdate, this, &Frmprincipal::reproductor_StatusUpdate);
     connect(&m_timer1, &RepeatTimer::Timer, this, &Frmprincipal::Timer1_Timer);
+    m_guard.setSingleShot(true);
+    m_guard.setTimerType(Qt::PreciseTimer);
+    connect(&m_guard, &QTimer::timeout, this, &Frmprincipal::guardTimeout);
 
     // Client area 6525 x 1230 twips under the menu bar, fixed.
     setFixedSize(twips(6525), menuBar()->sizeHint().height() + twips(1230));
@@ -58,8 +62,7 @@ void Frmprincipal::releaseDevices()
 {
     m_timer1.setEnabled(false);
     m_awaitingDone = false;
-    MSComm1().setDTREnable(false);
-    MSComm1().setRTSEnable(false);
+    keyDown();
     MSComm1().setPortOpen(false);
     commandQuietly(QStringLiteral("close"));
 }
@@ -212,6 +215,20 @@ void Frmprincipal::Form_Load()
     setPanel(1, QStringLiteral("Stand by"));
     setPanel(2, QStringLiteral("Puerto COM = %1").arg(m_module1.puertocom));
     setPanel(3, QStringLiteral("Intervalo = %1 segs").arg(m_module1.intervalosegs));
+    applyKeyingSettings();
+}
+
+// Lead and tail around each play, the lines that key the transmitter, and the cap on one
+// transmission, as the operator set them in the settings file.
+void Frmprincipal::applyKeyingSettings()
+{
+    const KeyingSettings keying = readKeyingSettings(settings());
+    m_leadMs = keying.retardoMs;
+    m_tailMs = keying.colaMs;
+    m_maxTransmissionMs = keying.tiempomaximoSecs * 1000;
+    reproductor().setLeadTime(m_leadMs);
+    reproductor().setTailTime(m_tailMs);
+    MSComm1().setKeyingLines(KeyingLines::parse(keying.lineas).value_or(KeyingLines()));
 }
 
 void Frmprincipal::closeEvent(QCloseEvent *event)

@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QTimer>
 
 class QAction;
 class QLabel;
@@ -41,6 +42,10 @@ public:
     void reproductor_Done(int NotifyCode);
     void reproductor_StatusUpdate();
     void Timer1_Timer();
+    // The key has been up for longer than any play explains: cut the transmission.
+    void guardTimeout();
+    // How long the guard allows the key up this time, or -1 while the key is down.
+    int guardInterval() const { return m_guard.isActive() ? m_guard.interval() : -1; }
 
     // What the dialogs and tests reach.
     ProgramValues &module1() { return m_module1; }
@@ -96,6 +101,9 @@ private:
     void setButtonsEnabled(std::initializer_list<std::pair<int, bool>> states);
     void setIdleLayout();
     void startPlay();
+    void keyUp();
+    void keyDown();
+    void applyKeyingSettings();
     void failTransmission(const QString &message);
     void commandQuietly(const QString &command);
     void showIntervalPanel();
@@ -103,6 +111,12 @@ private:
     ProgramValues &m_module1;
     PlatformParts m_parts;
     RepeatTimer m_timer1;
+    // Unkeys the transmitter if the lines stay up longer than a play can explain, whatever the
+    // sound path does.
+    QTimer m_guard;
+    int m_leadMs = 0;
+    int m_tailMs = 0;
+    int m_maxTransmissionMs = 0; // 0: no cap
     QToolBar *m_toolbar1 = nullptr;
     QProgressBar *m_progressBar1 = nullptr;
     QList<QAction *> m_buttons;

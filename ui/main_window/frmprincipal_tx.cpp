@@ -11,6 +11,8 @@
 namespace {
 const QString kSendError = QStringLiteral("No se puede enviar el mensaje. Compruebe que estea el puerto libre o bien "
                                           "configurado y vuelva ha intentarlo.");
+const QString kGuardError = QStringLiteral("La transmisión se ha cortado por seguridad: el transmisor llevaba en el "
+                                           "aire más tiempo del permitido. Compruebe el dispositivo de sonido.");
 const QString kPlayError = QStringLiteral("No se ha podido reproducir el mensaje hasta el final. Se ha dejado de "
                                           "transmitir. Compruebe el dispositivo de sonido y vuelva ha intentarlo.");
 } // namespace
@@ -29,8 +31,7 @@ void Frmprincipal::mnuunavez_Click()
         reproductor().setCommand(QStringLiteral("open"));
         m_progressBar1->setMaximum(qMax(1, reproductor().length()));
         setPanel(1, QStringLiteral("TX"));
-        MSComm1().setDTREnable(true);
-        MSComm1().setRTSEnable(true);
+        keyUp();
         startPlay();
         mnustop->setEnabled(true);
         mnuarchivo->menuAction()->setEnabled(false);
@@ -57,12 +58,34 @@ void Frmprincipal::mnuenbucle_Click()
         reproductor().setCommand(QStringLiteral("open"));
         m_progressBar1->setMaximum(qMax(1, reproductor().length()));
         setPanel(1, QStringLiteral("TX"));
-        MSComm1().setDTREnable(true);
-        MSComm1().setRTSEnable(true);
+        keyUp();
         startPlay();
     } catch (const DeviceError &) {
         failTransmission(kSendError);
     }
+}
+
+// DTR then RTS, always as a pair; the guard starts timing with the key.
+void Frmprincipal::keyUp()
+{
+    MSComm1().setDTREnable(true);
+    MSComm1().setRTSEnable(true);
+    int limit = m_progressBar1->maximum() + m_leadMs + m_tailMs + 2000;
+    if (m_maxTransmissionMs > 0)
+        limit = qMin(limit, m_maxTransmissionMs);
+    m_guard.start(limit);
+}
+
+void Frmprincipal::keyDown()
+{
+    m_guard.stop();
+    MSComm1().setDTREnable(false);
+    MSComm1().setRTSEnable(false);
+}
+
+void Frmprincipal::guardTimeout()
+{
+    failTransmission(kGuardError);
 }
 
 void Frmprincipal::startPlay()
@@ -85,8 +108,7 @@ void Frmprincipal::reproductor_Done(int NotifyCode)
     if (NotifyCode != AudioDevice::Successful)
         return;
     m_awaitingDone = false;
-    MSComm1().setDTREnable(false);
-    MSComm1().setRTSEnable(false);
+    keyDown();
     m_progressBar1->setValue(m_progressBar1->maximum());
     commandQuietly(QStringLiteral("prev"));
     if (!modounavez) {
@@ -107,8 +129,7 @@ void Frmprincipal::reproductor_Done(int NotifyCode)
 void Frmprincipal::Timer1_Timer()
 {
     try {
-        MSComm1().setDTREnable(true);
-        MSComm1().setRTSEnable(true);
+        keyUp();
         startPlay();
         m_timer1.setEnabled(false);
     } catch (const DeviceError &) {
@@ -120,8 +141,7 @@ void Frmprincipal::mnustop_Click()
 {
     m_awaitingDone = false;
     m_timer1.setEnabled(false);
-    MSComm1().setDTREnable(false);
-    MSComm1().setRTSEnable(false);
+    keyDown();
     MSComm1().setPortOpen(false);
     commandQuietly(QStringLiteral("close"));
     setIdleLayout();
@@ -139,8 +159,7 @@ void Frmprincipal::failTransmission(const QString &message)
 {
     m_awaitingDone = false;
     m_timer1.setEnabled(false);
-    MSComm1().setDTREnable(false);
-    MSComm1().setRTSEnable(false);
+    keyDown();
     commandQuietly(QStringLiteral("close"));
     MSComm1().setPortOpen(false);
     setIdleLayout();
