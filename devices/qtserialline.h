@@ -45,7 +45,6 @@ private:
     void followKey();
     void applyOffLevels();
     bool setLine(bool dtr, bool level);
-    void keepLinesOnClose();
     void forgetPort();
 
     PortMapper m_deviceForPort;

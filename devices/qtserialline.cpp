@@ -1,0 +1,291 @@
+#include "qtserialline.h"
+
+#include "deviceerror.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QSerialPort>
+#include <QSet>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// Devices this process holds open, by canonical path: a second open here is refused as busy even
+// where the system would let it through (root ignores the exclusive flag).
+QMutex openDevicesMutex;
+QSet<QString> openDevices;
+
+bool claimDevice(const QString &canonical)
+{
+    QMutexLocker locker(&openDevicesMutex);
+    if (openDevices.contains(canonical))
+        return false;
+    openDevices.insert(canonical);
+    return true;
+}
+
+void releaseDevice(const QString &canonical)
+{
+    QMutexLocker locker(&openDevicesMutex);
+    openDevices.remove(canonical);
+}
+
+// The path QSerialPort itself opens for a name: absolute and ./ ../ names as written, bare names
+// under /dev.
+QString systemPath(const QString &device)
+{
+    if (device.startsWith(QLatin1Char('/')) || device.startsWith(QLatin1String("./")) ||
+        device.startsWith(QLatin1String("../")))
+        return device;
+    return QStringLiteral("/dev/") + device;
+}
+
+QString groupName(gid_t gid)
+{
+    const group *entry = ::getgrgid(gid);
+    return entry ? QString::fromLocal8Bit(entry->gr_name) : QString::number(gid);
+}
+
+[[noreturn]] void refuse(int port, const QString &path, const QString &why)
+{
+    throw DeviceError(QStringLiteral("No se puede abrir el puerto COM%1 (%2): %3").arg(port).arg(path, why));
+}
+
+// The reasons the system would give in English, checked before opening.
+void checkDevice(int port, const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info;
+    if (::stat(name.constData(), &info) != 0) {
+        const int error = errno;
+        if (error == EACCES)
+            refuse(port, path, QStringLiteral("permiso denegado."));
+        refuse(port, path, QStringLiteral("el dispositivo no existe."));
+    }
+    if (!S_ISCHR(info.st_mode))
+        refuse(port, path, QStringLiteral("no es un puerto serie."));
+    if (::access(name.constData(), R_OK | W_OK) != 0 && errno == EACCES)
+        refuse(port, path,
+               QStringLiteral("permiso denegado; el usuario debe pertenecer al grupo «%1».")
+                   .arg(groupName(info.st_gid)));
+}
+
+QString openFailure(const QSerialPort &port)
+{
+    switch (port.error()) {
+    case QSerialPort::DeviceNotFoundError:
+        return QStringLiteral("el dispositivo no existe.");
+    case QSerialPort::PermissionError:
+        // Qt reports a port locked by another program and a refused exclusive open alike.
+        return QStringLiteral("está ocupado; otro programa lo tiene abierto (%1).").arg(port.errorString());
+    case QSerialPort::UnsupportedOperationError:
+        return QStringLiteral("no es un puerto serie (%1).").arg(port.errorString());
+    default:
+        return QStringLiteral("error del sistema (%1).").arg(port.errorString());
+    }
+}
+
+// An inverted line must stay high after the last close (and if the program dies): the hang-up
+// that lowers both lines goes.
+void clearHangup(int fd)
+{
+    termios settings;
+    if (::tcgetattr(fd, &settings) == 0 && (settings.c_cflag & HUPCL)) {
+        settings.c_cflag &= ~tcflag_t(HUPCL);
+        ::tcsetattr(fd, TCSANOW, &settings);
+    }
+}
+
+} // namespace
+
+QtSerialLine::QtSerialLine(PortMapper deviceForPort) : m_deviceForPort(std::move(deviceForPort)) {}
+
+QtSerialLine::~QtSerialLine()
+{
+    try {
+        closePort();
+    } catch (...) {
+        // Nothing can be reported from here; the system closes the descriptor in any case.
+    }
+}
+
+void QtSerialLine::setCommPort(int port)
+{
+    m_commPort = port;
+}
+
+int QtSerialLine::commPort() const
+{
+    return m_commPort;
+}
+
+void QtSerialLine::setPortOpen(bool open)
+{
+    if (open) {
+        if (!m_port)
+            openPort();
+    } else {
+        closePort();
+    }
+}
+
+bool QtSerialLine::portOpen() const
+{
+    return m_port != nullptr;
+}
+
+void QtSerialLine::setDTREnable(bool on)
+{
+    if (!m_port)
+        return;
+    m_dtrWrite = on;
+    if (m_lines.useDtr && m_lines.useRts)
+        setLine(true, on != m_lines.invertDtr);
+    else
+        followKey();
+}
+
+void QtSerialLine::setRTSEnable(bool on)
+{
+    if (!m_port)
+        return;
+    m_rtsWrite = on;
+    if (m_lines.useDtr && m_lines.useRts)
+        setLine(false, on != m_lines.invertRts);
+    else
+        followKey();
+}
+
+void QtSerialLine::setKeyingLines(const KeyingLines &lines)
+{
+    m_lines = lines;
+    if (!m_port)
+        return;
+    if (m_lines.inverted())
+        clearHangup(m_port->handle());
+    applyLevels();
+}
+
+KeyingLines QtSerialLine::keyingLines() const
+{
+    return m_lines;
+}
+
+void QtSerialLine::openPort()
+{
+    const QString device = m_deviceForPort && m_commPort >= 1 ? m_deviceForPort(m_commPort) : QString();
+    if (device.isEmpty())
+        throw DeviceError(
+            QStringLiteral("El puerto COM%1 no es válido: los puertos se numeran desde 1.").arg(m_commPort));
+
+    const QString path = systemPath(device);
+    checkDevice(m_commPort, path);
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    if (!claimDevice(canonical))
+        refuse(m_commPort, path, QStringLiteral("está ocupado; este programa ya lo tiene abierto."));
+
+    auto port = std::make_unique<QSerialPort>();
+    port->setPortName(path);
+    port->setBaudRate(QSerialPort::Baud9600);
+    port->setDataBits(QSerialPort::Data8);
+    port->setParity(QSerialPort::NoParity);
+    port->setStopBits(QSerialPort::OneStop);
+    // Hardware handshaking would drive RTS itself.
+    port->setFlowControl(QSerialPort::NoFlowControl);
+    // No data ever flows: without read access nothing piles up from the far end.
+    if (!port->open(QIODevice::WriteOnly)) {
+        releaseDevice(canonical);
+        refuse(m_commPort, path, openFailure(*port));
+    }
+
+    m_port = std::move(port);
+    m_device = canonical;
+    m_dtrWrite = false;
+    m_rtsWrite = false;
+    // Linux raises both lines on open; put them where "not keyed" is straight away.
+    if (m_lines.inverted())
+        clearHangup(m_port->handle());
+    applyOffLevels();
+    if (!m_port)
+        refuse(m_commPort, path, QStringLiteral("el dispositivo desapareció al abrirlo."));
+}
+
+void QtSerialLine::closePort()
+{
+    if (!m_port)
+        return;
+    m_dtrWrite = false;
+    m_rtsWrite = false;
+    applyOffLevels();
+    if (!m_port)
+        return;
+    // QSerialPort's close brings back the settings found at open, hang-up on close included. With
+    // inverted lines a second descriptor keeps the device open through that, and the last close
+    // happens here with hang-up off.
+    const int keeper = m_lines.inverted() ? ::fcntl(m_port->handle(), F_DUPFD_CLOEXEC, 0) : -1;
+    m_port->close();
+    forgetPort();
+    if (keeper >= 0) {
+        clearHangup(keeper);
+        ::close(keeper);
+    }
+}
+
+// Both lines at the levels the last writes call for, DTR first; each moves at most once.
+void QtSerialLine::applyLevels()
+{
+    const bool both = m_lines.useDtr && m_lines.useRts;
+    const bool key = m_dtrWrite || m_rtsWrite;
+    setLine(true, m_lines.useDtr && ((both ? m_dtrWrite : key) != m_lines.invertDtr));
+    setLine(false, m_lines.useRts && ((both ? m_rtsWrite : key) != m_lines.invertRts));
+}
+
+// A lone keying line keys while either of the last writes is on.
+void QtSerialLine::followKey()
+{
+    const bool key = m_dtrWrite || m_rtsWrite;
+    if (m_lines.useDtr)
+        setLine(true, key != m_lines.invertDtr);
+    else if (m_lines.useRts)
+        setLine(false, key != m_lines.invertRts);
+}
+
+// Both lines at their unkeyed levels, DTR first: low, or high where the wiring inverts them.
+void QtSerialLine::applyOffLevels()
+{
+    setLine(true, m_lines.useDtr && m_lines.invertDtr);
+    setLine(false, m_lines.useRts && m_lines.invertRts);
+}
+
+// Sets one line; a port that went away (USB pulled, other end of a pseudo-terminal closed) is
+// closed quietly. A line the device lacks (pseudo-terminals have none) is simply not moved.
+bool QtSerialLine::setLine(bool dtr, bool level)
+{
+    if (!m_port)
+        return false;
+    if (dtr ? m_port->setDataTerminalReady(level) : m_port->setRequestToSend(level))
+        return true;
+    m_port->clearError();
+    termios settings;
+    if (::tcgetattr(m_port->handle(), &settings) != 0) {
+        m_port->close();
+        forgetPort();
+    }
+    return false;
+}
+
+void QtSerialLine::forgetPort()
+{
+    m_port.reset();
+    releaseDevice(m_device);
+    m_device.clear();
+    m_dtrWrite = false;
+    m_rtsWrite = false;
+}

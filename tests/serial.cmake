@@ -1,0 +1,18 @@
+# The real serial line on pseudo-terminals. tst_serialline_shim runs the same tests again with
+# the modem-line shim preloaded, so the DTR/RTS levels can be checked too.
+add_library(ptyshim SHARED ${CMAKE_CURRENT_SOURCE_DIR}/shim/ptyshim.c)
+target_link_libraries(ptyshim PRIVATE ${CMAKE_DL_LIBS})
+set_target_properties(ptyshim PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
+
+# The backend's source is built in directly so these tests do not wait on the sound backend.
+pregonal_add_test(tst_serialline
+    SOURCES tst_serialline.cpp ${PROJECT_SOURCE_DIR}/devices/qtserialline.cpp
+    LIBS pregonal_devices Qt6::SerialPort
+    LABELS serial)
+add_dependencies(tst_serialline ptyshim)
+
+add_test(NAME tst_serialline_shim COMMAND tst_serialline)
+set_tests_properties(tst_serialline_shim PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LD_PRELOAD=$<TARGET_FILE:ptyshim>;PREGONAL_REQUIRE_SHIM=1"
+    LABELS serial
+    TIMEOUT 300)
