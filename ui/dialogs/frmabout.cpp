@@ -36,6 +36,22 @@ void overPicture(QLabel *label, const QColor &colour, double points)
     palette.setColor(QPalette::WindowText, colour);
     label->setPalette(palette);
 }
+
+// The default font here may be wider than the one the box was laid out for: narrow the caption,
+// then make it smaller, until it fits its button.
+void fitCaption(QPushButton *button)
+{
+    QFont font = button->font();
+    for (int step = 0; step < 8 && button->sizeHint().width() > button->width(); ++step) {
+        if (font.stretch() == QFont::AnyStretch || font.stretch() == QFont::Unstretched)
+            font.setStretch(QFont::SemiCondensed);
+        else if (font.pointSizeF() > 6.5)
+            font.setPointSizeF(font.pointSizeF() - 0.5);
+        else
+            break;
+        button->setFont(font);
+    }
+}
 } // namespace
 
 frmAbout::frmAbout(Frmprincipal &main) : QDialog(&main), m_main(main), m_picture(aboutPicturePath())
@@ -72,6 +88,8 @@ frmAbout::frmAbout(Frmprincipal &main) : QDialog(&main), m_main(main), m_picture
     lblWeb->setText(QStringLiteral("https://pregonal.example.org/"));
 
     setTabOrder(cmdOK, cmdSysInfo);
+    fitCaption(cmdOK);
+    fitCaption(cmdSysInfo);
 
     Form_Load();
 }

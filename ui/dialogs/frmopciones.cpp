@@ -76,7 +76,9 @@ frmopciones::frmopciones(Frmprincipal &main) : QDialog(&main), m_main(main)
     HScroll1->setValue(1);
     // The label follows a change of value, not the thumb while it is dragged.
     HScroll1->setTracking(false);
+    // It takes the focus like the other controls; then Right raises the value and Left lowers it.
     HScroll1->setFocusPolicy(Qt::StrongFocus);
+    HScroll1->setInvertedControls(false);
     place(HScroll1, 615, 1560, 2295, 375);
     connect(HScroll1, &QScrollBar::valueChanged, this, &frmopciones::HScroll1_Change);
 
@@ -105,6 +107,9 @@ frmopciones::frmopciones(Frmprincipal &main) : QDialog(&main), m_main(main)
         setTabOrder(order[i - 1], order[i]);
 
     Form_Load();
+    // As in any group of option buttons, the focus enters the group at the selected one.
+    if (QAbstractButton *selected = Option1Group->checkedButton())
+        selected->setFocus();
 }
 
 void frmopciones::Form_Load()
