@@ -3,6 +3,7 @@
 #include "audiodevice.h"
 
 #include <QAudioFormat>
+#include <QByteArray>
 #include <QElapsedTimer>
 #include <QList>
 #include <QPointer>
@@ -48,25 +49,25 @@ public:
 private:
     enum class Activity { Idle, Playing, Recording };
 
-    void open();
+    void open(bool armed);
     void play(bool armed);
-    void prev();
-    void close();
-    void record();
-    void stop();
-    void save();
+    void prev(bool armed);
+    void close(bool armed);
+    void record(bool armed);
+    void stop(bool armed);
+    void save(bool armed);
 
     void openFile(const QString &path);
     void closeFile();
-    void stopPlay(int code);
+    void stopPlay();
     void stopRecording();
-    void discardRecording();
     void finishPlay();
     void failPlay();
     void onTick();
     void onSinkState();
     void readInput();
-    QAudioFormat outputFormat(bool *converted) const;
+    QAudioFormat outputFormat() const;
+    void seekFile(qint64 frame);
     qint64 heardFrame() const;
     qint32 msFor(qint64 frames) const;
     void notifyLater(int code);
@@ -87,8 +88,9 @@ private:
     qint64 m_frames = 0;
     int m_rate = 0;
     int m_channels = 0;
-    bool m_isFloat = false;
-    qint64 m_frame = 0; // where the next play starts
+    bool m_isFloat = false;  // floating-point samples on disk
+    bool m_floatOut = false; // more than 16 bits: play as float
+    qint64 m_frame = 0;      // where the next play starts
 
     Activity m_activity = Activity::Idle;
     bool m_pending = false; // a Done owed to the running play or recording
@@ -106,13 +108,14 @@ private:
     qint64 m_lastProcessed = -1;
     qint64 m_peakReadAhead = 0;
     QTimer m_tick;
-    QTimer m_tailTimer;
+    QTimer m_tailTimer; // a play with nothing to sound: lead plus tail
 
     // Recording.
     QAudioSource *m_source = nullptr;
     QIODevice *m_input = nullptr;
     std::unique_ptr<QTemporaryFile> m_temp;
     sf_private_tag *m_writer = nullptr;
+    QByteArray m_carry;
     qint64 m_recorded = 0;
     int m_recordRate = 0;
     bool m_unsaved = false;

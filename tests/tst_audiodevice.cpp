@@ -1,0 +1,997 @@
+// The real audio device against the test sound server: a null sink "tx" whose monitor is
+// captured with parec, and "txin", an input that hears what tx plays.
+#include "deviceerror.h"
+#include "wavaudiodevice.h"
+#include "wavaudiostream.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr int PcmWav = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+constexpr int Loud = 4000;      // a 0.5 full-scale tone is well above, silence well below
+constexpr qint64 PeriodMs = 25; // one audio period of the server: timing tolerance
+
+bool soundServer()
+{
+    static int state = -1;
+    if (state < 0) {
+        state = 0;
+        if (!qEnvironmentVariableIsEmpty("PULSE_SERVER")) {
+            QProcess p;
+            p.start(QStringLiteral("pactl"), {QStringLiteral("info")});
+            state = p.waitForFinished(5000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        }
+    }
+    return state == 1;
+}
+
+#define NEED_SOUND()                                                                                         \
+    do {                                                                                                     \
+        if (!soundServer())                                                                                  \
+            QSKIP("No test sound server: eval \"$(scripts/testpulse.sh start)\" first.");                    \
+    } while (false)
+
+// A WAV of a sine (silence when amp is 0) in any libsndfile format.
+bool writeSound(const QString &path, int format, int rate, int channels, qint64 frames, double amp = 0.5,
+                double freq = 1000)
+{
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
+    if (!f)
+        return false;
+    std::vector<float> buf(size_t(8192 * channels));
+    for (qint64 done = 0; done < frames;) {
+        const qint64 n = std::min<qint64>(8192, frames - done);
+        for (qint64 i = 0; i < n; ++i) {
+            const auto v = float(amp * std::sin(2 * M_PI * freq * double(done + i) / rate));
+            for (int c = 0; c < channels; ++c)
+                buf[size_t(i * channels + c)] = v;
+        }
+        if (sf_writef_float(f, buf.data(), n) != n) {
+            sf_close(f);
+            return false;
+        }
+        done += n;
+    }
+    return sf_close(f) == 0;
+}
+
+QString tone(const QTemporaryDir &dir, int ms, const QString &name = QStringLiteral("tone.wav"))
+{
+    const QString path = dir.filePath(name);
+    return writeSound(path, PcmWav, 22050, 1, qint64(22050) * ms / 1000) ? path : QString();
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// What the null sink plays, as heard on its monitor, with the time each block arrived here.
+class MonitorCapture
+{
+public:
+    static constexpr int Rate = 44100;
+    struct Burst
+    {
+        qint64 first, last;
+        double ms() const { return double(last - first + 1) * 1000.0 / Rate; }
+    };
+
+    explicit MonitorCapture(const QElapsedTimer &clock) : m_clock(clock)
+    {
+        QObject::connect(&m_proc, &QProcess::readyReadStandardOutput, [this] {
+            const QByteArray bytes = m_proc.readAllStandardOutput();
+            m_pending += bytes;
+            const qsizetype n = m_pending.size() / 2;
+            const auto *s = reinterpret_cast<const qint16 *>(m_pending.constData());
+            samples.insert(samples.end(), s, s + n);
+            m_pending.remove(0, n * 2);
+            arrivals.push_back({qint64(samples.size()), m_clock.nsecsElapsed()});
+        });
+    }
+    ~MonitorCapture()
+    {
+        m_proc.kill();
+        m_proc.waitForFinished(2000);
+    }
+
+    bool start()
+    {
+        m_proc.start(QStringLiteral("parec"),
+                     {QStringLiteral("-d"), QStringLiteral("tx.monitor"), QStringLiteral("--latency-msec=5"),
+                      QStringLiteral("--raw"), QStringLiteral("--format=s16le"),
+                      QStringLiteral("--rate=%1").arg(Rate), QStringLiteral("--channels=1")});
+        if (!m_proc.waitForStarted(5000))
+            return false;
+        QElapsedTimer t;
+        t.start();
+        while (samples.size() < size_t(Rate / 20) && t.elapsed() < 5000)
+            QTest::qWait(5);
+        return samples.size() >= size_t(Rate / 20);
+    }
+
+    qint64 count() const { return qint64(samples.size()); }
+    // Until the capture holds what was played up to the given time, plus margin ms.
+    bool catchUp(qint64 atNs, int marginMs)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 5000) {
+            if (!arrivals.empty() && arrivals.back().atNs > atNs + qint64(marginMs) * 1000000)
+                return true;
+            QTest::qWait(5);
+        }
+        return false;
+    }
+    // Runs of loud samples, split by quiet gaps longer than gapMs.
+    std::vector<Burst> bursts(qint64 from = 0, int gapMs = 5) const
+    {
+        std::vector<Burst> out;
+        const qint64 gap = qint64(Rate) * gapMs / 1000;
+        for (qint64 i = from; i < count(); ++i) {
+            if (std::abs(int(samples[size_t(i)])) < Loud)
+                continue;
+            if (!out.empty() && i - out.back().last <= gap)
+                out.back().last = i;
+            else
+                out.push_back({i, i});
+        }
+        return out;
+    }
+    // When a sample came out of the sink, as seen from here: its block's arrival less what follows.
+    qint64 timeNs(qint64 sample) const
+    {
+        for (const Arrival &a : arrivals)
+            if (a.end > sample)
+                return a.atNs - (a.end - 1 - sample) * 1000000000 / Rate;
+        return -1;
+    }
+    // The first sample that arrived after the given time.
+    qint64 sampleAt(qint64 atNs) const
+    {
+        for (const Arrival &a : arrivals)
+            if (a.atNs >= atNs)
+                return a.end;
+        return count();
+    }
+
+    std::vector<qint16> samples;
+
+private:
+    struct Arrival
+    {
+        qint64 end;
+        qint64 atNs;
+    };
+    std::vector<Arrival> arrivals;
+    const QElapsedTimer &m_clock;
+    QProcess m_proc;
+    QByteArray m_pending;
+};
+
+qint64 rssKiB()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+} // namespace
+
+class TestAudioDevice : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Opening and file handling (no sound needed).
+    void opensEveryFormat_data();
+    void opensEveryFormat();
+    void brokenFileThrowsAndStaysClosed_data();
+    void brokenFileThrowsAndStaysClosed();
+    void missingFileOpensEmpty();
+    void commandsAnyCaseUnknownThrows();
+    void playWhenClosedThrows();
+    void streamConverts_data();
+    void streamConverts();
+
+    // Play through the real output.
+    void playsEveryFormat_data();
+    void playsEveryFormat();
+    void wholeToneThenDone();
+    void closeMidPlayNeverSucceeds_data();
+    void closeMidPlayNeverSucceeds();
+    void prevThenPlayPlaysAllAgain();
+    void zeroFramesCompletesAtOnce();
+    void leadAndTail();
+    void longFileBoundedBuffer_data();
+    void longFileBoundedBuffer();
+    void doneTiming();
+
+    // Recording.
+    void recordsWhatIsPlayed();
+    void failedSaveKeepsFiles_data();
+    void failedSaveKeepsFiles();
+    void closeDiscardsRecording();
+};
+
+// ---- Opening.
+
+void TestAudioDevice::opensEveryFormat_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("ms");
+
+    QTest::newRow("pcm u8 8k mono") << (SF_FORMAT_WAV | SF_FORMAT_PCM_U8) << 8000 << 1 << 250;
+    QTest::newRow("pcm 16 11k mono") << PcmWav << 11025 << 1 << 400;
+    QTest::newRow("pcm 16 44k stereo") << PcmWav << 44100 << 2 << 300;
+    QTest::newRow("pcm 24 48k stereo") << (SF_FORMAT_WAV | SF_FORMAT_PCM_24) << 48000 << 2 << 300;
+    QTest::newRow("pcm 32 32k mono") << (SF_FORMAT_WAV | SF_FORMAT_PCM_32) << 32000 << 1 << 300;
+    QTest::newRow("float 22k mono") << (SF_FORMAT_WAV | SF_FORMAT_FLOAT) << 22050 << 1 << 300;
+    QTest::newRow("double 16k stereo") << (SF_FORMAT_WAV | SF_FORMAT_DOUBLE) << 16000 << 2 << 300;
+    QTest::newRow("u-law 8k mono") << (SF_FORMAT_WAV | SF_FORMAT_ULAW) << 8000 << 1 << 500;
+    QTest::newRow("a-law 8k stereo") << (SF_FORMAT_WAV | SF_FORMAT_ALAW) << 8000 << 2 << 500;
+    QTest::newRow("ima adpcm 22k mono") << (SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM) << 22050 << 1 << 400;
+    QTest::newRow("ms adpcm 44k stereo") << (SF_FORMAT_WAV | SF_FORMAT_MS_ADPCM) << 44100 << 2 << 400;
+    QTest::newRow("gsm 8k mono") << (SF_FORMAT_WAV | SF_FORMAT_GSM610) << 8000 << 1 << 400;
+}
+
+void TestAudioDevice::opensEveryFormat()
+{
+    QFETCH(int, format);
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+    QFETCH(int, ms);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("m.wav"));
+    QVERIFY(writeSound(path, format, rate, channels, qint64(rate) * ms / 1000));
+
+    WavAudioDevice dev;
+    dev.setDeviceType(QStringLiteral("WaveAudio"));
+    QCOMPARE(dev.deviceType(), QStringLiteral("WaveAudio"));
+    dev.setFileName(path);
+    dev.setCommand(QStringLiteral("open"));
+    // ADPCM and GSM round up to whole blocks.
+    QVERIFY2(dev.length() >= ms && dev.length() <= ms + 30, qPrintable(QString::number(dev.length())));
+    QCOMPARE(dev.position(), 0);
+    dev.setCommand(QStringLiteral("close"));
+    QCOMPARE(dev.length(), 0);
+}
+
+void TestAudioDevice::brokenFileThrowsAndStaysClosed_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("empty") << "empty";
+    QTest::newRow("garbage") << "garbage";
+    QTest::newRow("text named wav") << "text";
+    QTest::newRow("truncated header") << "truncated";
+    QTest::newRow("2^31 frames claimed") << "huge";
+    QTest::newRow("zero channels") << "zerochannels";
+    QTest::newRow("directory") << "directory";
+}
+
+void TestAudioDevice::brokenFileThrowsAndStaysClosed()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bad.wav"));
+    const QString good = dir.filePath(QStringLiteral("good.wav"));
+    QVERIFY(writeSound(good, SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 8000, 1, 800));
+    QByteArray wav = readBytes(good);
+    QCOMPARE(wav.mid(36, 4), QByteArray("data"));
+    const auto putLe32 = [&wav](int at, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            wav[at + i] = char((v >> (8 * i)) & 0xff);
+    };
+
+    if (kind == QLatin1String("empty")) {
+        QVERIFY(writeBytes(path, {}));
+    } else if (kind == QLatin1String("garbage")) {
+        QByteArray junk(4096, '\0');
+        for (int i = 0; i < junk.size(); ++i)
+            junk[i] = char((i * 7919 + 13) & 0xff);
+        QVERIFY(writeBytes(path, junk));
+    } else if (kind == QLatin1String("text")) {
+        QVERIFY(writeBytes(path, "RIFF? not really a sound file\n"));
+    } else if (kind == QLatin1String("truncated")) {
+        QVERIFY(writeBytes(path, wav.left(30)));
+    } else if (kind == QLatin1String("huge")) {
+        // 8-bit mono: 2^31 frames is 2^31 data bytes, in a file of under a kilobyte.
+        putLe32(4, 0x80000024u);
+        putLe32(40, 0x80000000u);
+        QVERIFY(writeBytes(path, wav));
+    } else if (kind == QLatin1String("zerochannels")) {
+        wav[22] = 0;
+        wav[23] = 0;
+        QVERIFY(writeBytes(path, wav));
+    } else {
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("bad.wav")));
+    }
+
+    WavAudioDevice dev;
+    QSignalSpy done(&dev, &AudioDevice::Done);
+    dev.setFileName(path);
+    dev.setNotify(true);
+    try {
+        dev.setCommand(QStringLiteral("open"));
+        QFAIL("open did not throw");
+    } catch (const DeviceError &e) {
+        QVERIFY(!e.reason().isEmpty());
+    }
+    QCOMPARE(dev.length(), 0);
+    QVERIFY_THROWS_EXCEPTION(DeviceError, dev.setCommand(QStringLiteral("play")));
+
+    // An open file is closed by a failed open of another.
+    dev.setFileName(good);
+    dev.setCommand(QStringLiteral("open"));
+    QCOMPARE(dev.length(), 100);
+    dev.setFileName(path);
+    QVERIFY_THROWS_EXCEPTION(DeviceError, dev.setCommand(QStringLiteral("open")));
+    QCOMPARE(dev.length(), 0);
+    QVERIFY_THROWS_EXCEPTION(DeviceError, dev.setCommand(QStringLiteral("play")));
+    QTest::qWait(20);
+    QCOMPARE(done.count(), 0);
+}
+
+void TestAudioDevice::missingFileOpensEmpty()
+{
+    QTemporaryDir dir;
+    WavAudioDevice dev;
+    QSignalSpy done(&dev, &AudioDevice::Done);
+    dev.setFileName(dir.filePath(QStringLiteral("nueva.wav")));
+    dev.setNotify(true);
+    dev.setCommand(QStringLiteral("open"));
+    QCOMPARE(done.count(), 0);
+    QCOMPARE(dev.length(), 0);
+    QCOMPARE(dev.position(), 0);
+    QVERIFY(done.wait(1000));
+    QCOMPARE(done.takeFirst().at(0).toInt(), int(AudioDevice::Successful));
+    QVERIFY(!QFileInfo::exists(dev.fileName()));
+}
+
+void TestAudioDevice::commandsAnyCaseUnknownThrows()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("m.wav"));
+    QVERIFY(writeSound(path, PcmWav, 8000, 1, 8000));
+    WavAudioDevice dev;
+    dev.setFileName(path);
+    dev.setCommand(QStringLiteral("OpEn"));
+    QCOMPARE(dev.length(), 1000);
+    dev.setCommand(QStringLiteral("PREV"));
+    QVERIFY_THROWS_EXCEPTION(DeviceError, dev.setCommand(QStringLiteral("rewind")));
+    QVERIFY_THROWS_EXCEPTION(DeviceError, dev.setCommand(QString()));
+    QCOMPARE(dev.length(), 1000);
+    dev.setCommand(QStringLiteral("Close"));
+    QCOMPARE(dev.length(), 0);
+}
+
+void TestAudioDevice::playWhenClosedThrows()
+{
+    WavAudioDevice dev;
+    QVERIFY_THROWS_EXCEPTION(DeviceError, dev.setCommand(QStringLiteral("play")));
+    QVERIFY_THROWS_EXCEPTION(DeviceError, dev.setCommand(QStringLiteral("record")));
+    QVERIFY_THROWS_EXCEPTION(DeviceError, dev.setCommand(QStringLiteral("save")));
+}
+
+void TestAudioDevice::streamConverts_data()
+{
+    QTest::addColumn<int>("inRate");
+    QTest::addColumn<int>("inChannels");
+    QTest::addColumn<int>("outRate");
+    QTest::addColumn<int>("outChannels");
+    QTest::addColumn<int>("outFormat");
+    QTest::addColumn<int>("leadFrames");
+
+    QTest::newRow("direct int16") << 22050 << 1 << 22050 << 1 << int(QAudioFormat::Int16) << 0;
+    QTest::newRow("direct float + lead") << 44100 << 2 << 44100 << 2 << int(QAudioFormat::Float) << 4410;
+    QTest::newRow("up 8k mono to 48k stereo") << 8000 << 1 << 48000 << 2 << int(QAudioFormat::Int16) << 0;
+    QTest::newRow("down 48k stereo to 44.1k mono")
+        << 48000 << 2 << 44100 << 1 << int(QAudioFormat::Float) << 0;
+    QTest::newRow("same rate to int32 6ch") << 22050 << 2 << 22050 << 6 << int(QAudioFormat::Int32) << 100;
+    QTest::newRow("11k to uint8 16k") << 11025 << 1 << 16000 << 1 << int(QAudioFormat::UInt8) << 0;
+}
+
+void TestAudioDevice::streamConverts()
+{
+    QFETCH(int, inRate);
+    QFETCH(int, inChannels);
+    QFETCH(int, outRate);
+    QFETCH(int, outChannels);
+    QFETCH(int, outFormat);
+    QFETCH(int, leadFrames);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("c.wav"));
+    const qint64 frames = inRate / 2;
+    QVERIFY(writeSound(path, PcmWav, inRate, inChannels, frames));
+    SF_INFO info{};
+    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    QVERIFY(f);
+    QAudioFormat out;
+    out.setSampleRate(outRate);
+    out.setChannelCount(outChannels);
+    out.setSampleFormat(QAudioFormat::SampleFormat(outFormat));
+    WavAudioStream stream(f, inRate, inChannels, false, out);
+    stream.setLeadFrames(leadFrames);
+    QVERIFY(stream.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+    QSignalSpy drained(&stream, &WavAudioStream::drained);
+
+    // Read as a sink would, in odd-sized pieces; decode channel 0 to float.
+    std::vector<float> ch0;
+    QByteArray piece(3001, Qt::Uninitialized);
+    while (!stream.exhausted()) {
+        const qint64 n = stream.read(piece.data(), piece.size());
+        QCOMPARE(n, piece.size() / out.bytesPerFrame() * out.bytesPerFrame());
+        for (qint64 at = 0; at < n; at += out.bytesPerFrame())
+            ch0.push_back(out.normalizedSampleValue(piece.constData() + at));
+        QVERIFY(ch0.size() < size_t(10 * outRate));
+    }
+    // After the file, silence for as long as the sink asks.
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(stream.read(piece.data(), piece.size()),
+                 piece.size() / out.bytesPerFrame() * out.bytesPerFrame());
+        QVERIFY(std::abs(out.normalizedSampleValue(piece.constData() + 2 * out.bytesPerFrame())) < 0.01f);
+    }
+    sf_close(f);
+    QTRY_COMPARE(drained.count(), 1);
+    const qint64 expected = leadFrames + frames * outRate / inRate;
+    QVERIFY2(std::abs(stream.soundEndFrame() - expected) <= 2,
+             qPrintable(QString::number(stream.soundEndFrame())));
+    for (size_t i = size_t(stream.soundEndFrame()); i < ch0.size(); ++i)
+        QVERIFY(std::abs(ch0[i]) < 0.01f);
+    ch0.resize(size_t(stream.soundEndFrame()));
+    QVERIFY(stream.peakBufferBytes() <= 64 * 1024);
+
+    // Silence for the lead, then the tone: about 0.5 peak and 1 kHz (crossings per second).
+    for (int i = 0; i < leadFrames; ++i)
+        QVERIFY(std::abs(ch0[size_t(i)]) < 0.01f);
+    float peak = 0;
+    int crossings = 0;
+    for (size_t i = size_t(leadFrames) + 1; i < ch0.size(); ++i) {
+        peak = std::max(peak, std::abs(ch0[i]));
+        crossings += (ch0[i - 1] < 0) != (ch0[i] < 0);
+    }
+    QVERIFY2(peak > 0.45f && peak < 0.55f, qPrintable(QString::number(peak)));
+    QVERIFY2(std::abs(crossings - 1000) <= 6, qPrintable(QString::number(crossings)));
+}
+
+// ---- Play.
+
+void TestAudioDevice::playsEveryFormat_data()
+{
+    opensEveryFormat_data();
+}
+
+void TestAudioDevice::playsEveryFormat()
+{
+    NEED_SOUND();
+    QFETCH(int, format);
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+    QFETCH(int, ms);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("m.wav"));
+    QVERIFY(writeSound(path, format, rate, channels, qint64(rate) * ms / 1000));
+    QElapsedTimer clock;
+    clock.start();
+    MonitorCapture cap(clock);
+    QVERIFY(cap.start());
+    const qint64 from = cap.count();
+
+    WavAudioDevice dev;
+    QSignalSpy done(&dev, &AudioDevice::Done);
+    dev.setFileName(path);
+    dev.setCommand(QStringLiteral("open"));
+    dev.setNotify(true);
+    dev.setCommand(QStringLiteral("play"));
+    QVERIFY(done.wait(5000));
+    QCOMPARE(done.takeFirst().at(0).toInt(), int(AudioDevice::Successful));
+    QCOMPARE(dev.position(), dev.length());
+    QVERIFY(cap.catchUp(clock.nsecsElapsed(), 50));
+    const auto bursts = cap.bursts(from);
+    QCOMPARE(int(bursts.size()), 1);
+    // Encoders that work in blocks pad the end with near silence.
+    QVERIFY2(bursts[0].ms() >= ms - 3 && bursts[0].ms() <= dev.length() + 3,
+             qPrintable(QString::number(bursts[0].ms())));
+}
+
+void TestAudioDevice::wholeToneThenDone()
+{
+    NEED_SOUND();
+    QTemporaryDir dir;
+    const QString path = tone(dir, 600);
+    QElapsedTimer clock;
+    clock.start();
+    MonitorCapture cap(clock);
+    QVERIFY(cap.start());
+    const qint64 from = cap.count();
+
+    WavAudioDevice dev;
+    QSignalSpy done(&dev, &AudioDevice::Done);
+    QSignalSpy status(&dev, &AudioDevice::StatusUpdate);
+    dev.setFileName(path);
+    dev.setCommand(QStringLiteral("open"));
+    QCOMPARE(dev.length(), 600);
+
+    // Unkey as the program does: close the moment Done comes.
+    qint64 doneNs = -1;
+    int positionAtDone = -1;
+    connect(&dev, &AudioDevice::Done, this, [&] {
+        doneNs = clock.nsecsElapsed();
+        positionAtDone = dev.position();
+        dev.setCommand(QStringLiteral("close"));
+    });
+    int lastPosition = 0;
+    bool backwards = false, beyond = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        const int p = dev.position();
+        backwards |= p < lastPosition;
+        beyond |= p > 600;
+        lastPosition = p;
+    });
+    watch.start(5);
+
+    const qint64 playNs = clock.nsecsElapsed();
+    dev.setNotify(true);
+    QCOMPARE(done.count(), 0);
+    dev.setCommand(QStringLiteral("play"));
+    QCOMPARE(done.count(), 0);
+    QCOMPARE(status.count(), 0);
+    QVERIFY(done.wait(5000));
+    QCOMPARE(done.count(), 1);
+    QCOMPARE(done.at(0).at(0).toInt(), int(AudioDevice::Successful));
+    QCOMPARE(positionAtDone, 600);
+    QVERIFY(!backwards);
+    QVERIFY(!beyond);
+    QVERIFY(cap.catchUp(doneNs, 100));
+
+    // The whole tone came out although the output was shut at Done, and Done came after it.
+    const auto bursts = cap.bursts(from);
+    QCOMPARE(int(bursts.size()), 1);
+    QVERIFY2(std::abs(bursts[0].ms() - 600) <= 3, qPrintable(QString::number(bursts[0].ms())));
+    const qint64 firstNs = cap.timeNs(bursts[0].first);
+    const qint64 lastNs = cap.timeNs(bursts[0].last);
+    QVERIFY(firstNs >= playNs);
+    QVERIFY2(doneNs >= lastNs - PeriodMs * 1000000,
+             qPrintable(QStringLiteral("Done %1 ms after the last sample").arg((doneNs - lastNs) / 1e6)));
+    qInfo("first sample %.1f ms after play; Done %.1f ms after the last sample", (firstNs - playNs) / 1e6,
+          (doneNs - lastNs) / 1e6);
+    QTest::qWait(10);
+    QCOMPARE(done.count(), 1);
+}
+
+void TestAudioDevice::closeMidPlayNeverSucceeds_data()
+{
+    QTest::addColumn<bool>("armed");
+    QTest::addColumn<bool>("armClose");
+    QTest::addColumn<QList<int>>("expected");
+    QTest::newRow("play armed") << true << false << QList<int>{AudioDevice::Aborted};
+    QTest::newRow("close armed") << false << true << QList<int>{AudioDevice::Aborted};
+    QTest::newRow("both armed") << true << true << QList<int>{AudioDevice::Aborted};
+    QTest::newRow("nothing armed") << false << false << QList<int>{};
+}
+
+void TestAudioDevice::closeMidPlayNeverSucceeds()
+{
+    NEED_SOUND();
+    QFETCH(bool, armed);
+    QFETCH(bool, armClose);
+    QFETCH(QList<int>, expected);
+    QTemporaryDir dir;
+    const QString path = tone(dir, 1000);
+    QElapsedTimer clock;
+    clock.start();
+    MonitorCapture cap(clock);
+    QVERIFY(cap.start());
+    const qint64 from = cap.count();
+
+    WavAudioDevice dev;
+    QSignalSpy done(&dev, &AudioDevice::Done);
+    dev.setFileName(path);
+    dev.setCommand(QStringLiteral("open"));
+    dev.setNotify(armed);
+    dev.setCommand(QStringLiteral("play"));
+    QTRY_VERIFY_WITH_TIMEOUT(dev.position() >= 200, 3000);
+    dev.setNotify(armClose);
+    dev.setCommand(QStringLiteral("close"));
+    QCOMPARE(done.count(), 0);
+    QCOMPARE(dev.length(), 0);
+    QCOMPARE(dev.position(), 0);
+    const qint64 closeNs = clock.nsecsElapsed();
+    QVERIFY(cap.catchUp(closeNs, 1100)); // past where the tone would have ended
+    QList<int> codes;
+    for (const auto &args : done)
+        codes << args.at(0).toInt();
+    QCOMPARE(codes, expected);
+    const auto bursts = cap.bursts(from);
+    QCOMPARE(int(bursts.size()), 1);
+    QVERIFY(bursts[0].ms() < 800);
+    QVERIFY(cap.timeNs(bursts[0].last) < closeNs + PeriodMs * 1000000);
+}
+
+void TestAudioDevice::prevThenPlayPlaysAllAgain()
+{
+    NEED_SOUND();
+    QTemporaryDir dir;
+    const QString path = tone(dir, 400);
+    QElapsedTimer clock;
+    clock.start();
+    MonitorCapture cap(clock);
+    QVERIFY(cap.start());
+    const qint64 from = cap.count();
+
+    WavAudioDevice dev;
+    QSignalSpy done(&dev, &AudioDevice::Done);
+    dev.setFileName(path);
+    dev.setCommand(QStringLiteral("open"));
+    dev.setNotify(true);
+    dev.setCommand(QStringLiteral("play"));
+    QTRY_VERIFY_WITH_TIMEOUT(dev.position() >= 100, 3000);
+    dev.setCommand(QStringLiteral("prev"));
+    QCOMPARE(dev.position(), 0);
+    QCOMPARE(dev.length(), 400);
+    QCOMPARE(done.count(), 0);
+    QVERIFY(done.wait(1000));
+    QCOMPARE(done.takeFirst().at(0).toInt(), int(AudioDevice::Aborted));
+
+    // Silence between the two, so that the bursts stand apart.
+    QTest::qWait(60);
+    dev.setNotify(true);
+    dev.setCommand(QStringLiteral("play"));
+    QVERIFY(done.wait(3000));
+    QCOMPARE(done.takeFirst().at(0).toInt(), int(AudioDevice::Successful));
+    QCOMPARE(dev.position(), 400);
+    QVERIFY(cap.catchUp(clock.nsecsElapsed(), 50));
+    const auto bursts = cap.bursts(from);
+    QCOMPARE(int(bursts.size()), 2);
+    QVERIFY(bursts[0].ms() < 350);
+    QVERIFY2(std::abs(bursts[1].ms() - 400) <= 3, qPrintable(QString::number(bursts[1].ms())));
+
+    // Played to the end, a play again completes at once; after "prev" it plays all again.
+    dev.setNotify(true);
+    dev.setCommand(QStringLiteral("play"));
+    QVERIFY(done.wait(1000));
+    QCOMPARE(done.takeFirst().at(0).toInt(), int(AudioDevice::Successful));
+}
+
+void TestAudioDevice::zeroFramesCompletesAtOnce()
+{
+    NEED_SOUND();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("vacio.wav"));
+    QVERIFY(writeSound(path, PcmWav, 22050, 1, 0));
+    WavAudioDevice dev;
+    QSignalSpy done(&dev, &AudioDevice::Done);
+    dev.setFileName(path);
+    dev.setCommand(QStringLiteral("open"));
+    QCOMPARE(dev.length(), 0);
+    dev.setNotify(true);
+    dev.setCommand(QStringLiteral("play"));
+    QCOMPARE(done.count(), 0);
+    QVERIFY(done.wait(1000));
+    QCOMPARE(done.takeFirst().at(0).toInt(), int(AudioDevice::Successful));
+    QCOMPARE(dev.position(), 0);
+}
+
+void TestAudioDevice::leadAndTail()
+{
+    NEED_SOUND();
+    constexpr int Lead = 300, Tail = 100;
+    QTemporaryDir dir;
+    const QString path = tone(dir, 300);
+    QElapsedTimer clock;
+    clock.start();
+    MonitorCapture cap(clock);
+    QVERIFY(cap.start());
+    const qint64 from = cap.count();
+
+    WavAudioDevice dev;
+    dev.setLeadTime(Lead);
+    dev.setTailTime(Tail);
+    QSignalSpy done(&dev, &AudioDevice::Done);
+    dev.setFileName(path);
+    dev.setCommand(QStringLiteral("open"));
+    qint64 doneNs = -1;
+    connect(&dev, &AudioDevice::Done, this, [&] {
+        doneNs = clock.nsecsElapsed();
+        dev.setCommand(QStringLiteral("close"));
+    });
+    qint64 playNs = 0;
+    bool movedInLead = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        if (clock.nsecsElapsed() - playNs < qint64(Lead - PeriodMs) * 1000000)
+            movedInLead |= dev.position() != 0;
+    });
+    playNs = clock.nsecsElapsed();
+    dev.setNotify(true);
+    dev.setCommand(QStringLiteral("play"));
+    watch.start(5);
+    QVERIFY(done.wait(5000));
+    QCOMPARE(done.at(0).at(0).toInt(), int(AudioDevice::Successful));
+    QVERIFY(!movedInLead);
+    QVERIFY(cap.catchUp(doneNs, 100));
+
+    const auto bursts = cap.bursts(from);
+    QCOMPARE(int(bursts.size()), 1);
+    QVERIFY2(std::abs(bursts[0].ms() - 300) <= 3, qPrintable(QString::number(bursts[0].ms())));
+    const double leadMs = (cap.timeNs(bursts[0].first) - playNs) / 1e6;
+    const double tailMs = (doneNs - cap.timeNs(bursts[0].last)) / 1e6;
+    qInfo("first sample %.1f ms after play (lead %d); Done %.1f ms after the last (tail %d)", leadMs, Lead,
+          tailMs, Tail);
+    QVERIFY2(leadMs >= Lead - PeriodMs, qPrintable(QString::number(leadMs)));
+    QVERIFY2(tailMs >= Tail - PeriodMs, qPrintable(QString::number(tailMs)));
+}
+
+void TestAudioDevice::longFileBoundedBuffer_data()
+{
+    QTest::addColumn<int>("seconds");
+    QTest::newRow("3 s") << 3;
+    QTest::newRow("30 min") << 1800;
+}
+
+void TestAudioDevice::longFileBoundedBuffer()
+{
+    NEED_SOUND();
+    QFETCH(int, seconds);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("largo.wav"));
+    QVERIFY(writeSound(path, PcmWav, 8000, 1, qint64(8000) * seconds, 0.0));
+    WavAudioDevice dev;
+    QSignalSpy done(&dev, &AudioDevice::Done);
+    dev.setFileName(path);
+    dev.setCommand(QStringLiteral("open"));
+    QCOMPARE(dev.length(), seconds * 1000);
+    dev.setNotify(true);
+    dev.setCommand(QStringLiteral("play"));
+    QTRY_VERIFY_WITH_TIMEOUT(dev.position() >= 1000, 5000);
+    QVERIFY2(dev.readAheadBytes() <= 64 * 1024, qPrintable(QString::number(dev.readAheadBytes())));
+    qInfo("%d s file: RSS %lld KiB while playing, own read-ahead %lld bytes", seconds, rssKiB(),
+          dev.readAheadBytes());
+    dev.setCommand(QStringLiteral("close"));
+    QVERIFY(done.wait(1000));
+    QCOMPARE(done.takeFirst().at(0).toInt(), int(AudioDevice::Aborted));
+}
+
+// Measures Done against the capture over several plays; run with PREGONAL_AUDIO_TIMING=<plays>.
+void TestAudioDevice::doneTiming()
+{
+    NEED_SOUND();
+    const int plays = qEnvironmentVariableIntValue("PREGONAL_AUDIO_TIMING");
+    if (plays <= 0)
+        QSKIP("Set PREGONAL_AUDIO_TIMING=<plays> to measure.");
+    QTemporaryDir dir;
+    const QString path = tone(dir, 300);
+    QElapsedTimer clock;
+    clock.start();
+    MonitorCapture cap(clock);
+    QVERIFY(cap.start());
+    std::vector<double> after, start;
+    for (int i = 0; i < plays; ++i) {
+        const qint64 from = cap.count();
+        WavAudioDevice dev;
+        QSignalSpy done(&dev, &AudioDevice::Done);
+        dev.setFileName(path);
+        dev.setCommand(QStringLiteral("open"));
+        qint64 doneNs = -1;
+        connect(&dev, &AudioDevice::Done, this, [&] {
+            doneNs = clock.nsecsElapsed();
+            dev.setCommand(QStringLiteral("close"));
+        });
+        const qint64 playNs = clock.nsecsElapsed();
+        dev.setNotify(true);
+        dev.setCommand(QStringLiteral("play"));
+        QVERIFY(done.wait(5000));
+        QVERIFY(cap.catchUp(doneNs, 80));
+        const auto bursts = cap.bursts(from);
+        QCOMPARE(int(bursts.size()), 1);
+        QVERIFY2(std::abs(bursts[0].ms() - 300) <= 3, qPrintable(QString::number(bursts[0].ms())));
+        after.push_back((doneNs - cap.timeNs(bursts[0].last)) / 1e6);
+        start.push_back((cap.timeNs(bursts[0].first) - playNs) / 1e6);
+    }
+    std::sort(after.begin(), after.end());
+    std::sort(start.begin(), start.end());
+    qInfo("%d plays: Done after the last sample: min %.1f median %.1f worst %.1f ms", plays, after.front(),
+          after[after.size() / 2], after.back());
+    qInfo("first sample after play: min %.1f median %.1f worst %.1f ms", start.front(),
+          start[start.size() / 2], start.back());
+}
+
+// ---- Recording.
+
+void TestAudioDevice::recordsWhatIsPlayed()
+{
+    NEED_SOUND();
+    QTemporaryDir dir;
+    const QString path = tone(dir, 1000);
+    const QString target = dir.filePath(QStringLiteral("grabacion.wav"));
+    // Something is there already: it is replaced on save.
+    QVERIFY(writeSound(target, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, 4410));
+
+    WavAudioDevice player;
+    QSignalSpy played(&player, &AudioDevice::Done);
+    player.setFileName(path);
+    player.setCommand(QStringLiteral("open"));
+
+    WavAudioDevice rec;
+    QSignalSpy recDone(&rec, &AudioDevice::Done);
+    rec.setFileName(target);
+    rec.setCommand(QStringLiteral("open"));
+    QCOMPARE(rec.length(), 100);
+    QElapsedTimer clock;
+    clock.start();
+    rec.setCommand(QStringLiteral("record"));
+    player.setNotify(true);
+    player.setCommand(QStringLiteral("play"));
+    QVERIFY(played.wait(5000));
+    QTest::qWait(100);
+    rec.setNotify(true);
+    rec.setCommand(QStringLiteral("stop"));
+    const qint64 elapsedMs = clock.elapsed();
+    QCOMPARE(recDone.count(), 0);
+    QVERIFY(recDone.wait(1000));
+    QCOMPARE(recDone.takeFirst().at(0).toInt(), int(AudioDevice::Successful));
+    const int recordedMs = rec.length();
+    QVERIFY2(std::abs(recordedMs - elapsedMs) < 300,
+             qPrintable(QStringLiteral("%1 vs %2").arg(recordedMs).arg(elapsedMs)));
+    // The old file stays until the save.
+    SF_INFO info{};
+    SNDFILE *f = sf_open(QFile::encodeName(target).constData(), SFM_READ, &info);
+    QVERIFY(f);
+    QCOMPARE(info.channels, 2);
+    sf_close(f);
+
+    rec.setCommand(QStringLiteral("save"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2); // no temporary left
+    info = {};
+    f = sf_open(QFile::encodeName(target).constData(), SFM_READ, &info);
+    QVERIFY(f);
+    QCOMPARE(info.format, PcmWav);
+    QCOMPARE(info.channels, 1);
+    QVERIFY(info.samplerate == 44100 || info.samplerate == 48000);
+    QCOMPARE(qint64(rec.length()), (info.frames * 1000 + info.samplerate / 2) / info.samplerate);
+    QVERIFY(std::abs(qint64(recordedMs) - info.frames * 1000 / info.samplerate) <= 1);
+    std::vector<short> samples(size_t(info.frames));
+    QCOMPARE(sf_readf_short(f, samples.data(), info.frames), info.frames);
+    sf_close(f);
+    const qint64 loud =
+        std::count_if(samples.begin(), samples.end(), [](short s) { return std::abs(int(s)) >= Loud; });
+    const double loudMs = double(loud) * 1000 / info.samplerate;
+    QVERIFY2(loudMs > 500 && loudMs < 1000,
+             qPrintable(QString::number(loudMs))); // a sine is loud ~70% of the time
+}
+
+void TestAudioDevice::failedSaveKeepsFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("folder is a file") << "folderfile";
+    QTest::newRow("folder missing") << "missing";
+    QTest::newRow("target is a folder") << "targetdir";
+    QTest::newRow("read-only folder") << "readonly";
+}
+
+void TestAudioDevice::failedSaveKeepsFiles()
+{
+    NEED_SOUND();
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    const QString first = dir.filePath(QStringLiteral("mensaje.wav"));
+    QString target;
+    QString keep; // must come out untouched
+    const QByteArray keepBytes("no tocar");
+    if (kind == QLatin1String("folderfile")) {
+        keep = dir.filePath(QStringLiteral("carpeta"));
+        target = keep + QStringLiteral("/mensaje.wav");
+    } else if (kind == QLatin1String("missing")) {
+        target = dir.filePath(QStringLiteral("no/existe/mensaje.wav"));
+    } else if (kind == QLatin1String("targetdir")) {
+        target = first; // made a folder, with a file inside, once the recording has started
+        keep = first + QStringLiteral("/dentro.txt");
+    } else {
+        if (::geteuid() == 0)
+            QSKIP("Folder permissions do not stop root; the other rows make the save fail instead.");
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("ro")));
+        keep = dir.filePath(QStringLiteral("ro/mensaje.wav"));
+        target = keep;
+    }
+    if (!keep.isEmpty() && kind != QLatin1String("targetdir"))
+        QVERIFY(writeBytes(keep, keepBytes));
+    if (kind == QLatin1String("readonly"))
+        QVERIFY(
+            QFile::setPermissions(dir.filePath(QStringLiteral("ro")), QFile::ReadOwner | QFile::ExeOwner));
+
+    WavAudioDevice dev;
+    dev.setFileName(first);
+    dev.setCommand(QStringLiteral("open"));
+    dev.setCommand(QStringLiteral("record"));
+    QTRY_VERIFY_WITH_TIMEOUT(dev.length() >= 100, 3000);
+    dev.setCommand(QStringLiteral("stop"));
+    if (kind == QLatin1String("targetdir")) {
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("mensaje.wav")));
+        QVERIFY(writeBytes(keep, keepBytes));
+    }
+    dev.setFileName(target);
+    QVERIFY_THROWS_EXCEPTION(DeviceError, dev.setCommand(QStringLiteral("save")));
+    if (!keep.isEmpty())
+        QCOMPARE(readBytes(keep), keepBytes);
+    if (kind == QLatin1String("missing"))
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("no"))));
+    if (kind == QLatin1String("readonly"))
+        QCOMPARE(QDir(dir.filePath(QStringLiteral("ro"))).entryList(QDir::Files | QDir::Hidden).size(), 1);
+
+    // The recording is still there to be saved elsewhere.
+    QVERIFY(dev.length() >= 100);
+    const QString elsewhere = dir.filePath(QStringLiteral("otro.wav"));
+    dev.setFileName(elsewhere);
+    dev.setCommand(QStringLiteral("save"));
+    SF_INFO info{};
+    SNDFILE *f = sf_open(QFile::encodeName(elsewhere).constData(), SFM_READ, &info);
+    QVERIFY(f);
+    sf_close(f);
+    QCOMPARE(info.channels, 1);
+    QVERIFY(info.frames >= info.samplerate / 10);
+    if (kind == QLatin1String("readonly"))
+        QFile::setPermissions(dir.filePath(QStringLiteral("ro")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void TestAudioDevice::closeDiscardsRecording()
+{
+    NEED_SOUND();
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("mensaje.wav"));
+    const auto entries = [&] { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); };
+    {
+        WavAudioDevice dev;
+        dev.setFileName(target);
+        dev.setCommand(QStringLiteral("open"));
+        dev.setCommand(QStringLiteral("record"));
+        QTRY_VERIFY_WITH_TIMEOUT(dev.length() >= 50, 3000);
+        dev.setCommand(QStringLiteral("stop"));
+        QCOMPARE(entries().size(), 1); // the temporary, next to the target
+        dev.setCommand(QStringLiteral("close"));
+        QVERIFY(entries().isEmpty());
+
+        // Destroyed while recording: nothing left either.
+        dev.setCommand(QStringLiteral("open"));
+        dev.setCommand(QStringLiteral("record"));
+        QTRY_VERIFY_WITH_TIMEOUT(dev.length() >= 50, 3000);
+    }
+    QVERIFY(entries().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestAudioDevice)
+#include "tst_audiodevice.moc"
