@@ -5,8 +5,9 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 
 # The test sound server: a PulseAudio null sink, stopped on every way out.
-eval "$(scripts/testpulse.sh start)"
-trap 'scripts/testpulse.sh stop' EXIT
+top=$(pwd)
+eval "$("$top/scripts/testpulse.sh" start)"
+trap '"$top/scripts/testpulse.sh" stop' EXIT
 
 cd build
 ctest --output-on-failure "$@"
