@@ -191,9 +191,18 @@ void TestStartup::clientAreaAndBars()
     QCOMPARE(w.statusBar()->geometry().top(), menu + 57);
     QCOMPARE(w.ProgressBar1()->minimum(), 0);
     QCOMPARE(w.ProgressBar1()->maximum(), 100);
+    // The given widths, or more where the font needs it to show the longest text whole.
     const int widths[] = {67, 90, 103};
-    for (int n = 1; n <= 3; ++n)
-        QCOMPARE(w.panel(n)->width(), widths[n - 1]);
+    const QStringList longest = {"Stand by", "Puerto COM = 255", "Intervalo = 255 segs"};
+    int right = 0;
+    for (int n = 1; n <= 3; ++n) {
+        QLabel *panel = w.panel(n);
+        QVERIFY(panel->width() >= widths[n - 1]);
+        QVERIFY(panel->contentsRect().width() >= panel->fontMetrics().horizontalAdvance(longest.at(n - 1)));
+        QVERIFY(panel->x() >= right);
+        right = panel->geometry().right();
+    }
+    QVERIFY2(right < w.width(), "all three panels fit in the window");
     QVERIFY(!w.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
     QVERIFY(!w.windowIcon().isNull());
     QVERIFY(w.windowIcon().availableSizes().contains(QSize(16, 16)));

@@ -184,12 +184,17 @@ void Frmprincipal::buildStatusBar()
     bar->setObjectName(QStringLiteral("StatusBar1"));
     bar->setSizeGripEnabled(false);
     bar->setFixedHeight(twips(375));
-    for (const int width : {1000, 1350, 1550}) {
+    // Each panel keeps its width unless the desktop's font needs more for its longest text.
+    const QList<QPair<int, QString>> panels = {{1000, QStringLiteral("Stand by")},
+                                               {1350, QStringLiteral("Puerto COM = 255")},
+                                               {1550, QStringLiteral("Intervalo = 255 segs")}};
+    for (const auto &[width, longest] : panels) {
         auto *label = new QLabel(bar);
         label->setObjectName(QStringLiteral("panel%1").arg(m_panels.size() + 1));
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        label->setFixedWidth(twips(width));
         label->setIndent(2);
+        const int needed = label->fontMetrics().horizontalAdvance(longest) + 2 * (label->frameWidth() + 4);
+        label->setFixedWidth(qMax(twips(width), needed));
         bar->addWidget(label);
         m_panels.append(label);
     }
