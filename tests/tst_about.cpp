@@ -16,26 +16,6 @@
 #include <functional>
 
 namespace {
-// Gives the command's modal dialog to body once it is up, and closes it if body left it open.
-// Returns whether the dialog was shown at all.
-template <class Dialog>
-bool whileModal(const std::function<void()> &command, const std::function<void(Dialog &)> &body)
-{
-    bool seen = false;
-    QObject context;
-    QTimer::singleShot(0, &context, [&] {
-        auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
-        seen = true;
-        body(*dialog);
-        if (dialog->isVisible())
-            dialog->done(QDialog::Rejected);
-    });
-    command();
-    return seen;
-}
-
 RegistryReader::Value text(const QByteArray &bytes)
 {
     return {RegistryReader::String, bytes};

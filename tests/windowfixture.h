@@ -7,11 +7,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QTest>
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QTimer>
+
+#include <functional>
 
 #include <memory>
 
@@ -83,3 +87,23 @@ struct WindowFixture
     QString storeFile() const { return storeDir.path() + QStringLiteral("/Pregonal.conf"); }
     bool storeExists() const { return QFileInfo::exists(storeFile()); }
 };
+
+// Gives the command's modal dialog to body once it is up, and closes it if body left it open.
+// Returns whether the dialog was shown at all.
+template <class Dialog>
+bool whileModal(const std::function<void()> &command, const std::function<void(Dialog &)> &body)
+{
+    bool seen = false;
+    QObject context;
+    QTimer::singleShot(0, &context, [&] {
+        auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        seen = true;
+        body(*dialog);
+        if (dialog->isVisible())
+            dialog->done(QDialog::Rejected);
+    });
+    command();
+    return seen;
+}

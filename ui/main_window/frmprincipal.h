@@ -100,6 +100,7 @@ private:
 
     void setButtonsEnabled(std::initializer_list<std::pair<int, bool>> states);
     void setIdleLayout();
+    bool openPort();
     void startPlay();
     void keyUp();
     void keyDown();

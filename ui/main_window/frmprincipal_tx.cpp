@@ -17,15 +17,23 @@ const QString kPlayError = QStringLiteral("No se ha podido reproducir el mensaje
                                           "transmitir. Compruebe el dispositivo de sonido y vuelva ha intentarlo.");
 } // namespace
 
+// The first step of a transmit command: a port that cannot be opened changes nothing else.
+bool Frmprincipal::openPort()
+{
+    try {
+        MSComm1().setPortOpen(true);
+        return true;
+    } catch (const DeviceError &) {
+        messageBoxes().show(kSendError, MessageBoxes::OkOnly, MessageBoxes::Critical, QStringLiteral("Pregonal"));
+        return false;
+    }
+}
+
 void Frmprincipal::mnuunavez_Click()
 {
     modounavez = true;
-    try {
-        MSComm1().setPortOpen(true);
-    } catch (const DeviceError &) {
-        messageBoxes().show(kSendError, MessageBoxes::OkOnly, MessageBoxes::Critical, QStringLiteral("Pregonal"));
+    if (!openPort())
         return;
-    }
     try {
         mnutx->menuAction()->setEnabled(false);
         reproductor().setCommand(QStringLiteral("open"));
@@ -44,12 +52,8 @@ void Frmprincipal::mnuunavez_Click()
 void Frmprincipal::mnuenbucle_Click()
 {
     modounavez = false;
-    try {
-        MSComm1().setPortOpen(true);
-    } catch (const DeviceError &) {
-        messageBoxes().show(kSendError, MessageBoxes::OkOnly, MessageBoxes::Critical, QStringLiteral("Pregonal"));
+    if (!openPort())
         return;
-    }
     try {
         setButtonsEnabled({{1, false}, {2, false}, {4, false}, {5, false}, {7, true}, {9, false}});
         mnustop->setEnabled(true);
