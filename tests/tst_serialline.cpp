@@ -324,6 +324,7 @@ private slots:
         QTest::addColumn<int>("otherPort");
         QTest::newRow("same number") << 3;
         QTest::newRow("another number, same device") << 5;
+        QTest::newRow("a stable by-id name for the same device") << 6;
     }
     void secondOpenIsBusy()
     {
@@ -333,6 +334,11 @@ private slots:
         Bench bench;
         bench.name(3, pty.slave);
         bench.name(5, QStringLiteral(" %1 ").arg(pty.slave));
+        // As udev names a USB adapter in /dev/serial/by-id: a link to the device.
+        QVERIFY(QDir().mkpath(bench.path(QStringLiteral("serial/by-id"))));
+        const QString byId = bench.path(QStringLiteral("serial/by-id/usb-FTDI_FT232R_A1B2C3-if00-port0"));
+        QVERIFY(QFile::link(pty.slave, byId));
+        bench.name(6, byId);
         auto first = bench.line(3);
         first->setPortOpen(true);
         auto second = bench.line(otherPort);
@@ -342,7 +348,7 @@ private slots:
             QFAIL("a second open of the same device succeeded");
         } catch (const DeviceError &error) {
             QVERIFY2(error.reason().contains(QLatin1String("ocupado")), qPrintable(error.reason()));
-            QVERIFY2(error.reason().contains(pty.slave), qPrintable(error.reason()));
+            QVERIFY2(error.reason().contains(otherPort == 6 ? byId : pty.slave), qPrintable(error.reason()));
         }
         QCOMPARE(openDescriptors(), before);
         QVERIFY(!second->portOpen());
@@ -350,6 +356,12 @@ private slots:
         first->setPortOpen(false);
         second->setPortOpen(true);
         QVERIFY(second->portOpen());
+        // ...and the other way round: held through the link, the device itself is busy.
+        second->setPortOpen(false);
+        auto viaLink = bench.line(6);
+        viaLink->setPortOpen(true);
+        QVERIFY(viaLink->portOpen());
+        QVERIFY_THROWS_EXCEPTION(DeviceError, first->setPortOpen(true));
     }
 
     void openFailures_data()
