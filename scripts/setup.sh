@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-multimedia-dev qt6-serialport-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
     libsndfile1-dev libgl-dev
     pulseaudio pulseaudio-utils xvfb xauth
+    desktop-file-utils appstream dpkg-dev x11-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# A PipeWire sound server for the tests, reached through pipewire-pulse: the same devices as
+# scripts/testpulse.sh (a null sink "tx", an input "txin" that hears what tx plays), in a runtime
+# folder of its own, with a private D-Bus for WirePlumber. Needs pipewire, pipewire-pulse and
+# wireplumber (apt-get install --no-install-recommends pipewire pipewire-pulse wireplumber).
+#   eval "$(scripts/testpipewire.sh start)"   starts it and prints the variables that reach it
+#   scripts/testpipewire.sh stop              stops it
+#   scripts/testpipewire.sh run CMD [ARG...]  starts it, runs CMD against it, stops it
+set -euo pipefail
+base=${PREGONAL_PIPEWIRE_DIR:-/tmp/pregonal-pipewire-$(id -u)}
+daemons=(reader pipewire-pulse wireplumber pipewire dbus-daemon)
+
+stop() {
+    local d pid
+    for d in "${daemons[@]}"; do
+        if [ -f "$base/$d.pid" ]; then
+            pid=$(cat "$base/$d.pid")
+            kill "$pid" 2>/dev/null || true
+            for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+            rm -f "$base/$d.pid"
+        fi
+    done
+}
+
+# launch NAME CMD...: in the background, output to NAME.log, pid in NAME.pid.
+launch() {
+    local name=$1
+    shift
+    "$@" >"$base/$name.log" 2>&1 </dev/null &
+    echo $! >"$base/$name.pid"
+}
+
+start() {
+    stop
+    local d
+    for d in pipewire pipewire-pulse wireplumber dbus-daemon pactl parec; do
+        command -v "$d" >/dev/null || { echo "falta $d" >&2; exit 1; }
+    done
+    rm -rf "$base/run" "$base/home"
+    mkdir -p "$base/home" "$base/run"
+    chmod 700 "$base/run"
+    export HOME="$base/home" XDG_RUNTIME_DIR="$base/run" XDG_CONFIG_HOME="$base/home/.config"
+    export XDG_STATE_HOME="$base/home/.local/state" DBUS_SESSION_BUS_ADDRESS="unix:path=$base/run/bus"
+    unset PULSE_SERVER PIPEWIRE_REMOTE DISPLAY WAYLAND_DISPLAY
+    launch dbus-daemon dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS"
+    for _ in $(seq 50); do [ -S "$base/run/bus" ] && break; sleep 0.1; done
+    launch pipewire pipewire
+    for _ in $(seq 50); do [ -S "$base/run/pipewire-0" ] && break; sleep 0.1; done
+    launch wireplumber wireplumber
+    launch pipewire-pulse pipewire-pulse
+    export PULSE_SERVER="unix:$base/run/pulse/native"
+    local info=""
+    for _ in $(seq 100); do
+        info=$(pactl info 2>/dev/null) && break
+        sleep 0.1
+    done
+    echo "$info" | grep -q "on PipeWire" || { echo "pipewire-pulse no responde: $base/*.log" >&2; exit 1; }
+    pactl load-module module-null-sink sink_name=tx >/dev/null
+    pactl load-module module-remap-source master=tx.monitor source_name=txin >/dev/null
+    # WirePlumber makes the defaults stick; wait until it has taken them.
+    for _ in $(seq 100); do
+        pactl set-default-sink tx 2>/dev/null && pactl set-default-source txin 2>/dev/null &&
+            [ "$(pactl get-default-sink 2>/dev/null)" = tx ] &&
+            [ "$(pactl get-default-source 2>/dev/null)" = txin ] && break
+        sleep 0.1
+    done
+    [ "$(pactl get-default-sink)" = tx ] || { echo "no se pudo elegir tx por defecto" >&2; exit 1; }
+    # As in testpulse.sh: someone reads the monitor briskly so the idle sink keeps running.
+    launch reader parec -d tx.monitor --latency-msec=10 --raw
+    echo "export XDG_RUNTIME_DIR='$base/run' PULSE_SERVER='unix:$base/run/pulse/native'"
+}
+
+case "${1:-}" in
+start) start ;;
+stop) stop ;;
+run)
+    shift
+    [ $# -gt 0 ] || { echo "uso: $0 run ORDEN [ARG...]" >&2; exit 2; }
+    eval "$(start)"
+    trap stop EXIT
+    "$@"
+    ;;
+*) echo "uso: $0 start|stop|run ORDEN..." >&2; exit 2 ;;
+esac
