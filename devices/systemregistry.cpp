@@ -33,7 +33,7 @@ RegistryReader::Value parseValue(const QString &text)
 IniRegistry::IniRegistry(const QString &iniPath)
 {
     QFile file(iniPath);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (iniPath.isEmpty() || !file.open(QIODevice::ReadOnly | QIODevice::Text))
         return;
     QTextStream in(&file);
     QString section;
