@@ -6,6 +6,7 @@
 #include <QAudioDevice>
 #include <QAudioSink>
 #include <QAudioSource>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -31,6 +32,7 @@ constexpr int PrerollMs = 10;  // silence first: the server may drop the very st
 constexpr int StallMs = 3000;  // the sink not advancing for this long means it is gone
 constexpr qint64 DrainSlackUs = 1000;
 constexpr int CopyFrames = 4096;
+constexpr int MinRate = 1000; // Qt 6.4's sink divides by its period in bytes, which is 0 at a few Hz
 
 QString sndfileError(SNDFILE *file)
 {
@@ -181,6 +183,11 @@ WavAudioDevice::~WavAudioDevice()
         delete m_source;
         m_source = nullptr;
     }
+    // A sink or source stopped just before (deleteLater) is still a child, and Qt's runs the event
+    // loop as it is destroyed: it must go while this object is whole, with nothing queued for it.
+    QCoreApplication::removePostedEvents(this);
+    qDeleteAll(findChildren<QAudioSink *>(Qt::FindDirectChildrenOnly));
+    qDeleteAll(findChildren<QAudioSource *>(Qt::FindDirectChildrenOnly));
     if (m_writer)
         sf_close(m_writer);
     if (m_file)
@@ -343,7 +350,7 @@ void WavAudioDevice::openFile(const QString &path)
     QString problem;
     if (info.channels < 1 || info.channels > 64)
         problem = QStringLiteral("número de canales no válido (%1)").arg(info.channels);
-    else if (info.samplerate < 1 || info.samplerate > 768000)
+    else if (info.samplerate < MinRate || info.samplerate > 768000)
         problem = QStringLiteral("frecuencia de muestreo no válida (%1 Hz)").arg(info.samplerate);
     else if (info.frames < 0)
         problem = QStringLiteral("longitud no válida");

@@ -9,6 +9,7 @@ packages=(
     libsndfile1-dev libgl-dev
     pulseaudio pulseaudio-utils xvfb xauth
     desktop-file-utils appstream dpkg-dev x11-utils
+    python3-serial
 )
 missing=()
 for p in "${packages[@]}"; do

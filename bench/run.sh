@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds the benchmarks and runs them against a sound server of their own, printing every figure.
+#   bench/run.sh            (build dir: $BUILD, default build-bench)
+# Needs what scripts/setup.sh installs (python3-serial for the stock-tools reference, xvfb and
+# x11-utils for the start-up of the real program).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+top=$PWD
+build=${BUILD:-build-bench}
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j"$(nproc)" --target bench_keying bench_startup ptyshim pregonal >/dev/null
+
+# A private sound server, never the tests' one.
+export PREGONAL_PULSE_DIR=${PREGONAL_PULSE_DIR:-/tmp/pregonal-bench-$(id -u)}
+eval "$(scripts/testpulse.sh start)"
+trap 'scripts/testpulse.sh stop' EXIT
+
+shim=$top/$build/tests/libptyshim.so
+out=$(mktemp -d)
+export QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES="qt.multimedia*=false"
+echo "== Machine: $(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(. /etc/os-release; echo "$PRETTY_NAME"), Qt $(dpkg-query -W -f='${Version}' libqt6core6 2>/dev/null)"
+echo "== bench_keying"
+LD_PRELOAD=$shim PREGONAL_LINESHIM_OPEN=0 PREGONAL_LINELOG=$out/keying.log \
+    "$build/bench/bench_keying" | tee "$out/keying.txt"
+echo "== stock tools (bench/stocktools.py)"
+LD_PRELOAD=$shim PREGONAL_LINESHIM_OPEN=0 PREGONAL_LINELOG=$out/stock.log \
+    /usr/bin/python3 bench/stocktools.py --plays 10 --compare "$out/keying.txt"
+echo "== bench_startup"
+LD_PRELOAD=$shim PREGONAL_LINESHIM_OPEN=0 "$build/bench/bench_startup"
+echo "== real program start-up (bench/startup.py)"
+unset QT_QPA_PLATFORM
+xvfb-run -a -s "-screen 0 1024x768x24" /usr/bin/python3 bench/startup.py "$build/app/pregonal" --runs 10
+rm -rf "$out"

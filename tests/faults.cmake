@@ -1,0 +1,27 @@
+# Faults: the sound server dying, the serial device vanishing, long loops, broken WAV files and
+# broken settings, on the real window with the real devices (sound on the test server, serial on
+# a pty through the modem-line shim). The slow ones carry the label "long" (scripts/test.sh
+# leaves them out; .ci/run runs them separately).
+add_library(pregonal_realrig STATIC support/realrig.h support/realrig.cpp support/faultkit.h support/faultkit.cpp)
+target_include_directories(pregonal_realrig PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/support)
+target_link_libraries(pregonal_realrig PUBLIC pregonal_ui pregonal_backends pregonal_fakes pregonal_testsupport
+    PRIVATE ${CMAKE_DL_LIBS})
+
+function(pregonal_add_fault_test name)
+    cmake_parse_arguments(F "" "TIMEOUT" "SOURCES;LABELS" ${ARGN})
+    pregonal_add_test(${name} SOURCES ${F_SOURCES} LIBS pregonal_realrig PkgConfig::SNDFILE LABELS faults ${F_LABELS})
+    add_dependencies(${name} ptyshim)
+    target_compile_definitions(${name} PRIVATE
+        PREGONAL_TESTPULSE_SCRIPT="${PROJECT_SOURCE_DIR}/scripts/testpulse.sh")
+    set_tests_properties(${name} PROPERTIES
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_LOGGING_RULES=qt.multimedia*=false;LD_PRELOAD=$<TARGET_FILE:ptyshim>;PREGONAL_LINESHIM_OPEN=0;PREGONAL_LINELOG=${CMAKE_CURRENT_BINARY_DIR}/${name}-lines.log")
+    if(F_TIMEOUT)
+        set_tests_properties(${name} PROPERTIES TIMEOUT ${F_TIMEOUT})
+    endif()
+endfunction()
+
+pregonal_add_fault_test(tst_faults_sound SOURCES tst_faults_sound.cpp)
+pregonal_add_fault_test(tst_faults_serial SOURCES tst_faults_serial.cpp)
+pregonal_add_fault_test(tst_faults_wav SOURCES tst_faults_wav.cpp)
+pregonal_add_fault_test(tst_faults_settings SOURCES tst_faults_settings.cpp)
+pregonal_add_fault_test(tst_faults_soak SOURCES tst_faults_soak.cpp LABELS long TIMEOUT 1800)

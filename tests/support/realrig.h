@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+
+class Frmprincipal;
+class FakeFileDialog;
+class FakeMessageBoxes;
+class WavAudioDevice;
+struct ProgramValues;
+
+// The real main window on the real devices: the sound device on the default output (the test
+// sound server) and the serial line on a pseudo-terminal named in the settings as COM1. The
+// modem lines are only seen when the pty shim is preloaded (PREGONAL_LINELOG).
+class RealRig
+{
+public:
+    struct Options
+    {
+        int leadMs = 300;
+        int tailMs = 100;
+        int intervalSecs = 1;
+    };
+    RealRig();
+    explicit RealRig(const Options &options);
+    ~RealRig();
+
+    bool ok() const { return m_window != nullptr; }
+    QString error() const { return m_error; }
+    Frmprincipal &window() { return *m_window; }
+    WavAudioDevice &audio() { return *m_audio; }
+    FakeFileDialog &files() { return *m_files; }
+    FakeMessageBoxes &boxes() { return *m_boxes; }
+    QString dir() const { return m_dir.path(); }
+    QString slave() const { return m_slave; }
+    int master() const { return m_master; }
+    // Closes the pty's master: the serial device vanishes.
+    void closeMaster();
+    // Opens the message at path through the window's own command (the file dialog answers path).
+    void openMessage(const QString &path);
+
+private:
+    QTemporaryDir m_dir;
+    int m_master = -1;
+    QString m_slave;
+    QString m_error;
+    std::unique_ptr<ProgramValues> m_values;
+    std::unique_ptr<Frmprincipal> m_window;
+    WavAudioDevice *m_audio = nullptr;
+    FakeFileDialog *m_files = nullptr;
+    FakeMessageBoxes *m_boxes = nullptr;
+};
+
+// Runs the event loop until done() holds or timeoutMs pass; returns done().
+bool waitUntil(const std::function<bool()> &done, int timeoutMs);
+
+// Resident memory of this process in kB (VmRSS), and its CPU time so far in ms (user + system).
+qint64 residentKb();
+qint64 cpuMs();
+
+// Whether the modem-line shim is loaded into this process.
+bool ptyShimLoaded();

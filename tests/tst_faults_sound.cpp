@@ -1,0 +1,147 @@
+// The sound server killed during a play and during the pause of a loop: the key drops within
+// the guard, the window is back in stand-by with its message, and once the server is back a new
+// transmission goes out normally.
+#include "fakeplatform.h"
+#include "faultkit.h"
+#include "frmprincipal.h"
+#include "realrig.h"
+#include "wavaudiodevice.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+constexpr qint64 kMs = 1000000;
+constexpr int kLead = 300, kTail = 100, kMessageMs = 2000;
+} // namespace
+
+class TestFaultsSound : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanup();
+    void serverKilled_data();
+    void serverKilled();
+
+private:
+    QString m_pulseDir;
+    QString m_lineLog;
+};
+
+void TestFaultsSound::initTestCase()
+{
+    if (!soundServerAvailable())
+        QSKIP("No test sound server: eval \"$(scripts/testpulse.sh start)\" first.");
+    m_pulseDir = ownedPulseDir();
+    if (m_pulseDir.isEmpty())
+        QSKIP("Kills its sound server: needs PREGONAL_PULSE_DIR naming the server PULSE_SERVER points to.");
+    m_lineLog = qEnvironmentVariable("PREGONAL_LINELOG");
+    if (m_lineLog.isEmpty() || !ptyShimLoaded())
+        QSKIP("Needs the modem-line shim: LD_PRELOAD=libptyshim.so PREGONAL_LINELOG=<file>.");
+}
+
+void TestFaultsSound::cleanup()
+{
+    // Whatever happened, leave a server for the next test.
+    if (!soundServerAvailable())
+        restartSoundServer(m_pulseDir, QStringLiteral(PREGONAL_TESTPULSE_SCRIPT));
+}
+
+void TestFaultsSound::serverKilled_data()
+{
+    QTest::addColumn<bool>("inPause");
+    QTest::newRow("during a play") << false;
+    QTest::newRow("during the pause of a loop") << true;
+}
+
+void TestFaultsSound::serverKilled()
+{
+    QFETCH(bool, inPause);
+    RealRig rig(RealRig::Options{kLead, kTail, 1});
+    QVERIFY2(rig.ok(), qPrintable(rig.error()));
+    Frmprincipal &w = rig.window();
+    const QString wav = rig.dir() + QStringLiteral("/largo.wav");
+    QVERIFY(writeToneWav(wav, 22050, 1, 22050 * kMessageMs / 1000));
+    rig.openMessage(wav);
+    const QString title = w.windowTitle();
+    QCOMPARE(title, QStringLiteral("Pregonal - ") + wav);
+    QFile::resize(m_lineLog, 0);
+    QSignalSpy done(&rig.audio(), &AudioDevice::Done);
+
+    if (inPause) {
+        w.mnuenbucle_Click();
+        QVERIFY(waitUntil([&] { return done.count() >= 1; }, kMessageMs + 3000));
+        QVERIFY(w.Timer1().isEnabled()); // in the pause
+    } else {
+        w.mnuunavez_Click();
+        waitUntil([] { return false; }, kLead + 500);
+        QVERIFY(w.guardInterval() > 0); // keyed, playing
+    }
+    const int guard = kMessageMs + kLead + kTail + 2000;
+    QVERIFY(killSoundServer(m_pulseDir));
+    const qint64 killedNs = monotonicNs();
+
+    // The key drops within the guard (counted from key-up, so surely from the kill), the window
+    // returns to stand-by with the message still loaded.
+    QVERIFY2(waitUntil([&] { return w.panel(1)->text() == QLatin1String("Stand by"); }, guard + 3000),
+             "the window returns to stand-by");
+    QCOMPARE(w.guardInterval(), -1);
+    QCOMPARE(w.windowTitle(), title);
+    QVERIFY(!w.MSComm1().portOpen());
+    QVERIFY(w.mnutx->menuAction()->isEnabled());
+    QVERIFY(!w.mnustop->isEnabled());
+    const QList<LineEvent> events = readLineLog(m_lineLog);
+    QVERIFY2(linesDownAtEnd(events), "the transmitter is left unkeyed");
+    const QList<KeyPeriod> keyed = keyPeriods(events);
+    QVERIFY(!keyed.isEmpty());
+    const KeyPeriod &last = keyed.last();
+    QVERIFY(last.downNs > 0);
+    qInfo("key down %.0f ms after the kill, %.0f ms after its key-up (guard %d ms)",
+          double(last.downNs - killedNs) / kMs, double(last.downNs - last.upNs) / kMs, guard);
+    QVERIFY2(last.downNs - last.upNs <= qint64(guard + 200) * kMs, "the key drops within the guard");
+    // Only the program's own messages, if any.
+    for (const auto &box : rig.boxes().shown)
+        QVERIFY2(box.caption == QLatin1String("Pregonal"), qPrintable(box.text));
+
+    // The server comes back: a new transmission works.
+    QVERIFY(restartSoundServer(m_pulseDir, QStringLiteral(PREGONAL_TESTPULSE_SCRIPT)));
+    // Qt's sound layer reconnects to a new server on its own after a few seconds; until then a
+    // transmission is refused with the transmit message, never left hanging.
+    SoundCapture capture;
+    QVERIFY(capture.start());
+    int attempts = 0, boxesBefore = 0;
+    for (;;) {
+        ++attempts;
+        boxesBefore = int(rig.boxes().shown.size());
+        done.clear();
+        QFile::resize(m_lineLog, 0);
+        w.mnuunavez_Click();
+        if (rig.boxes().shown.size() == boxesBefore || attempts >= 20)
+            break;
+        QCOMPARE(w.panel(1)->text(), QStringLiteral("Stand by"));
+        QVERIFY(linesDownAtEnd(readLineLog(m_lineLog)));
+        waitUntil([] { return false; }, 1000);
+    }
+    qInfo("the first transmission that worked after the restart: attempt %d (one a second)", attempts);
+    QVERIFY2(rig.boxes().shown.size() == boxesBefore,
+             qPrintable(rig.boxes().shown.isEmpty() ? QString() : rig.boxes().shown.last().text));
+    QVERIFY(waitUntil([&] { return w.panel(1)->text() == QLatin1String("Stand by"); }, guard + 3000));
+    QVERIFY2(rig.boxes().shown.size() == boxesBefore,
+             qPrintable(rig.boxes().shown.isEmpty() ? QString() : rig.boxes().shown.last().text));
+    QCOMPARE(done.count(), 1);
+    QCOMPARE(done.first().at(0).toInt(), int(AudioDevice::Successful));
+    capture.stop();
+    const QList<LineEvent> after = readLineLog(m_lineLog);
+    QVERIFY(linesDownAtEnd(after));
+    QCOMPARE(keyPeriods(after).size(), 1);
+    const QList<SoundCapture::Burst> sound = capture.bursts();
+    QCOMPARE(sound.size(), 1);
+    const qint64 heard = sound.first().endNs - sound.first().startNs;
+    QVERIFY2(heard > (kMessageMs - 50) * kMs, "the whole message is heard");
+}
+
+QTEST_MAIN(TestFaultsSound)
+#include "tst_faults_sound.moc"
