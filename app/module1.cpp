@@ -51,7 +51,8 @@ PlatformParts realParts()
     parts.settings = std::make_unique<SettingsStore>();
     const SettingsStore *store = parts.settings.get();
     parts.reproductor = std::make_unique<WavAudioDevice>();
-    parts.MSComm1 = std::make_unique<QtSerialLine>([store](int port) { return serialDeviceForPort(*store, port); });
+    parts.MSComm1 =
+        std::make_unique<QtSerialLine>([store](int port) { return serialDeviceForPort(*store, port); });
     parts.ventanas = std::make_unique<QtFileDialog>();
     parts.messageBoxes = std::make_unique<QtMessageBoxes>();
     parts.registry = makeSystemRegistry();

@@ -30,8 +30,11 @@ Stats stats(QList<double> v, bool worstIsMax = true)
     std::sort(v.begin(), v.end());
     if (v.isEmpty())
         return {0, 0, 0, 0};
-    auto at = [&](double q) { return v.at(std::min<qsizetype>(v.size() - 1, qsizetype(q * (v.size() - 1) + 0.5))); };
-    return {at(0.5), worstIsMax ? at(0.95) : at(0.05), worstIsMax ? v.last() : v.first(), worstIsMax ? v.first() : v.last()};
+    auto at = [&](double q) {
+        return v.at(std::min<qsizetype>(v.size() - 1, qsizetype(q * (v.size() - 1) + 0.5)));
+    };
+    return {at(0.5), worstIsMax ? at(0.95) : at(0.05), worstIsMax ? v.last() : v.first(),
+            worstIsMax ? v.first() : v.last()};
 }
 
 struct Play
@@ -80,7 +83,8 @@ void report(const char *title, const QList<Play> &plays)
     std::printf("  key-down - (last sample + tail) ms: median %6.1f  p95 %6.1f  worst %6.1f  best %6.1f\n",
                 e.median, e.p95, e.worst, e.best);
     const Stats early5 = stats(endErr, false);
-    std::printf("  key-down - (last sample + tail) ms: lowest %6.1f (negative: the tail was short)\n", early5.worst);
+    std::printf("  key-down - (last sample + tail) ms: lowest %6.1f (negative: the tail was short)\n",
+                early5.worst);
     std::printf("  plays in which the key dropped before the last sample: %d\n", early);
     std::fflush(stdout);
 }
@@ -92,7 +96,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QString log = qEnvironmentVariable("PREGONAL_LINELOG");
     if (!soundServerAvailable() || log.isEmpty() || !ptyShimLoaded()) {
-        std::fprintf(stderr, "bench_keying needs the test sound server and the pty shim (run bench/run.sh)\n");
+        std::fprintf(stderr,
+                     "bench_keying needs the test sound server and the pty shim (run bench/run.sh)\n");
         return 2;
     }
     RealRig rig(RealRig::Options{kLead, kTail, 1});
@@ -106,8 +111,8 @@ int main(int argc, char **argv)
     Frmprincipal &w = rig.window();
     QSignalSpy done(&rig.audio(), &AudioDevice::Done);
 
-    std::printf("Pregonal keying: lead %d ms, tail %d ms, message %d ms of 1 kHz at 48 kHz mono\n", kLead, kTail,
-                kMessageMs);
+    std::printf("Pregonal keying: lead %d ms, tail %d ms, message %d ms of 1 kHz at 48 kHz mono\n", kLead,
+                kTail, kMessageMs);
 
     // Single plays.
     SoundCapture capture;
@@ -117,8 +122,9 @@ int main(int argc, char **argv)
     for (int i = 0; i < kPlays; ++i) {
         const int before = int(done.count());
         w.mnuunavez_Click();
-        if (!waitUntil([&] { return done.count() > before && w.panel(1)->text() == QLatin1String("Stand by"); },
-                       10000)) {
+        if (!waitUntil(
+                [&] { return done.count() > before && w.panel(1)->text() == QLatin1String("Stand by"); },
+                10000)) {
             std::fprintf(stderr, "single play %d did not end\n", i + 1);
             return 1;
         }

@@ -11,9 +11,9 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QEventLoop>
-#include <QTimer>
 #include <QLabel>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QWindow>
 
 #include <cstdio>
@@ -51,7 +51,8 @@ int main(int argc, char **argv)
         rig.window().windowHandle()->installEventFilter(&watch);
     waitUntil([&] { return watch.exposed; }, 5000);
     const qint64 shownUs = sinceMain.nsecsElapsed() / 1000;
-    std::printf("In process (%s): main() -> QApplication %.1f ms, -> window built, loaded and first exposed %.1f ms\n",
+    std::printf("In process (%s): main() -> QApplication %.1f ms, -> window built, loaded and first exposed "
+                "%.1f ms\n",
                 qPrintable(QGuiApplication::platformName()), appMs / 1000.0, shownUs / 1000.0);
     waitUntil([] { return false; }, 500);
     const qint64 rssStart = residentKb();
@@ -87,9 +88,11 @@ int main(int argc, char **argv)
     const qint64 loopCpu = cpuMs() - cpu0;
     rig.window().mnustop_Click();
     waitUntil([] { return false; }, 500);
-    std::printf("Loop of %d cycles (100 ms message, lead 300, tail 100, 0 s pause)%s in %.1f s: CPU %.2f %% of one "
-                "core\n", int(done.count()), all ? "" : " (INCOMPLETE)", loopMs / 1000.0,
-                100.0 * double(loopCpu) / double(loopMs));
+    std::printf(
+        "Loop of %d cycles (100 ms message, lead 300, tail 100, 0 s pause)%s in %.1f s: CPU %.2f %% of one "
+        "core\n",
+        int(done.count()), all ? "" : " (INCOMPLETE)", loopMs / 1000.0,
+        100.0 * double(loopCpu) / double(loopMs));
     const qint64 rssLoop = residentKb();
     std::printf("Resident memory after the loop: %.1f MB (%+.1f MB from start-up)\n", rssLoop / 1024.0,
                 (rssLoop - rssStart) / 1024.0);

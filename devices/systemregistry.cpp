@@ -60,7 +60,8 @@ IniRegistry::IniRegistry(const QString &iniPath)
 
 QString IniRegistry::systemPath()
 {
-    return QStandardPaths::locate(QStandardPaths::GenericConfigLocation, QStringLiteral("pregonal/registro.ini"));
+    return QStandardPaths::locate(QStandardPaths::GenericConfigLocation,
+                                  QStringLiteral("pregonal/registro.ini"));
 }
 
 std::optional<quintptr> IniRegistry::openKey(quint32 root, const QString &keyName)
@@ -75,7 +76,8 @@ std::optional<quintptr> IniRegistry::openKey(quint32 root, const QString &keyNam
     return handle;
 }
 
-std::optional<RegistryReader::Value> IniRegistry::queryValue(quintptr key, const QString &valueName, int bufferSize)
+std::optional<RegistryReader::Value> IniRegistry::queryValue(quintptr key, const QString &valueName,
+                                                             int bufferSize)
 {
     const auto values = m_keys.value(m_open.value(key));
     const auto found = values.find(valueName.toUpper());

@@ -25,7 +25,8 @@ KeyingSettings readKeyingSettings(const SettingsStore &store)
     KeyingSettings s;
     s.retardoMs = readClampedSetting(store, QStringLiteral("retardo"), s.retardoMs, 0, 2000);
     s.colaMs = readClampedSetting(store, QStringLiteral("cola"), s.colaMs, 0, 2000);
-    s.tiempomaximoSecs = readClampedSetting(store, QStringLiteral("tiempomaximo"), s.tiempomaximoSecs, 0, 3600);
+    s.tiempomaximoSecs =
+        readClampedSetting(store, QStringLiteral("tiempomaximo"), s.tiempomaximoSecs, 0, 3600);
     s.lineas = store.read(kApplication, kSection, QStringLiteral("lineas"), s.lineas);
     return s;
 }

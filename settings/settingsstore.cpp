@@ -11,7 +11,8 @@ SettingsStore::~SettingsStore() = default;
 std::unique_ptr<QSettings> SettingsStore::open(const QString &application) const
 {
     if (m_folder.isEmpty())
-        return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, application, application);
+        return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, application,
+                                           application);
     return std::make_unique<QSettings>(m_folder + '/' + application + ".conf", QSettings::IniFormat);
 }
 

@@ -21,8 +21,7 @@ public:
     QString read(const QString &application, const QString &section, const QString &key,
                  const QString &defaultText) const;
     // Stores text under the key, creating application and section when absent.
-    void write(const QString &application, const QString &section, const QString &key,
-               const QString &text);
+    void write(const QString &application, const QString &section, const QString &key, const QString &text);
 
 private:
     std::unique_ptr<QSettings> open(const QString &application) const;

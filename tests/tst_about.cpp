@@ -82,9 +82,9 @@ void TestAbout::layout()
         QWidget *widget;
         QRect rect;
     };
-    const Place places[] = {{d.lblTitle, {8, 16, 259, 32}},     {d.lblVersion, {8, 52, 259, 31}},
-                            {d.lblAutor, {16, 152, 265, 17}},    {d.lblWeb, {16, 168, 241, 17}},
-                            {d.cmdOK, {288, 175, 100, 23}},      {d.cmdSysInfo, {288, 205, 99, 23}}};
+    const Place places[] = {{d.lblTitle, {8, 16, 259, 32}},   {d.lblVersion, {8, 52, 259, 31}},
+                            {d.lblAutor, {16, 152, 265, 17}}, {d.lblWeb, {16, 168, 241, 17}},
+                            {d.cmdOK, {288, 175, 100, 23}},   {d.cmdSysInfo, {288, 205, 99, 23}}};
     for (const Place &p : places)
         QCOMPARE(p.widget->geometry(), p.rect);
 
@@ -100,7 +100,8 @@ void TestAbout::layout()
     QCOMPARE(d.lblAutor->palette().color(QPalette::WindowText), QColor(Qt::red));
     QVERIFY(!d.lblAutor->autoFillBackground());
     QVERIFY(d.lblWeb->autoFillBackground());
-    QCOMPARE(d.lblWeb->palette().color(QPalette::Window), QApplication::palette(d.lblWeb).color(QPalette::Window));
+    QCOMPARE(d.lblWeb->palette().color(QPalette::Window),
+             QApplication::palette(d.lblWeb).color(QPalette::Window));
     QCOMPARE(d.lblWeb->font(), QApplication::font(d.lblWeb));
 
     QVERIFY(d.cmdOK->isDefault());
@@ -127,16 +128,18 @@ void TestAbout::aceptarClosesTheBox()
     f.log->clear();
     const QString panel1 = f.panel(1);
     bool closed = false;
-    const bool shown = whileModal<frmAbout>([&] { w.mnuacercade_Click(); }, [&](frmAbout &d) {
-        QTRY_VERIFY(d.isActiveWindow());
-        QCOMPARE(d.focusWidget(), d.cmdOK);
-        if (how == "click")
-            d.cmdOK->click();
-        else
-            QTest::keyClick(d.focusWidget(), how == "Enter" ? Qt::Key_Return : Qt::Key_Escape);
-        closed = !d.isVisible();
-        QCOMPARE(d.result(), int(QDialog::Accepted));
-    });
+    const bool shown = whileModal<frmAbout>(
+        [&] { w.mnuacercade_Click(); },
+        [&](frmAbout &d) {
+            QTRY_VERIFY(d.isActiveWindow());
+            QCOMPARE(d.focusWidget(), d.cmdOK);
+            if (how == "click")
+                d.cmdOK->click();
+            else
+                QTest::keyClick(d.focusWidget(), how == "Enter" ? Qt::Key_Return : Qt::Key_Escape);
+            closed = !d.isVisible();
+            QCOMPARE(d.result(), int(QDialog::Accepted));
+        });
     QVERIFY(shown);
     QVERIFY(closed);
     QVERIFY(f.log->isEmpty());
@@ -173,27 +176,30 @@ void TestAbout::getKeyValue_data()
     QTest::addColumn<QString>("before");
     QTest::addColumn<bool>("result");
     QTest::addColumn<QString>("after");
-    QTest::newRow("string with its zero") << text(withZero("C:\\x\\MSINFO32.EXE")) << "" << true
-                                          << "C:\\x\\MSINFO32.EXE";
-    QTest::newRow("string without its zero") << text("C:\\x\\MSINFO32.EXE") << "" << true << "C:\\x\\MSINFO32.EXE";
+    QTest::newRow("string with its zero")
+        << text(withZero("C:\\x\\MSINFO32.EXE")) << "" << true << "C:\\x\\MSINFO32.EXE";
+    QTest::newRow("string without its zero")
+        << text("C:\\x\\MSINFO32.EXE") << "" << true << "C:\\x\\MSINFO32.EXE";
     QTest::newRow("string of just its zero") << text(QByteArray(1, '\0')) << "antes" << true << "";
-    QTest::newRow("dword 10") << RegistryReader::Value{RegistryReader::DWord, QByteArray("\x0a\0\0\0", 4)} << ""
-                              << true << "10";
-    QTest::newRow("dword 0x12345678") << RegistryReader::Value{RegistryReader::DWord, QByteArray("\x78\x56\x34\x12", 4)}
-                                      << "" << true << "305419896";
+    QTest::newRow("dword 10") << RegistryReader::Value{RegistryReader::DWord, QByteArray("\x0a\0\0\0", 4)}
+                              << "" << true << "10";
+    QTest::newRow("dword 0x12345678")
+        << RegistryReader::Value{RegistryReader::DWord, QByteArray("\x78\x56\x34\x12", 4)} << "" << true
+        << "305419896";
     // Each byte is written without its leading zero, so 0x0105 reads as &h015.
-    QTest::newRow("dword 0x0105") << RegistryReader::Value{RegistryReader::DWord, QByteArray("\x05\x01\0\0", 4)} << ""
-                                  << true << "21";
+    QTest::newRow("dword 0x0105") << RegistryReader::Value{RegistryReader::DWord,
+                                                           QByteArray("\x05\x01\0\0", 4)}
+                                  << "" << true << "21";
     // A number is appended to the text passed in before it is read as hex.
-    QTest::newRow("dword after text") << RegistryReader::Value{RegistryReader::DWord, QByteArray("\x0a\0\0\0", 4)}
-                                      << "1" << true << "4106";
-    QTest::newRow("dword 0") << RegistryReader::Value{RegistryReader::DWord, QByteArray(4, '\0')} << "" << true
-                             << "0";
-    QTest::newRow("other type leaves the text") << RegistryReader::Value{3, QByteArray("\x01\x02", 2)} << "antes"
-                                                << true << "antes";
+    QTest::newRow("dword after text")
+        << RegistryReader::Value{RegistryReader::DWord, QByteArray("\x0a\0\0\0", 4)} << "1" << true << "4106";
+    QTest::newRow("dword 0") << RegistryReader::Value{RegistryReader::DWord, QByteArray(4, '\0')} << ""
+                             << true << "0";
+    QTest::newRow("other type leaves the text")
+        << RegistryReader::Value{3, QByteArray("\x01\x02", 2)} << "antes" << true << "antes";
     QTest::newRow("larger than the buffer") << text(QByteArray(1025, 'a')) << "antes" << false << "";
-    QTest::newRow("exactly the buffer") << text(QByteArray(1023, 'a') + '\0') << "" << true
-                                        << QString(1023, QLatin1Char('a'));
+    QTest::newRow("exactly the buffer")
+        << text(QByteArray(1023, 'a') + '\0') << "" << true << QString(1023, QLatin1Char('a'));
 }
 
 void TestAbout::getKeyValue()
@@ -205,16 +211,19 @@ void TestAbout::getKeyValue()
     FakeRegistry registry;
     registry.keys[kSysInfoKey].insert(QStringLiteral("PATH"), value);
     QString keyVal = before;
-    QCOMPARE(GetKeyValue(registry, RegistryReader::LocalMachine, kSysInfoKey, QStringLiteral("PATH"), keyVal), result);
+    QCOMPARE(GetKeyValue(registry, RegistryReader::LocalMachine, kSysInfoKey, QStringLiteral("PATH"), keyVal),
+             result);
     QCOMPARE(keyVal, after);
     QCOMPARE(registry.openKeys, 0);
 
     // No key, or no such value: false and empty text, the key closed again.
     keyVal = QStringLiteral("antes");
-    QVERIFY(!GetKeyValue(registry, RegistryReader::LocalMachine, kSysInfoLocationKey, QStringLiteral("MSINFO"), keyVal));
+    QVERIFY(!GetKeyValue(registry, RegistryReader::LocalMachine, kSysInfoLocationKey,
+                         QStringLiteral("MSINFO"), keyVal));
     QCOMPARE(keyVal, QString());
     keyVal = QStringLiteral("antes");
-    QVERIFY(!GetKeyValue(registry, RegistryReader::LocalMachine, kSysInfoKey, QStringLiteral("OTRO"), keyVal));
+    QVERIFY(
+        !GetKeyValue(registry, RegistryReader::LocalMachine, kSysInfoKey, QStringLiteral("OTRO"), keyVal));
     QCOMPARE(keyVal, QString());
     QCOMPARE(registry.openKeys, 0);
 }
@@ -224,9 +233,8 @@ void TestAbout::valueOfNoBytesIsAnError()
     FakeRegistry registry;
     registry.keys[kSysInfoKey].insert(QStringLiteral("PATH"), text(QByteArray()));
     QString keyVal;
-    QVERIFY_THROWS_EXCEPTION(RegistryValueError,
-                             GetKeyValue(registry, RegistryReader::LocalMachine, kSysInfoKey,
-                                         QStringLiteral("PATH"), keyVal));
+    QVERIFY_THROWS_EXCEPTION(RegistryValueError, GetKeyValue(registry, RegistryReader::LocalMachine,
+                                                             kSysInfoKey, QStringLiteral("PATH"), keyVal));
     QCOMPARE(registry.openKeys, 0);
 }
 
@@ -242,24 +250,26 @@ void TestAbout::startSysInfo_data()
     const QByteArray none;
     const QStringList both = {kTool, kTool + "X"};
     QTest::newRow("path in place 1") << withZero(qPrintable(kTool)) << none << false << both << kTool;
-    QTest::newRow("path in place 1 without its zero") << QByteArray(qPrintable(kTool)) << none << false << both
-                                                       << kTool;
+    QTest::newRow("path in place 1 without its zero")
+        << QByteArray(qPrintable(kTool)) << none << false << both << kTool;
     QTest::newRow("place 1 started with no test that the file exists")
         << withZero(qPrintable(kTool)) << withZero(qPrintable(kFolder)) << false << both << kTool;
     QTest::newRow("file of place 1 missing: place 2 not tried")
         << withZero("C:\\NoHay\\MSINFO32.EXE") << withZero(qPrintable(kFolder)) << true << both << "";
-    QTest::newRow("place 2 folder with the tool") << none << withZero(qPrintable(kFolder)) << true << both << kTool;
-    QTest::newRow("place 2 folder without its zero") << none << QByteArray(qPrintable(kFolder)) << true << both
-                                                      << kTool;
-    QTest::newRow("place 2 folder without the tool") << none << withZero(qPrintable(kFolder)) << false << both << "";
-    QTest::newRow("tool there but does not start") << none << withZero(qPrintable(kFolder)) << true << QStringList()
-                                                    << "";
+    QTest::newRow("place 2 folder with the tool")
+        << none << withZero(qPrintable(kFolder)) << true << both << kTool;
+    QTest::newRow("place 2 folder without its zero")
+        << none << QByteArray(qPrintable(kFolder)) << true << both << kTool;
+    QTest::newRow("place 2 folder without the tool")
+        << none << withZero(qPrintable(kFolder)) << false << both << "";
+    QTest::newRow("tool there but does not start")
+        << none << withZero(qPrintable(kFolder)) << true << QStringList() << "";
     QTest::newRow("neither place") << none << none << false << both << "";
     QTest::newRow("place 1 of no bytes: place 2 not tried")
         << QByteArray("") << withZero(qPrintable(kFolder)) << true << both << "";
     QTest::newRow("place 2 of no bytes") << none << QByteArray("") << true << both << "";
-    QTest::newRow("place 1 too large: place 2 tried") << QByteArray(2000, 'x') << withZero(qPrintable(kFolder))
-                                                       << true << both << kTool;
+    QTest::newRow("place 1 too large: place 2 tried")
+        << QByteArray(2000, 'x') << withZero(qPrintable(kFolder)) << true << both << kTool;
 }
 
 void TestAbout::startSysInfo()
@@ -318,11 +328,13 @@ void TestAbout::iniRegistry()
     QVERIFY(GetKeyValue(registry, RegistryReader::LocalMachine, kSysInfoKey, QStringLiteral("PATH"), keyVal));
     QCOMPARE(keyVal, QStringLiteral("/usr/bin/x"));
     keyVal.clear();
-    QVERIFY(GetKeyValue(registry, RegistryReader::LocalMachine, kSysInfoKey, QStringLiteral("Numero"), keyVal));
+    QVERIFY(
+        GetKeyValue(registry, RegistryReader::LocalMachine, kSysInfoKey, QStringLiteral("Numero"), keyVal));
     QCOMPARE(keyVal, QStringLiteral("10"));
     // Key and value names are found whatever their case, as in the registry.
     QVERIFY(GetKeyValue(registry, RegistryReader::LocalMachine,
-                        QStringLiteral("software\\microsoft\\shared tools\\msinfo"), QStringLiteral("path"), keyVal));
+                        QStringLiteral("software\\microsoft\\shared tools\\msinfo"), QStringLiteral("path"),
+                        keyVal));
     QCOMPARE(keyVal, QStringLiteral("/usr/bin/x"));
     QVERIFY(GetKeyValue(registry, RegistryReader::LocalMachine, kSysInfoLocationKey, QStringLiteral("MSINFO"),
                         keyVal));
@@ -330,7 +342,8 @@ void TestAbout::iniRegistry()
     QVERIFY(!GetKeyValue(registry, RegistryReader::LocalMachine, QStringLiteral("SOFTWARE\\Otra"),
                          QStringLiteral("PATH"), keyVal));
     QVERIFY(!GetKeyValue(registry, 0x80000001u, kSysInfoKey, QStringLiteral("PATH"), keyVal));
-    QVERIFY(!GetKeyValue(registry, RegistryReader::LocalMachine, kSysInfoKey, QStringLiteral("Falta"), keyVal));
+    QVERIFY(
+        !GetKeyValue(registry, RegistryReader::LocalMachine, kSysInfoKey, QStringLiteral("Falta"), keyVal));
 
     // Strings are stored with their terminating zero, numbers as four bytes, low byte first.
     const auto key = registry.openKey(RegistryReader::LocalMachine, kSysInfoKey);

@@ -72,8 +72,12 @@ void TestCommands::give(WindowFixture &f, Way way, const QString &command)
         f.files->answers.push_back(QStringLiteral("/tmp/m.wav"));
     const Entry e = map.value(command);
     switch (way) {
-    case Way::Menu: e.item->trigger(); break;
-    case Way::Key: QTest::keySequence(&w, e.key); break;
+    case Way::Menu:
+        e.item->trigger();
+        break;
+    case Way::Key:
+        QTest::keySequence(&w, e.key);
+        break;
     case Way::Toolbar:
         QTest::mouseClick(w.Toolbar1()->widgetForAction(w.button(e.button)), Qt::LeftButton);
         break;
@@ -85,7 +89,8 @@ void TestCommands::enableStates_data()
     QTest::addColumn<Way>("way");
     QTest::addColumn<QStringList>("events");
     QTest::addColumn<QString>("expected");
-    const QList<QPair<const char *, Way>> ways = {{"menu", Way::Menu}, {"key", Way::Key}, {"toolbar", Way::Toolbar}};
+    const QList<QPair<const char *, Way>> ways = {
+        {"menu", Way::Menu}, {"key", Way::Key}, {"toolbar", Way::Toolbar}};
     const QList<std::tuple<const char *, QStringList, QString>> rows = {
         {"after start-up", {}, kAfterStartup},
         {"message loaded", {"open"}, kMessageLoaded},
@@ -102,7 +107,8 @@ void TestCommands::enableStates_data()
     };
     for (const auto &[wayName, way] : ways) {
         for (const auto &[name, events, expected] : rows)
-            QTest::newRow(qPrintable(QStringLiteral("%1: %2").arg(wayName, name))) << way << events << expected;
+            QTest::newRow(qPrintable(QStringLiteral("%1: %2").arg(wayName, name)))
+                << way << events << expected;
     }
 }
 
@@ -149,18 +155,15 @@ void TestCommands::shortcutsInertWhereNotOffered_data()
         {"after start-up", {}}, {"message loaded", {"open"}}, {"sending", {"open", "loop"}}};
     const QList<QPair<QKeySequence, QList<int>>> keys = {
         // the key, and in which of the three states above it must do nothing
-        {QKeySequence(Qt::Key_F5), {0, 2}},
-        {QKeySequence(Qt::Key_F6), {0, 2}},
-        {QKeySequence(Qt::Key_F7), {0, 1}},
-        {QKeySequence(Qt::Key_F8), {0}},
-        {QKeySequence(Qt::Key_F9), {0}},
-        {QKeySequence(Qt::CTRL | Qt::Key_N), {2}},
-        {QKeySequence(Qt::CTRL | Qt::Key_A), {2}},
-        {QKeySequence(Qt::CTRL | Qt::Key_S), {2}},
+        {QKeySequence(Qt::Key_F5), {0, 2}},        {QKeySequence(Qt::Key_F6), {0, 2}},
+        {QKeySequence(Qt::Key_F7), {0, 1}},        {QKeySequence(Qt::Key_F8), {0}},
+        {QKeySequence(Qt::Key_F9), {0}},           {QKeySequence(Qt::CTRL | Qt::Key_N), {2}},
+        {QKeySequence(Qt::CTRL | Qt::Key_A), {2}}, {QKeySequence(Qt::CTRL | Qt::Key_S), {2}},
     };
     for (const auto &[key, inert] : keys) {
         for (int s : inert)
-            QTest::newRow(qPrintable(key.toString() + QStringLiteral(" ") + QLatin1String(states.at(s).first)))
+            QTest::newRow(
+                qPrintable(key.toString() + QStringLiteral(" ") + QLatin1String(states.at(s).first)))
                 << states.at(s).second << key;
     }
 }

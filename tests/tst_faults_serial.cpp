@@ -13,8 +13,9 @@
 #include <QTest>
 
 namespace {
-const QString kSendError = QStringLiteral("No se puede enviar el mensaje. Compruebe que estea el puerto libre o bien "
-                                          "configurado y vuelva ha intentarlo.");
+const QString kSendError =
+    QStringLiteral("No se puede enviar el mensaje. Compruebe que estea el puerto libre o bien "
+                   "configurado y vuelva ha intentarlo.");
 constexpr int kMessageMs = 1500;
 } // namespace
 

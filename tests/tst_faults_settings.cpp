@@ -22,11 +22,12 @@ void TestFaultsSettings::brokenFile_data()
     QTest::newRow("binary junk") << junk;
     QTest::newRow("junk inside conf") << (QByteArray("[conf]\n") + junk + "\n");
     QTest::newRow("NUL bytes in values") << QByteArray("[conf]\npuerto=3\0\0\nintervalo=\0\x01\x02\n", 34);
-    QTest::newRow("1 MB value") << (QByteArray("[conf]\nintervalo=") + QByteArray(1 << 20, '7') + "\npuerto="
-                                    + QByteArray(1 << 20, 'x') + "\n");
+    QTest::newRow("1 MB value") << (QByteArray("[conf]\nintervalo=") + QByteArray(1 << 20, '7') +
+                                    "\npuerto=" + QByteArray(1 << 20, 'x') + "\n");
     QTest::newRow("1 MB key") << (QByteArray("[conf]\n") + QByteArray(1 << 20, 'k') + "=1\n");
-    QTest::newRow("huge numbers") << QByteArray("[conf]\npuerto=99999999999999999999999\nintervalo=4294967306\n"
-                                                "retardo=99999999999999\ncola=-99999999999\n");
+    QTest::newRow("huge numbers") << QByteArray(
+        "[conf]\npuerto=99999999999999999999999\nintervalo=4294967306\n"
+        "retardo=99999999999999\ncola=-99999999999\n");
     QTest::newRow("negative, fractional, hex")
         << QByteArray("[conf]\npuerto=-1\nintervalo=1.5\nretardo=0x10\ncola=1e3\n");
     QTest::newRow("list and quoted values") << QByteArray("[conf]\npuerto=1, 2\nintervalo=\"\"\n");
@@ -34,7 +35,8 @@ void TestFaultsSettings::brokenFile_data()
                                                   "intervalo=@Rect(1 2 3 4)\n");
     QTest::newRow("empty file") << QByteArray();
     QTest::newRow("missing conf group") << QByteArray("[puertos]\nCOM2=/nonexistent/tty\n");
-    QTest::newRow("keys in the wrong group") << QByteArray("[general]\npuerto=4\nintervalo=30\n[otro]\npuerto=5\n");
+    QTest::newRow("keys in the wrong group")
+        << QByteArray("[general]\npuerto=4\nintervalo=30\n[otro]\npuerto=5\n");
     QTest::newRow("keys outside any group") << QByteArray("puerto=4\nintervalo=30\n");
     QTest::newRow("[conf unterminated, no keys") << QByteArray("[conf\n");
     QTest::newRow("[conf unterminated, junk values") << QByteArray("[conf\npuerto=abc\nintervalo=\xff\xfe\n");

@@ -71,8 +71,8 @@ void TestFaultsSoak::thousandCycles()
     QVERIFY(rig.boxes().shown.isEmpty());
     waitUntil([] { return false; }, 500);
     const qint64 endKb = residentKb();
-    qInfo("VmRSS: %lld kB after %d cycles, %lld kB after %d (peak %lld kB): %+lld kB (bound %lld kB)", warmKb, kWarmUp,
-          endKb, kCycles, peakKb, endKb - warmKb, kGrowthKb);
+    qInfo("VmRSS: %lld kB after %d cycles, %lld kB after %d (peak %lld kB): %+lld kB (bound %lld kB)", warmKb,
+          kWarmUp, endKb, kCycles, peakKb, endKb - warmKb, kGrowthKb);
     QVERIFY2(endKb - warmKb <= kGrowthKb, "resident memory grows with the cycles");
     QVERIFY2(peakKb - warmKb <= kGrowthKb, "resident memory grows with the cycles");
 
@@ -88,8 +88,8 @@ void TestFaultsSoak::thousandCycles()
     QCOMPARE(changes.size(), kCycles * 4);
     for (int i = 0; i < kCycles; ++i) {
         const LineEvent *c = &changes[i * 4];
-        const bool ok = c[0].dtr && !c[0].rts && c[1].dtr && c[1].rts && !c[2].dtr && c[2].rts && !c[3].dtr
-                        && !c[3].rts;
+        const bool ok =
+            c[0].dtr && !c[0].rts && c[1].dtr && c[1].rts && !c[2].dtr && c[2].rts && !c[3].dtr && !c[3].rts;
         QVERIFY2(ok, qPrintable(QStringLiteral("cycle %1 is not keyed and unkeyed once").arg(i + 1)));
     }
     QVERIFY(linesDownAtEnd(events));

@@ -18,8 +18,9 @@
 #include <sndfile.h>
 
 namespace {
-const QString kSendError = QStringLiteral("No se puede enviar el mensaje. Compruebe que estea el puerto libre o bien "
-                                          "configurado y vuelva ha intentarlo.");
+const QString kSendError =
+    QStringLiteral("No se puede enviar el mensaje. Compruebe que estea el puerto libre o bien "
+                   "configurado y vuelva ha intentarlo.");
 
 struct Case
 {
@@ -52,7 +53,8 @@ QList<Case> corpus(const QByteArray &valid)
     // Cut at every offset of the header and a little into the sound.
     for (int n = 0; n <= data + 8 + 4; ++n)
         cases.append({QStringLiteral("cut at %1").arg(n), valid.left(n)});
-    cases.append({QStringLiteral("cut in the middle of the sound"), valid.left(data + 8 + (valid.size() - data) / 2)});
+    cases.append(
+        {QStringLiteral("cut in the middle of the sound"), valid.left(data + 8 + (valid.size() - data) / 2)});
     cases.append({QStringLiteral("cut on an odd byte of the sound"), valid.left(data + 8 + 101)});
     // Random bytes, bare and behind a RIFF/WAVE prefix.
     for (quint32 seed = 1; seed <= 20; ++seed) {
@@ -195,8 +197,8 @@ void TestFaultsWav::brokenFiles()
         if (!problem.isEmpty())
             failures << c.name + QStringLiteral(": ") + problem;
     }
-    qInfo("%d broken files: %d refused with the transmit message, %d played to the end", int(cases.size()), refused,
-          played);
+    qInfo("%d broken files: %d refused with the transmit message, %d played to the end", int(cases.size()),
+          refused, played);
     QVERIFY2(failures.isEmpty(), qPrintable(failures.join(QLatin1Char('\n'))));
 }
 

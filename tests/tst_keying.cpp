@@ -65,13 +65,20 @@ void TestKeying::linesReachTheSerialLine_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("lines");
     QTest::newRow("absent") << QString() << "DTR+RTS";
-    QTest::newRow("both") << "DTR+RTS" << "DTR+RTS";
-    QTest::newRow("dtr") << "DTR" << "DTR";
-    QTest::newRow("rts inverted") << "!RTS" << "!RTS";
-    QTest::newRow("mixed, lower case, blanks") << " dtr + !rts " << "DTR+!RTS";
-    QTest::newRow("garbage falls back") << "CTS" << "DTR+RTS";
-    QTest::newRow("empty falls back") << "" << "DTR+RTS";
-    QTest::newRow("twice falls back") << "DTR+DTR" << "DTR+RTS";
+    QTest::newRow("both") << "DTR+RTS"
+                          << "DTR+RTS";
+    QTest::newRow("dtr") << "DTR"
+                         << "DTR";
+    QTest::newRow("rts inverted") << "!RTS"
+                                  << "!RTS";
+    QTest::newRow("mixed, lower case, blanks") << " dtr + !rts "
+                                               << "DTR+!RTS";
+    QTest::newRow("garbage falls back") << "CTS"
+                                        << "DTR+RTS";
+    QTest::newRow("empty falls back") << ""
+                                      << "DTR+RTS";
+    QTest::newRow("twice falls back") << "DTR+DTR"
+                                      << "DTR+RTS";
 }
 
 void TestKeying::linesReachTheSerialLine()

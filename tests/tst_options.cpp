@@ -20,8 +20,8 @@
 namespace {
 QString stored(const WindowFixture &f, const QString &key)
 {
-    return SettingsStore(f.storeDir.path()).read(QStringLiteral("Pregonal"), QStringLiteral("conf"), key,
-                                                 QStringLiteral("<none>"));
+    return SettingsStore(f.storeDir.path())
+        .read(QStringLiteral("Pregonal"), QStringLiteral("conf"), key, QStringLiteral("<none>"));
 }
 
 int checkedPort(const frmopciones &d)
@@ -65,13 +65,14 @@ void TestOptions::opensAtCurrentValues()
     f.store("puerto", "5");
     f.store("intervalo", "42");
     f.load();
-    const bool shown = whileModal<frmopciones>([&] { f.window->mnuopciones_Click(); }, [&](frmopciones &d) {
-        QCOMPARE(checkedPort(d), 4);
-        QCOMPARE(d.HScroll1->value(), 42);
-        QCOMPARE(d.label1->text(), QStringLiteral("42 segs"));
-        QVERIFY(d.isModal());
-        QCOMPARE(QApplication::activeModalWidget(), &d);
-    });
+    const bool shown = whileModal<frmopciones>([&] { f.window->mnuopciones_Click(); },
+                                               [&](frmopciones &d) {
+                                                   QCOMPARE(checkedPort(d), 4);
+                                                   QCOMPARE(d.HScroll1->value(), 42);
+                                                   QCOMPARE(d.label1->text(), QStringLiteral("42 segs"));
+                                                   QVERIFY(d.isModal());
+                                                   QCOMPARE(QApplication::activeModalWidget(), &d);
+                                               });
     QVERIFY(shown);
     QVERIFY2(f.window->findChildren<frmopciones *>().isEmpty(), "the dialog is destroyed when closed");
 }
@@ -94,19 +95,21 @@ void TestOptions::leavingWithoutAcceptChangesNothing()
     const QByteArray before = storeBytes(f);
 
     bool closed = false;
-    const bool shown = whileModal<frmopciones>([&] { w.mnuopciones_Click(); }, [&](frmopciones &d) {
-        d.Option1[5]->click();
-        d.HScroll1->setValue(55);
-        QCOMPARE(d.label1->text(), QStringLiteral("55 segs"));
-        if (how == "Cancelar")
-            d.cmdcancelar->click();
-        else if (how == "Esc")
-            QTest::keyClick(d.focusWidget() ? d.focusWidget() : &d, Qt::Key_Escape);
-        else
-            d.close();
-        closed = !d.isVisible();
-        QCOMPARE(d.result(), int(QDialog::Rejected));
-    });
+    const bool shown = whileModal<frmopciones>([&] { w.mnuopciones_Click(); },
+                                               [&](frmopciones &d) {
+                                                   d.Option1[5]->click();
+                                                   d.HScroll1->setValue(55);
+                                                   QCOMPARE(d.label1->text(), QStringLiteral("55 segs"));
+                                                   if (how == "Cancelar")
+                                                       d.cmdcancelar->click();
+                                                   else if (how == "Esc")
+                                                       QTest::keyClick(d.focusWidget() ? d.focusWidget() : &d,
+                                                                       Qt::Key_Escape);
+                                                   else
+                                                       d.close();
+                                                   closed = !d.isVisible();
+                                                   QCOMPARE(d.result(), int(QDialog::Rejected));
+                                               });
     QVERIFY(shown);
     QVERIFY(closed);
     QCOMPARE(storeBytes(f), before);
@@ -120,11 +123,12 @@ void TestOptions::leavingWithoutAcceptChangesNothing()
     QVERIFY(f.log->isEmpty());
 
     // The next showing starts afresh from the current values.
-    whileModal<frmopciones>([&] { w.mnuopciones_Click(); }, [&](frmopciones &d) {
-        QCOMPARE(checkedPort(d), 2);
-        QCOMPARE(d.HScroll1->value(), 20);
-        QCOMPARE(d.label1->text(), QStringLiteral("20 segs"));
-    });
+    whileModal<frmopciones>([&] { w.mnuopciones_Click(); },
+                            [&](frmopciones &d) {
+                                QCOMPARE(checkedPort(d), 2);
+                                QCOMPARE(d.HScroll1->value(), 20);
+                                QCOMPARE(d.label1->text(), QStringLiteral("20 segs"));
+                            });
 }
 
 void TestOptions::acceptStoresAndApplies_data()
@@ -141,22 +145,23 @@ void TestOptions::acceptStoresAndApplies()
     WindowFixture f;
     Frmprincipal &w = f.load();
     bool closed = false;
-    whileModal<frmopciones>([&] { w.mnuopciones_Click(); }, [&](frmopciones &d) {
-        QCOMPARE(checkedPort(d), 1); // the default port 2
-        d.Option1[3]->click();
-        d.HScroll1->setValue(30);
-        if (how == "click") {
-            d.cmdaceptar->click();
-        } else if (how == "Enter") {
-            d.Option1[3]->setFocus();
-            QTest::keyClick(d.Option1[3], Qt::Key_Enter);
-        } else {
-            d.HScroll1->setFocus();
-            QTest::keyClick(d.HScroll1, Qt::Key_Return);
-        }
-        closed = !d.isVisible();
-        QCOMPARE(d.result(), int(QDialog::Accepted));
-    });
+    whileModal<frmopciones>([&] { w.mnuopciones_Click(); },
+                            [&](frmopciones &d) {
+                                QCOMPARE(checkedPort(d), 1); // the default port 2
+                                d.Option1[3]->click();
+                                d.HScroll1->setValue(30);
+                                if (how == "click") {
+                                    d.cmdaceptar->click();
+                                } else if (how == "Enter") {
+                                    d.Option1[3]->setFocus();
+                                    QTest::keyClick(d.Option1[3], Qt::Key_Enter);
+                                } else {
+                                    d.HScroll1->setFocus();
+                                    QTest::keyClick(d.HScroll1, Qt::Key_Return);
+                                }
+                                closed = !d.isVisible();
+                                QCOMPARE(d.result(), int(QDialog::Accepted));
+                            });
     QVERIFY(closed);
     QCOMPARE(stored(f, "puerto"), QStringLiteral("4"));
     QCOMPARE(stored(f, "intervalo"), QStringLiteral("30"));
@@ -193,11 +198,12 @@ void TestOptions::menuIntervalIsResetByAccept()
         w.mnuaumentarintervalo_Click();
     QCOMPARE(w.Timer1().interval(), 15000);
     QCOMPARE(f.panel(3), QStringLiteral("Intervalo = 15 segs"));
-    whileModal<frmopciones>([&] { w.mnuopciones_Click(); }, [&](frmopciones &d) {
-        QCOMPARE(d.HScroll1->value(), 10);
-        QCOMPARE(d.label1->text(), QStringLiteral("10 segs"));
-        d.cmdaceptar->click();
-    });
+    whileModal<frmopciones>([&] { w.mnuopciones_Click(); },
+                            [&](frmopciones &d) {
+                                QCOMPARE(d.HScroll1->value(), 10);
+                                QCOMPARE(d.label1->text(), QStringLiteral("10 segs"));
+                                d.cmdaceptar->click();
+                            });
     QCOMPARE(w.Timer1().interval(), 10000);
     QCOMPARE(f.panel(3), QStringLiteral("Intervalo = 10 segs"));
     QCOMPARE(stored(f, "intervalo"), QStringLiteral("10"));
@@ -280,12 +286,18 @@ void TestOptions::storedValuesOutOfRange_data()
     QTest::addColumn<QString>("intervalo");
     QTest::addColumn<int>("checked");
     QTest::addColumn<int>("bar");
-    QTest::newRow("port 0, interval 0") << "0" << "0" << -1 << 1;
-    QTest::newRow("port 7, interval 61") << "7" << "61" << -1 << 60;
-    QTest::newRow("port 255, interval 255") << "255" << "255" << -1 << 60;
-    QTest::newRow("port 0, interval 60") << "0" << "60" << -1 << 60;
-    QTest::newRow("port 1, interval 1") << "1" << "1" << 0 << 1;
-    QTest::newRow("port 6, interval 255") << "6" << "255" << 5 << 60;
+    QTest::newRow("port 0, interval 0") << "0"
+                                        << "0" << -1 << 1;
+    QTest::newRow("port 7, interval 61") << "7"
+                                         << "61" << -1 << 60;
+    QTest::newRow("port 255, interval 255") << "255"
+                                            << "255" << -1 << 60;
+    QTest::newRow("port 0, interval 60") << "0"
+                                         << "60" << -1 << 60;
+    QTest::newRow("port 1, interval 1") << "1"
+                                        << "1" << 0 << 1;
+    QTest::newRow("port 6, interval 255") << "6"
+                                          << "255" << 5 << 60;
 }
 
 void TestOptions::storedValuesOutOfRange()
@@ -299,12 +311,13 @@ void TestOptions::storedValuesOutOfRange()
     f.store("intervalo", intervalo);
     Frmprincipal &w = f.load();
     const quint8 port = f.values.puertocom;
-    whileModal<frmopciones>([&] { w.mnuopciones_Click(); }, [&](frmopciones &d) {
-        QCOMPARE(checkedPort(d), checked);
-        QCOMPARE(d.HScroll1->value(), bar);
-        QCOMPARE(d.label1->text(), QStringLiteral("%1 segs").arg(bar));
-        d.cmdaceptar->click();
-    });
+    whileModal<frmopciones>([&] { w.mnuopciones_Click(); },
+                            [&](frmopciones &d) {
+                                QCOMPARE(checkedPort(d), checked);
+                                QCOMPARE(d.HScroll1->value(), bar);
+                                QCOMPARE(d.label1->text(), QStringLiteral("%1 segs").arg(bar));
+                                d.cmdaceptar->click();
+                            });
     // With no button selected the port is neither stored nor changed.
     QCOMPARE(f.values.puertocom, checked < 0 ? port : quint8(checked + 1));
     QCOMPARE(stored(f, "puerto"), checked < 0 ? puerto : QString::number(checked + 1));
@@ -386,7 +399,7 @@ void TestOptions::tabOrder()
             chain << w;
         w = w->nextInFocusChain();
     } while (w != d.Option1[0]);
-    const QList<QWidget *> expected = {d.Option1[0], d.Option1[1], d.Option1[2], d.Option1[3], d.Option1[4],
+    const QList<QWidget *> expected = {d.Option1[0], d.Option1[1], d.Option1[2],  d.Option1[3], d.Option1[4],
                                        d.Option1[5], d.HScroll1,   d.cmdcancelar, d.cmdaceptar};
     QCOMPARE(chain, expected);
 }
@@ -398,20 +411,22 @@ void TestOptions::focusEntersAtTheSelectedPort()
     Frmprincipal &w = f.load();
     QVERIFY(f.showActive());
     QList<QWidget *> visited;
-    whileModal<frmopciones>([&] { w.mnuopciones_Click(); }, [&](frmopciones &d) {
-        QTRY_VERIFY(d.isActiveWindow());
-        visited << d.focusWidget();
-        for (int i = 0; i < 4; ++i) {
-            QTest::keyClick(d.focusWidget(), Qt::Key_Tab);
-            visited << d.focusWidget();
-        }
-        QCOMPARE(visited, (QList<QWidget *>{d.Option1[2], d.HScroll1, d.cmdcancelar, d.cmdaceptar, d.Option1[2]}));
-        // Enter from the bar presses "Aceptar".
-        d.HScroll1->setFocus();
-        QTest::keyClick(d.HScroll1, Qt::Key_Right);
-        QTest::keyClick(d.HScroll1, Qt::Key_Enter);
-        QVERIFY(!d.isVisible());
-    });
+    whileModal<frmopciones>([&] { w.mnuopciones_Click(); },
+                            [&](frmopciones &d) {
+                                QTRY_VERIFY(d.isActiveWindow());
+                                visited << d.focusWidget();
+                                for (int i = 0; i < 4; ++i) {
+                                    QTest::keyClick(d.focusWidget(), Qt::Key_Tab);
+                                    visited << d.focusWidget();
+                                }
+                                QCOMPARE(visited, (QList<QWidget *>{d.Option1[2], d.HScroll1, d.cmdcancelar,
+                                                                    d.cmdaceptar, d.Option1[2]}));
+                                // Enter from the bar presses "Aceptar".
+                                d.HScroll1->setFocus();
+                                QTest::keyClick(d.HScroll1, Qt::Key_Right);
+                                QTest::keyClick(d.HScroll1, Qt::Key_Enter);
+                                QVERIFY(!d.isVisible());
+                            });
     QCOMPARE(visited.size(), 5);
     QCOMPARE(f.panel(3), QStringLiteral("Intervalo = 11 segs"));
 }
@@ -423,13 +438,15 @@ void TestOptions::centredOverMainWindow()
     w.move(200, 150);
     QVERIFY(f.showActive());
     QPoint centre;
-    whileModal<frmopciones>([&] { w.mnuopciones_Click(); }, [&](frmopciones &d) {
-        centre = d.frameGeometry().center();
-    });
+    whileModal<frmopciones>([&] { w.mnuopciones_Click(); },
+                            [&](frmopciones &d) { centre = d.frameGeometry().center(); });
     const QPoint expected = w.frameGeometry().center();
     QVERIFY2((centre - expected).manhattanLength() <= 4,
              qPrintable(QStringLiteral("dialog centre %1,%2, window centre %3,%4")
-                            .arg(centre.x()).arg(centre.y()).arg(expected.x()).arg(expected.y())));
+                            .arg(centre.x())
+                            .arg(centre.y())
+                            .arg(expected.x())
+                            .arg(expected.y())));
 }
 
 void TestOptions::tooltipsNameTheDevices()

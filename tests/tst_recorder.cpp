@@ -20,8 +20,8 @@ struct MainState
     bool edicion, stop, b4, b5, b7, archivo;
     bool operator==(const MainState &o) const
     {
-        return title == o.title && edicion == o.edicion && stop == o.stop && b4 == o.b4 && b5 == o.b5
-            && b7 == o.b7 && archivo == o.archivo;
+        return title == o.title && edicion == o.edicion && stop == o.stop && b4 == o.b4 && b5 == o.b5 &&
+               b7 == o.b7 && archivo == o.archivo;
     }
 };
 
@@ -39,7 +39,12 @@ MainState mainState(const Frmprincipal &w)
 char *toString(const MainState &s)
 {
     return QTest::toString(QStringLiteral("%1 edicion=%2 stop=%3 b4=%4 b5=%5 b7=%6 archivo=%7")
-                               .arg(s.title).arg(s.edicion).arg(s.stop).arg(s.b4).arg(s.b5).arg(s.b7)
+                               .arg(s.title)
+                               .arg(s.edicion)
+                               .arg(s.stop)
+                               .arg(s.b4)
+                               .arg(s.b5)
+                               .arg(s.b7)
                                .arg(s.archivo));
 }
 
@@ -101,17 +106,19 @@ void TestRecorder::cancelBeforeRecording()
     const MainState before = mainState(w);
     f.files->answers.push_back(kNew);
     bool closed = false;
-    const bool shown = whileModal<frmgrabador>([&] { w.mnunuevomensaje_Click(); }, [&](frmgrabador &d) {
-        QCOMPARE(d.windowTitle(), QStringLiteral("Grabar ") + kNew);
-        QCOMPARE(f.audio->fileName(), kNew);
-        QVERIFY(d.cmdgrabar->isEnabled());
-        QCOMPARE(d.cmdcancelar->text(), QStringLiteral("Cancelar"));
-        if (byEsc)
-            QTest::keyClick(d.focusWidget() ? d.focusWidget() : &d, Qt::Key_Escape);
-        else
-            d.cmdcancelar->click();
-        closed = !d.isVisible();
-    });
+    const bool shown = whileModal<frmgrabador>(
+        [&] { w.mnunuevomensaje_Click(); },
+        [&](frmgrabador &d) {
+            QCOMPARE(d.windowTitle(), QStringLiteral("Grabar ") + kNew);
+            QCOMPARE(f.audio->fileName(), kNew);
+            QVERIFY(d.cmdgrabar->isEnabled());
+            QCOMPARE(d.cmdcancelar->text(), QStringLiteral("Cancelar"));
+            if (byEsc)
+                QTest::keyClick(d.focusWidget() ? d.focusWidget() : &d, Qt::Key_Escape);
+            else
+                d.cmdcancelar->click();
+            closed = !d.isVisible();
+        });
     QVERIFY(shown);
     QVERIFY(closed);
     // No command reached the device; it names the message the title names again.
@@ -146,21 +153,24 @@ void TestRecorder::recordThenStop()
         f.openMessage(kPrevious);
     f.files->answers.push_back(path);
     QStringList whileRecording;
-    whileModal<frmgrabador>([&] { w.mnunuevomensaje_Click(); }, [&](frmgrabador &d) {
-        QCOMPARE(d.windowTitle(), QStringLiteral("Grabar ") + path);
-        d.cmdgrabar->click();
-        QVERIFY(!d.cmdgrabar->isEnabled());
-        QCOMPARE(d.cmdcancelar->text(), QStringLiteral("Stop"));
-        QVERIFY(f.audio->recording);
-        whileRecording = *f.log;
-        // Nothing of the main window changes until the recording is saved.
-        QCOMPARE(w.windowTitle(), hadMessage ? "Pregonal - " + kPrevious : QStringLiteral("Pregonal - sin mensaje"));
-        if (byEsc)
-            QTest::keyClick(d.focusWidget() ? d.focusWidget() : &d, Qt::Key_Escape);
-        else
-            d.cmdcancelar->click();
-        QVERIFY(!d.isVisible());
-    });
+    whileModal<frmgrabador>([&] { w.mnunuevomensaje_Click(); },
+                            [&](frmgrabador &d) {
+                                QCOMPARE(d.windowTitle(), QStringLiteral("Grabar ") + path);
+                                d.cmdgrabar->click();
+                                QVERIFY(!d.cmdgrabar->isEnabled());
+                                QCOMPARE(d.cmdcancelar->text(), QStringLiteral("Stop"));
+                                QVERIFY(f.audio->recording);
+                                whileRecording = *f.log;
+                                // Nothing of the main window changes until the recording is saved.
+                                QCOMPARE(w.windowTitle(), hadMessage
+                                                              ? "Pregonal - " + kPrevious
+                                                              : QStringLiteral("Pregonal - sin mensaje"));
+                                if (byEsc)
+                                    QTest::keyClick(d.focusWidget() ? d.focusWidget() : &d, Qt::Key_Escape);
+                                else
+                                    d.cmdcancelar->click();
+                                QVERIFY(!d.isVisible());
+                            });
     QCOMPARE(whileRecording, QStringList({"FileName=" + path, "open", "record"}));
     QCOMPARE(*f.log, QStringList({"FileName=" + path, "open", "record", "stop", "save", "close"}));
     QCOMPARE(f.audio->fileName(), path);
@@ -176,14 +186,15 @@ void TestRecorder::grabarOnlyOnce()
     WindowFixture f;
     Frmprincipal &w = f.load();
     f.files->answers.push_back(kNew);
-    whileModal<frmgrabador>([&] { w.mnunuevomensaje_Click(); }, [&](frmgrabador &d) {
-        d.cmdgrabar->click();
-        d.cmdgrabar->click();
-        QTest::keyClick(d.cmdgrabar, Qt::Key_Space);
-        QCOMPARE(f.log->count("open"), 1);
-        QCOMPARE(f.log->count("record"), 1);
-        d.cmdcancelar->click();
-    });
+    whileModal<frmgrabador>([&] { w.mnunuevomensaje_Click(); },
+                            [&](frmgrabador &d) {
+                                d.cmdgrabar->click();
+                                d.cmdgrabar->click();
+                                QTest::keyClick(d.cmdgrabar, Qt::Key_Space);
+                                QCOMPARE(f.log->count("open"), 1);
+                                QCOMPARE(f.log->count("record"), 1);
+                                d.cmdcancelar->click();
+                            });
     QCOMPARE(*f.log, QStringList({"FileName=" + kNew, "open", "record", "stop", "save", "close"}));
 }
 
@@ -193,16 +204,17 @@ void TestRecorder::enterPressesGrabar()
     Frmprincipal &w = f.load();
     QVERIFY(f.showActive());
     f.files->answers.push_back(kNew);
-    whileModal<frmgrabador>([&] { w.mnunuevomensaje_Click(); }, [&](frmgrabador &d) {
-        QTRY_VERIFY(d.isActiveWindow());
-        QCOMPARE(d.focusWidget(), d.cmdgrabar);
-        QTest::keyClick(d.focusWidget(), Qt::Key_Return);
-        QCOMPARE(d.cmdcancelar->text(), QStringLiteral("Stop"));
-        // The focus leaves the disabled button for "Stop"; Enter then presses that.
-        QCOMPARE(d.focusWidget(), d.cmdcancelar);
-        QTest::keyClick(d.focusWidget(), Qt::Key_Return);
-        QVERIFY(!d.isVisible());
-    });
+    whileModal<frmgrabador>([&] { w.mnunuevomensaje_Click(); },
+                            [&](frmgrabador &d) {
+                                QTRY_VERIFY(d.isActiveWindow());
+                                QCOMPARE(d.focusWidget(), d.cmdgrabar);
+                                QTest::keyClick(d.focusWidget(), Qt::Key_Return);
+                                QCOMPARE(d.cmdcancelar->text(), QStringLiteral("Stop"));
+                                // The focus leaves the disabled button for "Stop"; Enter then presses that.
+                                QCOMPARE(d.focusWidget(), d.cmdcancelar);
+                                QTest::keyClick(d.focusWidget(), Qt::Key_Return);
+                                QVERIFY(!d.isVisible());
+                            });
     QCOMPARE(*f.log, QStringList({"FileName=" + kNew, "open", "record", "stop", "save", "close"}));
     QCOMPARE(w.windowTitle(), "Pregonal - " + kNew);
 }
@@ -233,10 +245,11 @@ void TestRecorder::recordingCannotStart()
         f.audio->failOn.insert(c);
     f.files->answers.push_back(kNew);
     bool closed = false;
-    whileModal<frmgrabador>([&] { w.mnunuevomensaje_Click(); }, [&](frmgrabador &d) {
-        d.cmdgrabar->click();
-        closed = !d.isVisible();
-    });
+    whileModal<frmgrabador>([&] { w.mnunuevomensaje_Click(); },
+                            [&](frmgrabador &d) {
+                                d.cmdgrabar->click();
+                                closed = !d.isVisible();
+                            });
     QVERIFY2(closed, "the recorder closes at once");
     QCOMPARE(f.boxes->shown.size(), 1);
     const auto box = f.boxes->shown.first();
@@ -265,11 +278,12 @@ void TestRecorder::saveFails()
     f.audio->failOn.insert(QStringLiteral("save"));
     f.files->answers.push_back(path);
     bool closed = false;
-    whileModal<frmgrabador>([&] { w.mnunuevomensaje_Click(); }, [&](frmgrabador &d) {
-        d.cmdgrabar->click();
-        d.cmdcancelar->click();
-        closed = !d.isVisible();
-    });
+    whileModal<frmgrabador>([&] { w.mnunuevomensaje_Click(); },
+                            [&](frmgrabador &d) {
+                                d.cmdgrabar->click();
+                                d.cmdcancelar->click();
+                                closed = !d.isVisible();
+                            });
     QVERIFY(closed);
     QCOMPARE(f.boxes->shown.size(), 1);
     const auto box = f.boxes->shown.first();
@@ -277,7 +291,8 @@ void TestRecorder::saveFails()
     QCOMPARE(box.icon, MessageBoxes::Critical);
     QCOMPARE(box.buttons, MessageBoxes::OkOnly);
     QCOMPARE(box.caption, QStringLiteral("Pregonal"));
-    QCOMPARE(*f.log, QStringList({"FileName=" + path, "open", "record", "stop", "close", "FileName=" + kPrevious}));
+    QCOMPARE(*f.log,
+             QStringList({"FileName=" + path, "open", "record", "stop", "close", "FileName=" + kPrevious}));
     QCOMPARE(f.audio->fileName(), kPrevious);
     QCOMPARE(mainState(w), before);
     QFile old(path);
@@ -290,23 +305,24 @@ void TestRecorder::noCloseControl()
     WindowFixture f;
     Frmprincipal &w = f.load();
     f.files->answers.push_back(kNew);
-    whileModal<frmgrabador>([&] { w.mnunuevomensaje_Click(); }, [&](frmgrabador &d) {
-        const Qt::WindowFlags flags = d.windowFlags();
-        QVERIFY(flags.testFlag(Qt::CustomizeWindowHint));
-        QVERIFY(flags.testFlag(Qt::WindowTitleHint));
-        QVERIFY(!flags.testFlag(Qt::WindowCloseButtonHint));
-        QVERIFY(!flags.testFlag(Qt::WindowSystemMenuHint));
-        QVERIFY(!flags.testFlag(Qt::WindowMinimizeButtonHint));
-        QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
-        // Closing from outside is refused, before and while recording.
-        QVERIFY(!d.close());
-        QVERIFY(d.isVisible());
-        d.cmdgrabar->click();
-        QVERIFY(!d.close());
-        QVERIFY(d.isVisible());
-        QCOMPARE(d.cmdcancelar->text(), QStringLiteral("Stop"));
-        d.cmdcancelar->click();
-    });
+    whileModal<frmgrabador>([&] { w.mnunuevomensaje_Click(); },
+                            [&](frmgrabador &d) {
+                                const Qt::WindowFlags flags = d.windowFlags();
+                                QVERIFY(flags.testFlag(Qt::CustomizeWindowHint));
+                                QVERIFY(flags.testFlag(Qt::WindowTitleHint));
+                                QVERIFY(!flags.testFlag(Qt::WindowCloseButtonHint));
+                                QVERIFY(!flags.testFlag(Qt::WindowSystemMenuHint));
+                                QVERIFY(!flags.testFlag(Qt::WindowMinimizeButtonHint));
+                                QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
+                                // Closing from outside is refused, before and while recording.
+                                QVERIFY(!d.close());
+                                QVERIFY(d.isVisible());
+                                d.cmdgrabar->click();
+                                QVERIFY(!d.close());
+                                QVERIFY(d.isVisible());
+                                QCOMPARE(d.cmdcancelar->text(), QStringLiteral("Stop"));
+                                d.cmdcancelar->click();
+                            });
     QCOMPARE(*f.log, QStringList({"FileName=" + kNew, "open", "record", "stop", "save", "close"}));
 }
 

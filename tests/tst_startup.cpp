@@ -59,16 +59,26 @@ void TestStartup::storedValuesLoad_data()
     QTest::addColumn<QString>("intervalo");
     QTest::addColumn<int>("port");
     QTest::addColumn<int>("seconds");
-    QTest::newRow("6 and 60") << "6" << "60" << 6 << 60;
-    QTest::newRow("0 and 0 load as they are") << "0" << "0" << 0 << 0;
-    QTest::newRow("255 and 255") << "255" << "255" << 255 << 255;
-    QTest::newRow("text") << "abc" << "diez" << 2 << 10;
-    QTest::newRow("empty") << "" << "" << 2 << 10;
-    QTest::newRow("negative") << "-1" << "-5" << 2 << 10;
-    QTest::newRow("too large") << "300" << "256" << 2 << 10;
-    QTest::newRow("fraction") << "7.5" << "7,5" << 2 << 10;
-    QTest::newRow("hex") << "&h3" << "0x10" << 2 << 10;
-    QTest::newRow("one good, one bad") << "4" << "1e3" << 4 << 10;
+    QTest::newRow("6 and 60") << "6"
+                              << "60" << 6 << 60;
+    QTest::newRow("0 and 0 load as they are") << "0"
+                                              << "0" << 0 << 0;
+    QTest::newRow("255 and 255") << "255"
+                                 << "255" << 255 << 255;
+    QTest::newRow("text") << "abc"
+                          << "diez" << 2 << 10;
+    QTest::newRow("empty") << ""
+                           << "" << 2 << 10;
+    QTest::newRow("negative") << "-1"
+                              << "-5" << 2 << 10;
+    QTest::newRow("too large") << "300"
+                               << "256" << 2 << 10;
+    QTest::newRow("fraction") << "7.5"
+                              << "7,5" << 2 << 10;
+    QTest::newRow("hex") << "&h3"
+                         << "0x10" << 2 << 10;
+    QTest::newRow("one good, one bad") << "4"
+                                       << "1e3" << 4 << 10;
 }
 
 void TestStartup::storedValuesLoad()
@@ -169,8 +179,7 @@ void TestStartup::endingTheProgramUnkeys()
     f.serial->destroyedKeyed = &keyed;
     f.window.reset();
     QVERIFY(!keyed);
-    QCOMPARE(f.log->mid(f.log->size() - 4),
-             QStringList({"DTR=0", "RTS=0", "PortOpen=0", "close"}));
+    QCOMPARE(f.log->mid(f.log->size() - 4), QStringList({"DTR=0", "RTS=0", "PortOpen=0", "close"}));
 }
 
 void TestStartup::clientAreaAndBars()
@@ -215,11 +224,11 @@ void TestStartup::menuTree()
     Frmprincipal &w = f.load();
     QStringList tree;
     std::function<void(const QList<QAction *> &, const QString &)> walk = [&](const QList<QAction *> &actions,
-                                                                            const QString &indent) {
+                                                                              const QString &indent) {
         for (QAction *a : actions) {
             const QString shortcut = a->shortcut().toString();
-            tree << indent + (a->isSeparator() ? QStringLiteral("-") : a->text())
-                        + (shortcut.isEmpty() ? QString() : QStringLiteral(" [%1]").arg(shortcut));
+            tree << indent + (a->isSeparator() ? QStringLiteral("-") : a->text()) +
+                        (shortcut.isEmpty() ? QString() : QStringLiteral(" [%1]").arg(shortcut));
             if (a->menu())
                 walk(a->menu()->actions(), indent + QStringLiteral("  "));
         }
@@ -250,8 +259,15 @@ void TestStartup::toolbarButtons()
     Frmprincipal &w = f.load();
     const QList<QAction *> actions = w.Toolbar1()->actions();
     QCOMPARE(actions.size(), 9);
-    const QStringList tips = {"Nuevo Mensaje (Ctrl+N)", "Abir Mensaje (Ctrl+A)", "", "Reproducir una vez (F5)",
-                              "Reproducir en bucle (F6)", "", "Stop (F7)", "", "Propiedades/Opciones"};
+    const QStringList tips = {"Nuevo Mensaje (Ctrl+N)",
+                              "Abir Mensaje (Ctrl+A)",
+                              "",
+                              "Reproducir una vez (F5)",
+                              "Reproducir en bucle (F6)",
+                              "",
+                              "Stop (F7)",
+                              "",
+                              "Propiedades/Opciones"};
     for (int i = 0; i < 9; ++i) {
         QCOMPARE(actions.at(i), w.button(i + 1));
         QCOMPARE(actions.at(i)->isSeparator(), tips.at(i).isEmpty());

@@ -6,8 +6,9 @@
 #include <QTest>
 
 namespace {
-const QString kSendError = QStringLiteral("No se puede enviar el mensaje. Compruebe que estea el puerto libre o bien "
-                                          "configurado y vuelva ha intentarlo.");
+const QString kSendError =
+    QStringLiteral("No se puede enviar el mensaje. Compruebe que estea el puerto libre o bien "
+                   "configurado y vuelva ha intentarlo.");
 const QStringList kStart = {"PortOpen=1", "open", "DTR=1", "RTS=1", "Notify=1", "play"};
 const QStringList kReplay = {"DTR=1", "RTS=1", "Notify=1", "play"};
 const QStringList kEndOfLoopPlay = {"DTR=0", "RTS=0", "prev"};
@@ -209,7 +210,8 @@ void TestTransmission::failureIsUndone_data()
     QTest::addColumn<QString>("step");
     for (const bool once : {true, false}) {
         for (const char *step : {"port", "open", "length", "notify", "play"})
-            QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(once ? "once" : "loop", step))) << once << step;
+            QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(once ? "once" : "loop", step)))
+                << once << step;
     }
 }
 

@@ -8,11 +8,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
-#include <QTest>
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>

@@ -10,7 +10,8 @@ QStringList QtFileDialog::nameFilters(const QString &filter)
     QStringList filters;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         if (!parts.at(i).isEmpty())
-            filters.append(QStringLiteral("%1 (%2)").arg(parts.at(i), QString(parts.at(i + 1)).replace(';', ' ')));
+            filters.append(
+                QStringLiteral("%1 (%2)").arg(parts.at(i), QString(parts.at(i + 1)).replace(';', ' ')));
     }
     return filters;
 }
@@ -46,10 +47,18 @@ int QtMessageBoxes::show(const QString &text, Buttons buttons, Icon icon, const 
     box.setWindowTitle(caption);
     box.setText(text);
     switch (icon) {
-    case Critical: box.setIcon(QMessageBox::Critical); break;
-    case Warning: box.setIcon(QMessageBox::Warning); break;
-    case Information: box.setIcon(QMessageBox::Information); break;
-    case NoIcon: box.setIcon(QMessageBox::NoIcon); break;
+    case Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case NoIcon:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
     }
     if (buttons == YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);

@@ -13,7 +13,8 @@ int main(int argc, char *argv[])
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 4 || (args.size() - 2) % 2 != 0) {
-        std::fprintf(stderr, "uso: pregonal_iconrender ENTRADA.svg TAMAÑO SALIDA.png [TAMAÑO SALIDA.png ...]\n");
+        std::fprintf(stderr,
+                     "uso: pregonal_iconrender ENTRADA.svg TAMAÑO SALIDA.png [TAMAÑO SALIDA.png ...]\n");
         return 2;
     }
     QSvgRenderer svg(args.at(1));

@@ -13,7 +13,8 @@ QString ownedPulseDir()
     const QString dir = qEnvironmentVariable("PREGONAL_PULSE_DIR");
     if (dir.isEmpty())
         return {};
-    const QString expected = QStringLiteral("unix:") + QDir(dir).absolutePath() + QStringLiteral("/run/pulse/native");
+    const QString expected =
+        QStringLiteral("unix:") + QDir(dir).absolutePath() + QStringLiteral("/run/pulse/native");
     return qEnvironmentVariable("PULSE_SERVER") == expected ? QDir(dir).absolutePath() : QString();
 }
 

@@ -57,8 +57,8 @@ void fitCaption(QPushButton *button)
 frmAbout::frmAbout(Frmprincipal &main) : QDialog(&main), m_main(main), m_picture(aboutPicturePath())
 {
     setObjectName(QStringLiteral("frmAbout"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     setWindowIcon(programIcon());
     setModal(true);
     setFixedSize(twips(5940), twips(3555));

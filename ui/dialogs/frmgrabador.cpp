@@ -28,7 +28,8 @@ frmgrabador::frmgrabador(Frmprincipal &main, const QString &previousFileName)
 {
     setObjectName(QStringLiteral("frmgrabador"));
     // No close button and no window menu: a recording is ended only by "Stop".
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     setWindowTitle(QStringLiteral("Grabador"));
     setWindowIcon(programIcon());
     setModal(true);
@@ -112,7 +113,8 @@ void frmgrabador::closeDeviceQuietly()
 
 void frmgrabador::tellOperator(const QString &text)
 {
-    m_main.messageBoxes().show(text, MessageBoxes::OkOnly, MessageBoxes::Critical, QStringLiteral("Pregonal"));
+    m_main.messageBoxes().show(text, MessageBoxes::OkOnly, MessageBoxes::Critical,
+                               QStringLiteral("Pregonal"));
 }
 
 void frmgrabador::unload()

@@ -37,8 +37,8 @@ QString segs(int seconds)
 frmopciones::frmopciones(Frmprincipal &main) : QDialog(&main), m_main(main)
 {
     setObjectName(QStringLiteral("frmopciones"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
-                   | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     setWindowTitle(QStringLiteral("Opciones"));
     setWindowIcon(programIcon());
     setModal(true);
@@ -101,8 +101,8 @@ frmopciones::frmopciones(Frmprincipal &main) : QDialog(&main), m_main(main)
     place(cmdaceptar, 2415, 2460, 1815, 495);
     connect(cmdaceptar, &QPushButton::clicked, this, &frmopciones::cmdaceptar_Click);
 
-    QWidget *order[] = {Option1[0], Option1[1], Option1[2], Option1[3], Option1[4], Option1[5],
-                        HScroll1,   cmdcancelar, cmdaceptar};
+    QWidget *order[] = {Option1[0], Option1[1], Option1[2],  Option1[3], Option1[4],
+                        Option1[5], HScroll1,   cmdcancelar, cmdaceptar};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -134,7 +134,8 @@ void frmopciones::cmdaceptar_Click()
     ProgramValues &values = m_main.module1();
     for (m_puerto = 1; m_puerto <= 6; ++m_puerto) {
         if (Option1[m_puerto - 1]->isChecked()) {
-            m_main.settings().write(kApplication, kSection, QStringLiteral("puerto"), QString::number(m_puerto));
+            m_main.settings().write(kApplication, kSection, QStringLiteral("puerto"),
+                                    QString::number(m_puerto));
             values.puertocom = m_puerto;
             break;
         }

@@ -69,8 +69,8 @@ bool StartSysInfo(RegistryReader &registry, ProgramLauncher &launcher, MessageBo
     try {
         QString path;
         bool found = GetKeyValue(registry, RegistryReader::LocalMachine, kSysInfoKey, kSysInfoValue, path);
-        if (!found
-            && GetKeyValue(registry, RegistryReader::LocalMachine, kSysInfoLocationKey, kSysInfoLocationValue, path)) {
+        if (!found && GetKeyValue(registry, RegistryReader::LocalMachine, kSysInfoLocationKey,
+                                  kSysInfoLocationValue, path)) {
             // The folder counts only when the tool is there.
             path += kSysInfoProgram;
             found = launcher.fileExists(path);

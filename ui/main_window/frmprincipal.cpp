@@ -26,8 +26,9 @@ Frmprincipal::Frmprincipal(ProgramValues &module1, PlatformParts parts, QWidget 
 {
     setObjectName(QStringLiteral("Frmprincipal"));
     setWindowIcon(programIcon());
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     buildMenus();
     buildToolbar();
 
@@ -100,12 +101,16 @@ void Frmprincipal::buildMenus()
 
     mnuacercade = bar->addAction(QStringLiteral("Acerca de..."));
 
-    const QList<QPair<QAction *, const char *>> names = {
-        {mnunuevomensaje, "mnunuevomensaje"}, {mnuabrirmensaje, "mnuabrirmensaje"},
-        {mnuopciones, "mnuopciones"},         {mnusalir, "mnusalir"},
-        {mnuunavez, "mnuunavez"},             {mnuenbucle, "mnuenbucle"},
-        {mnustop, "mnustop"},                 {mnuaumentarintervalo, "mnuaumentarintervalo"},
-        {mnudisminuirintervalo, "mnudisminuirintervalo"}, {mnuacercade, "mnuacercade"}};
+    const QList<QPair<QAction *, const char *>> names = {{mnunuevomensaje, "mnunuevomensaje"},
+                                                         {mnuabrirmensaje, "mnuabrirmensaje"},
+                                                         {mnuopciones, "mnuopciones"},
+                                                         {mnusalir, "mnusalir"},
+                                                         {mnuunavez, "mnuunavez"},
+                                                         {mnuenbucle, "mnuenbucle"},
+                                                         {mnustop, "mnustop"},
+                                                         {mnuaumentarintervalo, "mnuaumentarintervalo"},
+                                                         {mnudisminuirintervalo, "mnudisminuirintervalo"},
+                                                         {mnuacercade, "mnuacercade"}};
     for (const auto &[item, name] : names) {
         item->setObjectName(QLatin1String(name));
         // Shortcut keys belong to the main window, whether or not a menu is open.
@@ -155,12 +160,15 @@ void Frmprincipal::buildToolbar()
         const char *tooltip;
         bool enabled;
     };
-    const Button buttons[] = {
-        {"nuevo", "Nuevo Mensaje (Ctrl+N)", true},  {"abrir", "Abir Mensaje (Ctrl+A)", true},
-        {"", "", false},                            {"unavez", "Reproducir una vez (F5)", false},
-        {"bucle", "Reproducir en bucle (F6)", false}, {"", "", false},
-        {"stop", "Stop (F7)", false},               {"", "", false},
-        {"opciones", "Propiedades/Opciones", true}};
+    const Button buttons[] = {{"nuevo", "Nuevo Mensaje (Ctrl+N)", true},
+                              {"abrir", "Abir Mensaje (Ctrl+A)", true},
+                              {"", "", false},
+                              {"unavez", "Reproducir una vez (F5)", false},
+                              {"bucle", "Reproducir en bucle (F6)", false},
+                              {"", "", false},
+                              {"stop", "Stop (F7)", false},
+                              {"", "", false},
+                              {"opciones", "Propiedades/Opciones", true}};
     for (const Button &b : buttons) {
         const int index = int(m_buttons.size()) + 1;
         if (!*b.picture) {
@@ -278,13 +286,26 @@ void Frmprincipal::mnuacercade_Click()
 void Frmprincipal::Toolbar1_ButtonClick(int index)
 {
     switch (index) {
-    case 1: mnunuevomensaje_Click(); break;
-    case 2: mnuabrirmensaje_Click(); break;
-    case 4: mnuunavez_Click(); break;
-    case 5: mnuenbucle_Click(); break;
-    case 7: mnustop_Click(); break;
-    case 9: mnuopciones_Click(); break;
-    default: break;
+    case 1:
+        mnunuevomensaje_Click();
+        break;
+    case 2:
+        mnuabrirmensaje_Click();
+        break;
+    case 4:
+        mnuunavez_Click();
+        break;
+    case 5:
+        mnuenbucle_Click();
+        break;
+    case 7:
+        mnustop_Click();
+        break;
+    case 9:
+        mnuopciones_Click();
+        break;
+    default:
+        break;
     }
 }
 

@@ -9,12 +9,15 @@
 #include <QProgressBar>
 
 namespace {
-const QString kSendError = QStringLiteral("No se puede enviar el mensaje. Compruebe que estea el puerto libre o bien "
-                                          "configurado y vuelva ha intentarlo.");
-const QString kGuardError = QStringLiteral("La transmisión se ha cortado por seguridad: el transmisor llevaba en el "
-                                           "aire más tiempo del permitido. Compruebe el dispositivo de sonido.");
-const QString kPlayError = QStringLiteral("No se ha podido reproducir el mensaje hasta el final. Se ha dejado de "
-                                          "transmitir. Compruebe el dispositivo de sonido y vuelva ha intentarlo.");
+const QString kSendError =
+    QStringLiteral("No se puede enviar el mensaje. Compruebe que estea el puerto libre o bien "
+                   "configurado y vuelva ha intentarlo.");
+const QString kGuardError =
+    QStringLiteral("La transmisión se ha cortado por seguridad: el transmisor llevaba en el "
+                   "aire más tiempo del permitido. Compruebe el dispositivo de sonido.");
+const QString kPlayError =
+    QStringLiteral("No se ha podido reproducir el mensaje hasta el final. Se ha dejado de "
+                   "transmitir. Compruebe el dispositivo de sonido y vuelva ha intentarlo.");
 } // namespace
 
 // The first step of a transmit command: a port that cannot be opened changes nothing else.
@@ -24,7 +27,8 @@ bool Frmprincipal::openPort()
         MSComm1().setPortOpen(true);
         return true;
     } catch (const DeviceError &) {
-        messageBoxes().show(kSendError, MessageBoxes::OkOnly, MessageBoxes::Critical, QStringLiteral("Pregonal"));
+        messageBoxes().show(kSendError, MessageBoxes::OkOnly, MessageBoxes::Critical,
+                            QStringLiteral("Pregonal"));
         return false;
     }
 }
@@ -210,6 +214,6 @@ void Frmprincipal::mnudisminuirintervalo_Click()
 
 void Frmprincipal::showIntervalPanel()
 {
-    setPanel(3, QStringLiteral("Intervalo = ") + QLocale().toString(m_timer1.interval() / 1000.0)
-                    + QStringLiteral(" segs"));
+    setPanel(3, QStringLiteral("Intervalo = ") + QLocale().toString(m_timer1.interval() / 1000.0) +
+                    QStringLiteral(" segs"));
 }
