@@ -1,2 +1,3 @@
 # The real audio device against the test sound server (scripts/testpulse.sh).
-pregonal_add_test(tst_audiodevice SOURCES tst_audiodevice.cpp LIBS pregonal_backends Qt6::Multimedia PkgConfig::SNDFILE)
+pregonal_add_test(tst_audiodevice SOURCES tst_audiodevice.cpp
+    LIBS pregonal_backends pregonal_testsupport Qt6::Multimedia PkgConfig::SNDFILE)

@@ -7,7 +7,7 @@ set_target_properties(ptyshim PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
 # The backend's source is built in directly so these tests do not wait on the sound backend.
 pregonal_add_test(tst_serialline
     SOURCES tst_serialline.cpp ${PROJECT_SOURCE_DIR}/devices/qtserialline.cpp
-    LIBS pregonal_devices Qt6::SerialPort
+    LIBS pregonal_devices pregonal_testsupport Qt6::SerialPort
     LABELS serial)
 add_dependencies(tst_serialline ptyshim)
 

@@ -1,13 +1,13 @@
 // The real audio device against the test sound server: a null sink "tx" whose monitor is
 // captured with parec, and "txin", an input that hears what tx plays.
 #include "deviceerror.h"
+#include "soundcapture.h"
 #include "wavaudiodevice.h"
 #include "wavaudiostream.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,19 +26,14 @@ namespace {
 constexpr int PcmWav = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
 constexpr int Loud = 4000;      // a 0.5 full-scale tone is well above, silence well below
 constexpr qint64 PeriodMs = 25; // one audio period of the server: timing tolerance
+constexpr qint64 NsPerMs = 1000000;
+constexpr int CaptureRate = 44100; // the sink's own rate: no resampling blurs the edges
+constexpr int BurstGapMs = 5;      // quiet longer than this splits the sound into bursts
 
 bool soundServer()
 {
-    static int state = -1;
-    if (state < 0) {
-        state = 0;
-        if (!qEnvironmentVariableIsEmpty("PULSE_SERVER")) {
-            QProcess p;
-            p.start(QStringLiteral("pactl"), {QStringLiteral("info")});
-            state = p.waitForFinished(5000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-        }
-    }
-    return state == 1;
+    static const bool available = soundServerAvailable();
+    return available;
 }
 
 #define NEED_SOUND()                                                                                         \
@@ -47,38 +42,31 @@ bool soundServer()
             QSKIP("No test sound server: eval \"$(scripts/testpulse.sh start)\" first.");                    \
     } while (false)
 
-// A WAV of a sine (silence when amp is 0) in any libsndfile format.
-bool writeSound(const QString &path, int format, int rate, int channels, qint64 frames, double amp = 0.5,
-                double freq = 1000)
+// A burst as long as the tone, but for a few samples at the edges.
+#define VERIFY_LASTS(burst, expectedMs)                                                                      \
+    QVERIFY2(std::abs((burst).ms() - (expectedMs)) <= 3, qPrintable(QString::number((burst).ms())))
+
+QString tone(const QTemporaryDir &dir, int ms)
 {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = channels;
-    info.format = format;
-    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    if (!f)
-        return false;
-    std::vector<float> buf(size_t(8192 * channels));
-    for (qint64 done = 0; done < frames;) {
-        const qint64 n = std::min<qint64>(8192, frames - done);
-        for (qint64 i = 0; i < n; ++i) {
-            const auto v = float(amp * std::sin(2 * M_PI * freq * double(done + i) / rate));
-            for (int c = 0; c < channels; ++c)
-                buf[size_t(i * channels + c)] = v;
-        }
-        if (sf_writef_float(f, buf.data(), n) != n) {
-            sf_close(f);
-            return false;
-        }
-        done += n;
-    }
-    return sf_close(f) == 0;
+    const QString path = dir.filePath(QStringLiteral("tone.wav"));
+    return writeToneWav(path, 22050, 1, qint64(22050) * ms / 1000) ? path : QString();
 }
 
-QString tone(const QTemporaryDir &dir, int ms, const QString &name = QStringLiteral("tone.wav"))
+// The tone of a row of opensEveryFormat_data, written in dir (no path if it could not be).
+struct RowTone
 {
-    const QString path = dir.filePath(name);
-    return writeSound(path, PcmWav, 22050, 1, qint64(22050) * ms / 1000) ? path : QString();
+    QString path;
+    int ms = 0;
+};
+RowTone writeRowTone(const QTemporaryDir &dir)
+{
+    QFETCH(int, format);
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+    QFETCH(int, ms);
+    const QString path = dir.filePath(QStringLiteral("m.wav"));
+    const bool written = writeToneWav(path, rate, channels, qint64(rate) * ms / 1000, 0.5, 1000, format);
+    return {written ? path : QString(), ms};
 }
 
 bool writeBytes(const QString &path, const QByteArray &bytes)
@@ -93,109 +81,6 @@ QByteArray readBytes(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// What the null sink plays, as heard on its monitor, with the time each block arrived here.
-class MonitorCapture
-{
-public:
-    static constexpr int Rate = 44100;
-    struct Burst
-    {
-        qint64 first, last;
-        double ms() const { return double(last - first + 1) * 1000.0 / Rate; }
-    };
-
-    explicit MonitorCapture(const QElapsedTimer &clock) : m_clock(clock)
-    {
-        QObject::connect(&m_proc, &QProcess::readyReadStandardOutput, [this] {
-            const QByteArray bytes = m_proc.readAllStandardOutput();
-            m_pending += bytes;
-            const qsizetype n = m_pending.size() / 2;
-            const auto *s = reinterpret_cast<const qint16 *>(m_pending.constData());
-            samples.insert(samples.end(), s, s + n);
-            m_pending.remove(0, n * 2);
-            arrivals.push_back({qint64(samples.size()), m_clock.nsecsElapsed()});
-        });
-    }
-    ~MonitorCapture()
-    {
-        m_proc.kill();
-        m_proc.waitForFinished(2000);
-    }
-
-    bool start()
-    {
-        m_proc.start(QStringLiteral("parec"),
-                     {QStringLiteral("-d"), QStringLiteral("tx.monitor"), QStringLiteral("--latency-msec=5"),
-                      QStringLiteral("--raw"), QStringLiteral("--format=s16le"),
-                      QStringLiteral("--rate=%1").arg(Rate), QStringLiteral("--channels=1")});
-        if (!m_proc.waitForStarted(5000))
-            return false;
-        QElapsedTimer t;
-        t.start();
-        while (samples.size() < size_t(Rate / 20) && t.elapsed() < 5000)
-            QTest::qWait(5);
-        return samples.size() >= size_t(Rate / 20);
-    }
-
-    qint64 count() const { return qint64(samples.size()); }
-    // Until the capture holds what was played up to the given time, plus margin ms.
-    bool catchUp(qint64 atNs, int marginMs)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 5000) {
-            if (!arrivals.empty() && arrivals.back().atNs > atNs + qint64(marginMs) * 1000000)
-                return true;
-            QTest::qWait(5);
-        }
-        return false;
-    }
-    // Runs of loud samples, split by quiet gaps longer than gapMs.
-    std::vector<Burst> bursts(qint64 from = 0, int gapMs = 5) const
-    {
-        std::vector<Burst> out;
-        const qint64 gap = qint64(Rate) * gapMs / 1000;
-        for (qint64 i = from; i < count(); ++i) {
-            if (std::abs(int(samples[size_t(i)])) < Loud)
-                continue;
-            if (!out.empty() && i - out.back().last <= gap)
-                out.back().last = i;
-            else
-                out.push_back({i, i});
-        }
-        return out;
-    }
-    // When a sample came out of the sink, as seen from here: its block's arrival less what follows.
-    qint64 timeNs(qint64 sample) const
-    {
-        for (const Arrival &a : arrivals)
-            if (a.end > sample)
-                return a.atNs - (a.end - 1 - sample) * 1000000000 / Rate;
-        return -1;
-    }
-    // The first sample that arrived after the given time.
-    qint64 sampleAt(qint64 atNs) const
-    {
-        for (const Arrival &a : arrivals)
-            if (a.atNs >= atNs)
-                return a.end;
-        return count();
-    }
-
-    std::vector<qint16> samples;
-
-private:
-    struct Arrival
-    {
-        qint64 end;
-        qint64 atNs;
-    };
-    std::vector<Arrival> arrivals;
-    const QElapsedTimer &m_clock;
-    QProcess m_proc;
-    QByteArray m_pending;
-};
-
 qint64 rssKiB()
 {
     QFile f(QStringLiteral("/proc/self/status"));
@@ -206,6 +91,67 @@ qint64 rssKiB()
             return line.mid(6).trimmed().split(' ').value(0).toLongLong();
     return -1;
 }
+
+void open(WavAudioDevice &dev, const QString &path)
+{
+    dev.setFileName(path);
+    dev.setCommand(QStringLiteral("open"));
+}
+
+void playArmed(WavAudioDevice &dev)
+{
+    dev.setNotify(true);
+    dev.setCommand(QStringLiteral("play"));
+}
+
+// The result carried by the oldest Done not looked at yet.
+int takeResult(QSignalSpy &done)
+{
+    return done.takeFirst().at(0).toInt();
+}
+
+// A device and the Done signals it sends.
+struct Player
+{
+    WavAudioDevice dev;
+    QSignalSpy done{&dev, &AudioDevice::Done};
+    qint64 doneNs = -1; // with closeOnDone: when Done came (monotonic clock)
+    int positionAtDone = -1;
+
+    // Unkeys as the program does: closes the device the moment Done comes.
+    void closeOnDone()
+    {
+        QObject::connect(&dev, &AudioDevice::Done, &dev, [this] {
+            doneNs = monotonicNs();
+            positionAtDone = dev.position();
+            dev.setCommand(QStringLiteral("close"));
+        });
+    }
+};
+
+// A player with the sink's monitor captured: bursts() are the sound played since start() or
+// the last mark(). Tones go in a temporary folder of its own.
+struct Stage : Player
+{
+    QTemporaryDir dir;
+    SoundCapture capture{CaptureRate};
+    qint64 from = 0;
+
+    bool start()
+    {
+        if (!capture.start())
+            return false;
+        mark();
+        return true;
+    }
+    void mark() { from = capture.samples(); }
+    // Until the capture holds what was played up to marginMs after atNs.
+    bool catchUp(qint64 atNs, qint64 marginMs) { return capture.catchUp(atNs + marginMs * NsPerMs); }
+    QList<SoundCapture::Burst> bursts() const
+    {
+        return capture.bursts(double(Loud) / 32767, BurstGapMs, from);
+    }
+};
 
 } // namespace
 
@@ -270,21 +216,17 @@ void TestAudioDevice::opensEveryFormat_data()
 
 void TestAudioDevice::opensEveryFormat()
 {
-    QFETCH(int, format);
-    QFETCH(int, rate);
-    QFETCH(int, channels);
-    QFETCH(int, ms);
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("m.wav"));
-    QVERIFY(writeSound(path, format, rate, channels, qint64(rate) * ms / 1000));
+    const RowTone row = writeRowTone(dir);
+    QVERIFY(!row.path.isEmpty());
 
     WavAudioDevice dev;
     dev.setDeviceType(QStringLiteral("WaveAudio"));
     QCOMPARE(dev.deviceType(), QStringLiteral("WaveAudio"));
-    dev.setFileName(path);
-    dev.setCommand(QStringLiteral("open"));
+    open(dev, row.path);
     // ADPCM and GSM round up to whole blocks.
-    QVERIFY2(dev.length() >= ms && dev.length() <= ms + 30, qPrintable(QString::number(dev.length())));
+    QVERIFY2(dev.length() >= row.ms && dev.length() <= row.ms + 30,
+             qPrintable(QString::number(dev.length())));
     QCOMPARE(dev.position(), 0);
     dev.setCommand(QStringLiteral("close"));
     QCOMPARE(dev.length(), 0);
@@ -308,7 +250,7 @@ void TestAudioDevice::brokenFileThrowsAndStaysClosed()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bad.wav"));
     const QString good = dir.filePath(QStringLiteral("good.wav"));
-    QVERIFY(writeSound(good, SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 8000, 1, 800));
+    QVERIFY(writeToneWav(good, 8000, 1, 800, 0.5, 1000, SF_FORMAT_WAV | SF_FORMAT_PCM_U8));
     QByteArray wav = readBytes(good);
     QCOMPARE(wav.mid(36, 4), QByteArray("data"));
     const auto putLe32 = [&wav](int at, quint32 v) {
@@ -340,52 +282,46 @@ void TestAudioDevice::brokenFileThrowsAndStaysClosed()
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("bad.wav")));
     }
 
-    WavAudioDevice dev;
-    QSignalSpy done(&dev, &AudioDevice::Done);
-    dev.setFileName(path);
-    dev.setNotify(true);
+    Player p;
+    p.dev.setNotify(true);
     try {
-        dev.setCommand(QStringLiteral("open"));
+        open(p.dev, path);
         QFAIL("open did not throw");
     } catch (const DeviceError &e) {
         QVERIFY(!e.reason().isEmpty());
     }
-    QCOMPARE(dev.length(), 0);
-    QVERIFY_THROWS_EXCEPTION(DeviceError, dev.setCommand(QStringLiteral("play")));
+    QCOMPARE(p.dev.length(), 0);
+    QVERIFY_THROWS_EXCEPTION(DeviceError, p.dev.setCommand(QStringLiteral("play")));
 
     // An open file is closed by a failed open of another.
-    dev.setFileName(good);
-    dev.setCommand(QStringLiteral("open"));
-    QCOMPARE(dev.length(), 100);
-    dev.setFileName(path);
-    QVERIFY_THROWS_EXCEPTION(DeviceError, dev.setCommand(QStringLiteral("open")));
-    QCOMPARE(dev.length(), 0);
-    QVERIFY_THROWS_EXCEPTION(DeviceError, dev.setCommand(QStringLiteral("play")));
+    open(p.dev, good);
+    QCOMPARE(p.dev.length(), 100);
+    QVERIFY_THROWS_EXCEPTION(DeviceError, open(p.dev, path));
+    QCOMPARE(p.dev.length(), 0);
+    QVERIFY_THROWS_EXCEPTION(DeviceError, p.dev.setCommand(QStringLiteral("play")));
     QTest::qWait(20);
-    QCOMPARE(done.count(), 0);
+    QCOMPARE(p.done.count(), 0);
 }
 
 void TestAudioDevice::missingFileOpensEmpty()
 {
     QTemporaryDir dir;
-    WavAudioDevice dev;
-    QSignalSpy done(&dev, &AudioDevice::Done);
-    dev.setFileName(dir.filePath(QStringLiteral("nueva.wav")));
-    dev.setNotify(true);
-    dev.setCommand(QStringLiteral("open"));
-    QCOMPARE(done.count(), 0);
-    QCOMPARE(dev.length(), 0);
-    QCOMPARE(dev.position(), 0);
-    QVERIFY(done.wait(1000));
-    QCOMPARE(done.takeFirst().at(0).toInt(), int(AudioDevice::Successful));
-    QVERIFY(!QFileInfo::exists(dev.fileName()));
+    Player p;
+    p.dev.setNotify(true);
+    open(p.dev, dir.filePath(QStringLiteral("nueva.wav")));
+    QCOMPARE(p.done.count(), 0);
+    QCOMPARE(p.dev.length(), 0);
+    QCOMPARE(p.dev.position(), 0);
+    QVERIFY(p.done.wait(1000));
+    QCOMPARE(takeResult(p.done), int(AudioDevice::Successful));
+    QVERIFY(!QFileInfo::exists(p.dev.fileName()));
 }
 
 void TestAudioDevice::commandsAnyCaseUnknownThrows()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("m.wav"));
-    QVERIFY(writeSound(path, PcmWav, 8000, 1, 8000));
+    QVERIFY(writeToneWav(path, 8000, 1, 8000));
     WavAudioDevice dev;
     dev.setFileName(path);
     dev.setCommand(QStringLiteral("OpEn"));
@@ -435,7 +371,7 @@ void TestAudioDevice::streamConverts()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("c.wav"));
     const qint64 frames = inRate / 2;
-    QVERIFY(writeSound(path, PcmWav, inRate, inChannels, frames));
+    QVERIFY(writeToneWav(path, inRate, inChannels, frames));
     SF_INFO info{};
     SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
     QVERIFY(f);
@@ -497,100 +433,71 @@ void TestAudioDevice::playsEveryFormat_data()
 void TestAudioDevice::playsEveryFormat()
 {
     NEED_SOUND();
-    QFETCH(int, format);
-    QFETCH(int, rate);
-    QFETCH(int, channels);
-    QFETCH(int, ms);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("m.wav"));
-    QVERIFY(writeSound(path, format, rate, channels, qint64(rate) * ms / 1000));
-    QElapsedTimer clock;
-    clock.start();
-    MonitorCapture cap(clock);
-    QVERIFY(cap.start());
-    const qint64 from = cap.count();
-
-    WavAudioDevice dev;
-    QSignalSpy done(&dev, &AudioDevice::Done);
-    dev.setFileName(path);
-    dev.setCommand(QStringLiteral("open"));
-    dev.setNotify(true);
-    dev.setCommand(QStringLiteral("play"));
-    QVERIFY(done.wait(5000));
-    QCOMPARE(done.takeFirst().at(0).toInt(), int(AudioDevice::Successful));
-    QCOMPARE(dev.position(), dev.length());
-    QVERIFY(cap.catchUp(clock.nsecsElapsed(), 50));
-    const auto bursts = cap.bursts(from);
+    Stage s;
+    const RowTone row = writeRowTone(s.dir);
+    QVERIFY(!row.path.isEmpty());
+    QVERIFY(s.start());
+    open(s.dev, row.path);
+    playArmed(s.dev);
+    QVERIFY(s.done.wait(5000));
+    QCOMPARE(takeResult(s.done), int(AudioDevice::Successful));
+    QCOMPARE(s.dev.position(), s.dev.length());
+    QVERIFY(s.catchUp(monotonicNs(), 50));
+    const auto bursts = s.bursts();
     QCOMPARE(int(bursts.size()), 1);
     // Encoders that work in blocks pad the end with near silence.
-    QVERIFY2(bursts[0].ms() >= ms - 3 && bursts[0].ms() <= dev.length() + 3,
+    QVERIFY2(bursts[0].ms() >= row.ms - 3 && bursts[0].ms() <= s.dev.length() + 3,
              qPrintable(QString::number(bursts[0].ms())));
 }
 
 void TestAudioDevice::wholeToneThenDone()
 {
     NEED_SOUND();
-    QTemporaryDir dir;
-    const QString path = tone(dir, 600);
-    QElapsedTimer clock;
-    clock.start();
-    MonitorCapture cap(clock);
-    QVERIFY(cap.start());
-    const qint64 from = cap.count();
+    Stage s;
+    QSignalSpy status(&s.dev, &AudioDevice::StatusUpdate);
+    QVERIFY(s.start());
+    open(s.dev, tone(s.dir, 600));
+    QCOMPARE(s.dev.length(), 600);
 
-    WavAudioDevice dev;
-    QSignalSpy done(&dev, &AudioDevice::Done);
-    QSignalSpy status(&dev, &AudioDevice::StatusUpdate);
-    dev.setFileName(path);
-    dev.setCommand(QStringLiteral("open"));
-    QCOMPARE(dev.length(), 600);
-
-    // Unkey as the program does: close the moment Done comes.
-    qint64 doneNs = -1;
-    int positionAtDone = -1;
-    connect(&dev, &AudioDevice::Done, this, [&] {
-        doneNs = clock.nsecsElapsed();
-        positionAtDone = dev.position();
-        dev.setCommand(QStringLiteral("close"));
-    });
+    s.closeOnDone();
     int lastPosition = 0;
     bool backwards = false, beyond = false;
     QTimer watch;
     connect(&watch, &QTimer::timeout, this, [&] {
-        const int p = dev.position();
+        const int p = s.dev.position();
         backwards |= p < lastPosition;
         beyond |= p > 600;
         lastPosition = p;
     });
     watch.start(5);
 
-    const qint64 playNs = clock.nsecsElapsed();
-    dev.setNotify(true);
-    QCOMPARE(done.count(), 0);
-    dev.setCommand(QStringLiteral("play"));
-    QCOMPARE(done.count(), 0);
+    const qint64 playNs = monotonicNs();
+    s.dev.setNotify(true);
+    QCOMPARE(s.done.count(), 0);
+    s.dev.setCommand(QStringLiteral("play"));
+    QCOMPARE(s.done.count(), 0);
     QCOMPARE(status.count(), 0);
-    QVERIFY(done.wait(5000));
-    QCOMPARE(done.count(), 1);
-    QCOMPARE(done.at(0).at(0).toInt(), int(AudioDevice::Successful));
-    QCOMPARE(positionAtDone, 600);
+    QVERIFY(s.done.wait(5000));
+    QCOMPARE(s.done.count(), 1);
+    QCOMPARE(s.done.at(0).at(0).toInt(), int(AudioDevice::Successful));
+    QCOMPARE(s.positionAtDone, 600);
     QVERIFY(!backwards);
     QVERIFY(!beyond);
-    QVERIFY(cap.catchUp(doneNs, 100));
+    QVERIFY(s.catchUp(s.doneNs, 100));
 
     // The whole tone came out although the output was shut at Done, and Done came after it.
-    const auto bursts = cap.bursts(from);
+    const auto bursts = s.bursts();
     QCOMPARE(int(bursts.size()), 1);
-    QVERIFY2(std::abs(bursts[0].ms() - 600) <= 3, qPrintable(QString::number(bursts[0].ms())));
-    const qint64 firstNs = cap.timeNs(bursts[0].first);
-    const qint64 lastNs = cap.timeNs(bursts[0].last);
+    VERIFY_LASTS(bursts[0], 600);
+    const qint64 firstNs = bursts[0].startNs;
+    const qint64 lastNs = bursts[0].endNs;
     QVERIFY(firstNs >= playNs);
-    QVERIFY2(doneNs >= lastNs - PeriodMs * 1000000,
-             qPrintable(QStringLiteral("Done %1 ms after the last sample").arg((doneNs - lastNs) / 1e6)));
+    QVERIFY2(s.doneNs >= lastNs - PeriodMs * NsPerMs,
+             qPrintable(QStringLiteral("Done %1 ms after the last sample").arg((s.doneNs - lastNs) / 1e6)));
     qInfo("first sample %.1f ms after play; Done %.1f ms after the last sample", (firstNs - playNs) / 1e6,
-          (doneNs - lastNs) / 1e6);
+          (s.doneNs - lastNs) / 1e6);
     QTest::qWait(10);
-    QCOMPARE(done.count(), 1);
+    QCOMPARE(s.done.count(), 1);
 }
 
 void TestAudioDevice::closeMidPlayNeverSucceeds_data()
@@ -610,81 +517,60 @@ void TestAudioDevice::closeMidPlayNeverSucceeds()
     QFETCH(bool, armed);
     QFETCH(bool, armClose);
     QFETCH(QList<int>, expected);
-    QTemporaryDir dir;
-    const QString path = tone(dir, 1000);
-    QElapsedTimer clock;
-    clock.start();
-    MonitorCapture cap(clock);
-    QVERIFY(cap.start());
-    const qint64 from = cap.count();
-
-    WavAudioDevice dev;
-    QSignalSpy done(&dev, &AudioDevice::Done);
-    dev.setFileName(path);
-    dev.setCommand(QStringLiteral("open"));
-    dev.setNotify(armed);
-    dev.setCommand(QStringLiteral("play"));
-    QTRY_VERIFY_WITH_TIMEOUT(dev.position() >= 200, 3000);
-    dev.setNotify(armClose);
-    dev.setCommand(QStringLiteral("close"));
-    QCOMPARE(done.count(), 0);
-    QCOMPARE(dev.length(), 0);
-    QCOMPARE(dev.position(), 0);
-    const qint64 closeNs = clock.nsecsElapsed();
-    QVERIFY(cap.catchUp(closeNs, 1100)); // past where the tone would have ended
+    Stage s;
+    QVERIFY(s.start());
+    open(s.dev, tone(s.dir, 1000));
+    s.dev.setNotify(armed);
+    s.dev.setCommand(QStringLiteral("play"));
+    QTRY_VERIFY_WITH_TIMEOUT(s.dev.position() >= 200, 3000);
+    s.dev.setNotify(armClose);
+    s.dev.setCommand(QStringLiteral("close"));
+    QCOMPARE(s.done.count(), 0);
+    QCOMPARE(s.dev.length(), 0);
+    QCOMPARE(s.dev.position(), 0);
+    const qint64 closeNs = monotonicNs();
+    QVERIFY(s.catchUp(closeNs, 1100)); // past where the tone would have ended
     QList<int> codes;
-    for (const auto &args : done)
+    for (const auto &args : s.done)
         codes << args.at(0).toInt();
     QCOMPARE(codes, expected);
-    const auto bursts = cap.bursts(from);
+    const auto bursts = s.bursts();
     QCOMPARE(int(bursts.size()), 1);
     QVERIFY(bursts[0].ms() < 800);
-    QVERIFY(cap.timeNs(bursts[0].last) < closeNs + PeriodMs * 1000000);
+    QVERIFY(bursts[0].endNs < closeNs + PeriodMs * NsPerMs);
 }
 
 void TestAudioDevice::prevThenPlayPlaysAllAgain()
 {
     NEED_SOUND();
-    QTemporaryDir dir;
-    const QString path = tone(dir, 400);
-    QElapsedTimer clock;
-    clock.start();
-    MonitorCapture cap(clock);
-    QVERIFY(cap.start());
-    const qint64 from = cap.count();
-
-    WavAudioDevice dev;
-    QSignalSpy done(&dev, &AudioDevice::Done);
-    dev.setFileName(path);
-    dev.setCommand(QStringLiteral("open"));
-    dev.setNotify(true);
-    dev.setCommand(QStringLiteral("play"));
-    QTRY_VERIFY_WITH_TIMEOUT(dev.position() >= 100, 3000);
-    dev.setCommand(QStringLiteral("prev"));
-    QCOMPARE(dev.position(), 0);
-    QCOMPARE(dev.length(), 400);
-    QCOMPARE(done.count(), 0);
-    QVERIFY(done.wait(1000));
-    QCOMPARE(done.takeFirst().at(0).toInt(), int(AudioDevice::Aborted));
+    Stage s;
+    QVERIFY(s.start());
+    open(s.dev, tone(s.dir, 400));
+    playArmed(s.dev);
+    QTRY_VERIFY_WITH_TIMEOUT(s.dev.position() >= 100, 3000);
+    s.dev.setCommand(QStringLiteral("prev"));
+    QCOMPARE(s.dev.position(), 0);
+    QCOMPARE(s.dev.length(), 400);
+    QCOMPARE(s.done.count(), 0);
+    QVERIFY(s.done.wait(1000));
+    QCOMPARE(takeResult(s.done), int(AudioDevice::Aborted));
 
     // Silence between the two, so that the bursts stand apart.
     QTest::qWait(60);
-    dev.setNotify(true);
-    dev.setCommand(QStringLiteral("play"));
-    QVERIFY(done.wait(3000));
-    QCOMPARE(done.takeFirst().at(0).toInt(), int(AudioDevice::Successful));
-    QCOMPARE(dev.position(), 400);
-    QVERIFY(cap.catchUp(clock.nsecsElapsed(), 50));
-    const auto bursts = cap.bursts(from);
+    playArmed(s.dev);
+    QVERIFY(s.done.wait(3000));
+    QCOMPARE(takeResult(s.done), int(AudioDevice::Successful));
+    QCOMPARE(s.dev.position(), 400);
+    QVERIFY(s.catchUp(monotonicNs(), 50));
+    const auto bursts = s.bursts();
     QCOMPARE(int(bursts.size()), 2);
     QVERIFY(bursts[0].ms() < 350);
-    QVERIFY2(std::abs(bursts[1].ms() - 400) <= 3, qPrintable(QString::number(bursts[1].ms())));
+    VERIFY_LASTS(bursts[1], 400);
 
     // Played to the end, a play again completes at once; after "prev" it plays all again.
-    dev.setNotify(true);
-    dev.setCommand(QStringLiteral("play"));
-    QVERIFY(done.wait(1000));
-    QCOMPARE(done.takeFirst().at(0).toInt(), int(AudioDevice::Successful));
+    playArmed(s.dev);
+    QVERIFY(s.done.wait(1000));
+    QCOMPARE(takeResult(s.done), int(AudioDevice::Successful));
 }
 
 void TestAudioDevice::zeroFramesCompletesAtOnce()
@@ -692,64 +578,47 @@ void TestAudioDevice::zeroFramesCompletesAtOnce()
     NEED_SOUND();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("vacio.wav"));
-    QVERIFY(writeSound(path, PcmWav, 22050, 1, 0));
-    WavAudioDevice dev;
-    QSignalSpy done(&dev, &AudioDevice::Done);
-    dev.setFileName(path);
-    dev.setCommand(QStringLiteral("open"));
-    QCOMPARE(dev.length(), 0);
-    dev.setNotify(true);
-    dev.setCommand(QStringLiteral("play"));
-    QCOMPARE(done.count(), 0);
-    QVERIFY(done.wait(1000));
-    QCOMPARE(done.takeFirst().at(0).toInt(), int(AudioDevice::Successful));
-    QCOMPARE(dev.position(), 0);
+    QVERIFY(writeToneWav(path, 22050, 1, 0));
+    Player p;
+    open(p.dev, path);
+    QCOMPARE(p.dev.length(), 0);
+    playArmed(p.dev);
+    QCOMPARE(p.done.count(), 0);
+    QVERIFY(p.done.wait(1000));
+    QCOMPARE(takeResult(p.done), int(AudioDevice::Successful));
+    QCOMPARE(p.dev.position(), 0);
 }
 
 void TestAudioDevice::leadAndTail()
 {
     NEED_SOUND();
     constexpr int Lead = 300, Tail = 100;
-    QTemporaryDir dir;
-    const QString path = tone(dir, 300);
-    QElapsedTimer clock;
-    clock.start();
-    MonitorCapture cap(clock);
-    QVERIFY(cap.start());
-    const qint64 from = cap.count();
-
-    WavAudioDevice dev;
-    dev.setLeadTime(Lead);
-    dev.setTailTime(Tail);
-    QSignalSpy done(&dev, &AudioDevice::Done);
-    dev.setFileName(path);
-    dev.setCommand(QStringLiteral("open"));
-    qint64 doneNs = -1;
-    connect(&dev, &AudioDevice::Done, this, [&] {
-        doneNs = clock.nsecsElapsed();
-        dev.setCommand(QStringLiteral("close"));
-    });
+    Stage s;
+    s.dev.setLeadTime(Lead);
+    s.dev.setTailTime(Tail);
+    QVERIFY(s.start());
+    open(s.dev, tone(s.dir, 300));
+    s.closeOnDone();
     qint64 playNs = 0;
     bool movedInLead = false;
     QTimer watch;
     connect(&watch, &QTimer::timeout, this, [&] {
-        if (clock.nsecsElapsed() - playNs < qint64(Lead - PeriodMs) * 1000000)
-            movedInLead |= dev.position() != 0;
+        if (monotonicNs() - playNs < (Lead - PeriodMs) * NsPerMs)
+            movedInLead |= s.dev.position() != 0;
     });
-    playNs = clock.nsecsElapsed();
-    dev.setNotify(true);
-    dev.setCommand(QStringLiteral("play"));
+    playNs = monotonicNs();
+    playArmed(s.dev);
     watch.start(5);
-    QVERIFY(done.wait(5000));
-    QCOMPARE(done.at(0).at(0).toInt(), int(AudioDevice::Successful));
+    QVERIFY(s.done.wait(5000));
+    QCOMPARE(s.done.at(0).at(0).toInt(), int(AudioDevice::Successful));
     QVERIFY(!movedInLead);
-    QVERIFY(cap.catchUp(doneNs, 100));
+    QVERIFY(s.catchUp(s.doneNs, 100));
 
-    const auto bursts = cap.bursts(from);
+    const auto bursts = s.bursts();
     QCOMPARE(int(bursts.size()), 1);
-    QVERIFY2(std::abs(bursts[0].ms() - 300) <= 3, qPrintable(QString::number(bursts[0].ms())));
-    const double leadMs = (cap.timeNs(bursts[0].first) - playNs) / 1e6;
-    const double tailMs = (doneNs - cap.timeNs(bursts[0].last)) / 1e6;
+    VERIFY_LASTS(bursts[0], 300);
+    const double leadMs = (bursts[0].startNs - playNs) / 1e6;
+    const double tailMs = (s.doneNs - bursts[0].endNs) / 1e6;
     qInfo("first sample %.1f ms after play (lead %d); Done %.1f ms after the last (tail %d)", leadMs, Lead,
           tailMs, Tail);
     QVERIFY2(leadMs >= Lead - PeriodMs, qPrintable(QString::number(leadMs)));
@@ -769,21 +638,18 @@ void TestAudioDevice::longFileBoundedBuffer()
     QFETCH(int, seconds);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("largo.wav"));
-    QVERIFY(writeSound(path, PcmWav, 8000, 1, qint64(8000) * seconds, 0.0));
-    WavAudioDevice dev;
-    QSignalSpy done(&dev, &AudioDevice::Done);
-    dev.setFileName(path);
-    dev.setCommand(QStringLiteral("open"));
-    QCOMPARE(dev.length(), seconds * 1000);
-    dev.setNotify(true);
-    dev.setCommand(QStringLiteral("play"));
-    QTRY_VERIFY_WITH_TIMEOUT(dev.position() >= 1000, 5000);
-    QVERIFY2(dev.readAheadBytes() <= 64 * 1024, qPrintable(QString::number(dev.readAheadBytes())));
+    QVERIFY(writeToneWav(path, 8000, 1, qint64(8000) * seconds, 0.0));
+    Player p;
+    open(p.dev, path);
+    QCOMPARE(p.dev.length(), seconds * 1000);
+    playArmed(p.dev);
+    QTRY_VERIFY_WITH_TIMEOUT(p.dev.position() >= 1000, 5000);
+    QVERIFY2(p.dev.readAheadBytes() <= 64 * 1024, qPrintable(QString::number(p.dev.readAheadBytes())));
     qInfo("%d s file: RSS %lld KiB while playing, own read-ahead %lld bytes", seconds, rssKiB(),
-          dev.readAheadBytes());
-    dev.setCommand(QStringLiteral("close"));
-    QVERIFY(done.wait(1000));
-    QCOMPARE(done.takeFirst().at(0).toInt(), int(AudioDevice::Aborted));
+          p.dev.readAheadBytes());
+    p.dev.setCommand(QStringLiteral("close"));
+    QVERIFY(p.done.wait(1000));
+    QCOMPARE(takeResult(p.done), int(AudioDevice::Aborted));
 }
 
 // Measures Done against the capture over several plays; run with PREGONAL_AUDIO_TIMING=<plays>.
@@ -793,34 +659,24 @@ void TestAudioDevice::doneTiming()
     const int plays = qEnvironmentVariableIntValue("PREGONAL_AUDIO_TIMING");
     if (plays <= 0)
         QSKIP("Set PREGONAL_AUDIO_TIMING=<plays> to measure.");
-    QTemporaryDir dir;
-    const QString path = tone(dir, 300);
-    QElapsedTimer clock;
-    clock.start();
-    MonitorCapture cap(clock);
-    QVERIFY(cap.start());
+    Stage s; // the capture and the tone; each play has a new device
+    const QString path = tone(s.dir, 300);
+    QVERIFY(s.start());
     std::vector<double> after, start;
     for (int i = 0; i < plays; ++i) {
-        const qint64 from = cap.count();
-        WavAudioDevice dev;
-        QSignalSpy done(&dev, &AudioDevice::Done);
-        dev.setFileName(path);
-        dev.setCommand(QStringLiteral("open"));
-        qint64 doneNs = -1;
-        connect(&dev, &AudioDevice::Done, this, [&] {
-            doneNs = clock.nsecsElapsed();
-            dev.setCommand(QStringLiteral("close"));
-        });
-        const qint64 playNs = clock.nsecsElapsed();
-        dev.setNotify(true);
-        dev.setCommand(QStringLiteral("play"));
-        QVERIFY(done.wait(5000));
-        QVERIFY(cap.catchUp(doneNs, 80));
-        const auto bursts = cap.bursts(from);
+        s.mark();
+        Player p;
+        open(p.dev, path);
+        p.closeOnDone();
+        const qint64 playNs = monotonicNs();
+        playArmed(p.dev);
+        QVERIFY(p.done.wait(5000));
+        QVERIFY(s.catchUp(p.doneNs, 80));
+        const auto bursts = s.bursts();
         QCOMPARE(int(bursts.size()), 1);
-        QVERIFY2(std::abs(bursts[0].ms() - 300) <= 3, qPrintable(QString::number(bursts[0].ms())));
-        after.push_back((doneNs - cap.timeNs(bursts[0].last)) / 1e6);
-        start.push_back((cap.timeNs(bursts[0].first) - playNs) / 1e6);
+        VERIFY_LASTS(bursts[0], 300);
+        after.push_back((p.doneNs - bursts[0].endNs) / 1e6);
+        start.push_back((bursts[0].startNs - playNs) / 1e6);
     }
     std::sort(after.begin(), after.end());
     std::sort(start.begin(), start.end());
@@ -839,31 +695,27 @@ void TestAudioDevice::recordsWhatIsPlayed()
     const QString path = tone(dir, 1000);
     const QString target = dir.filePath(QStringLiteral("grabacion.wav"));
     // Something is there already: it is replaced on save.
-    QVERIFY(writeSound(target, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, 4410));
+    QVERIFY(writeToneWav(target, 44100, 2, 4410, 0.5, 1000, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
 
-    WavAudioDevice player;
-    QSignalSpy played(&player, &AudioDevice::Done);
-    player.setFileName(path);
-    player.setCommand(QStringLiteral("open"));
+    Player player;
+    open(player.dev, path);
 
-    WavAudioDevice rec;
-    QSignalSpy recDone(&rec, &AudioDevice::Done);
-    rec.setFileName(target);
-    rec.setCommand(QStringLiteral("open"));
+    Player recorder;
+    WavAudioDevice &rec = recorder.dev;
+    open(rec, target);
     QCOMPARE(rec.length(), 100);
     QElapsedTimer clock;
     clock.start();
     rec.setCommand(QStringLiteral("record"));
-    player.setNotify(true);
-    player.setCommand(QStringLiteral("play"));
-    QVERIFY(played.wait(5000));
+    playArmed(player.dev);
+    QVERIFY(player.done.wait(5000));
     QTest::qWait(100);
     rec.setNotify(true);
     rec.setCommand(QStringLiteral("stop"));
     const qint64 elapsedMs = clock.elapsed();
-    QCOMPARE(recDone.count(), 0);
-    QVERIFY(recDone.wait(1000));
-    QCOMPARE(recDone.takeFirst().at(0).toInt(), int(AudioDevice::Successful));
+    QCOMPARE(recorder.done.count(), 0);
+    QVERIFY(recorder.done.wait(1000));
+    QCOMPARE(takeResult(recorder.done), int(AudioDevice::Successful));
     const int recordedMs = rec.length();
     QVERIFY2(std::abs(recordedMs - elapsedMs) < 300,
              qPrintable(QStringLiteral("%1 vs %2").arg(recordedMs).arg(elapsedMs)));
@@ -934,8 +786,7 @@ void TestAudioDevice::failedSaveKeepsFiles()
             QFile::setPermissions(dir.filePath(QStringLiteral("ro")), QFile::ReadOwner | QFile::ExeOwner));
 
     WavAudioDevice dev;
-    dev.setFileName(first);
-    dev.setCommand(QStringLiteral("open"));
+    open(dev, first);
     dev.setCommand(QStringLiteral("record"));
     QTRY_VERIFY_WITH_TIMEOUT(dev.length() >= 100, 3000);
     dev.setCommand(QStringLiteral("stop"));
@@ -976,8 +827,7 @@ void TestAudioDevice::closeDiscardsRecording()
     const auto entries = [&] { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); };
     {
         WavAudioDevice dev;
-        dev.setFileName(target);
-        dev.setCommand(QStringLiteral("open"));
+        open(dev, target);
         dev.setCommand(QStringLiteral("record"));
         QTRY_VERIFY_WITH_TIMEOUT(dev.length() >= 50, 3000);
         dev.setCommand(QStringLiteral("stop"));

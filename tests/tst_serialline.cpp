@@ -8,6 +8,7 @@
 #include "programvalues.h"
 #include "qtserialline.h"
 #include "settingsstore.h"
+#include "soundcapture.h"
 
 #include <QDir>
 #include <QFile>
@@ -70,16 +71,11 @@ struct Pty
     }
 };
 
-// One line of the shim's log.
-struct LineEvent
+// The levels an event of the shim's log shows, as "<DTR><RTS>", e.g. "10".
+QString levelsOf(const LineEvent &event)
 {
-    qint64 ns = 0;
-    int fd = -1;
-    QString kind; // "open", "close" or empty for a change of level
-    int dtr = -1;
-    int rts = -1;
-    int hupcl = -2;
-};
+    return QStringLiteral("%1%2").arg(int(event.dtr)).arg(int(event.rts));
+}
 
 bool shimLoaded()
 {
@@ -89,11 +85,6 @@ bool shimLoaded()
 int openDescriptors()
 {
     return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size();
-}
-
-QString levelsText(int dtr, int rts)
-{
-    return QStringLiteral("%1%2").arg(dtr).arg(rts);
 }
 
 // A settings store in a temporary folder naming the devices for the port numbers, and the shim's
@@ -113,6 +104,8 @@ public:
     }
 
     QString folder() const { return m_dir.path(); }
+    // Where the shim puts DTR and RTS when a port opens: "1" high (the default), "0" low.
+    void setOpenLevels(const QByteArray &start) { qputenv("PREGONAL_LINESHIM_OPEN", start); }
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
     void name(int port, const QString &device)
@@ -132,47 +125,21 @@ public:
         };
     }
 
-    std::unique_ptr<QtSerialLine> line(int port)
+    // A new line set to the port number, not open.
+    std::unique_ptr<QtSerialLine> newLine(int port)
     {
         auto serial = std::make_unique<QtSerialLine>(mapper());
         serial->setCommPort(port);
         return serial;
     }
 
-    QList<LineEvent> events() const
-    {
-        QList<LineEvent> result;
-        QFile file(m_log);
-        if (!file.open(QIODevice::ReadOnly))
-            return result;
-        const QList<QByteArray> lines = file.readAll().split('\n');
-        for (const QByteArray &text : lines) {
-            const QList<QByteArray> fields = text.simplified().split(' ');
-            if (fields.size() < 4)
-                continue;
-            LineEvent event;
-            event.ns = fields.at(0).toLongLong();
-            event.fd = fields.at(1).toInt();
-            for (const QByteArray &field : fields.mid(2)) {
-                if (field.startsWith("DTR="))
-                    event.dtr = field.mid(4).toInt();
-                else if (field.startsWith("RTS="))
-                    event.rts = field.mid(4).toInt();
-                else if (field.startsWith("HUPCL="))
-                    event.hupcl = field.mid(6).toInt();
-                else
-                    event.kind = QString::fromLatin1(field);
-            }
-            result << event;
-        }
-        return result;
-    }
+    QList<LineEvent> events() const { return readLineLog(m_log); }
 
     // The levels as the last event left them: "<DTR><RTS>", e.g. "10".
     QString levels() const
     {
         const QList<LineEvent> all = events();
-        return all.isEmpty() ? QString() : levelsText(all.last().dtr, all.last().rts);
+        return all.isEmpty() ? QString() : levelsOf(all.last());
     }
 
     int mapperCalls = 0;
@@ -198,6 +165,26 @@ QStringList applyWrites(QtSerialLine &line, const Bench &bench, const QString &w
     return seen;
 }
 
+// Writes both lines, DTR first, as the program keys and unkeys.
+void keyBoth(QtSerialLine &line, bool on)
+{
+    line.setDTREnable(on);
+    line.setRTSEnable(on);
+}
+
+// A bench whose COM3 is a fresh pty, with a line set to port 3 (not open).
+struct PtyBench : Bench
+{
+    Pty pty;
+    std::unique_ptr<QtSerialLine> line;
+
+    PtyBench()
+    {
+        name(3, pty.slave);
+        line = newLine(3);
+    }
+};
+
 } // namespace
 
 #define REQUIRE_SHIM()                                                                                       \
@@ -206,6 +193,18 @@ QStringList applyWrites(QtSerialLine &line, const Bench &bench, const QString &w
             if (qEnvironmentVariableIsSet("PREGONAL_REQUIRE_SHIM"))                                          \
                 QFAIL("the pty shim is not loaded");                                                         \
             QSKIP("needs LD_PRELOAD of libptyshim.so (tst_serialline_shim)");                                \
+        }                                                                                                    \
+    } while (false)
+
+// The open throws, with a reason that tells the cause and names the device.
+#define VERIFY_OPEN_FAILS(line, cause, device)                                                               \
+    do {                                                                                                     \
+        try {                                                                                                \
+            (line).setPortOpen(true);                                                                        \
+            QFAIL("the open succeeded");                                                                     \
+        } catch (const DeviceError &error) {                                                                 \
+            QVERIFY2(error.reason().contains(cause), qPrintable(error.reason()));                            \
+            QVERIFY2(error.reason().contains(device), qPrintable(error.reason()));                           \
         }                                                                                                    \
     } while (false)
 
@@ -233,20 +232,21 @@ private slots:
         QTest::addColumn<QString>("named");
         QTest::addColumn<int>("port");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("COM1 default") << QString() << QString() << 1 << "/dev/ttyS0";
-        QTest::newRow("COM4 default") << QString() << QString() << 4 << "/dev/ttyS3";
-        QTest::newRow("COM12 default") << QString() << QString() << 12 << "/dev/ttyS11";
-        QTest::newRow("named") << "COM4"
-                               << "/dev/ttyUSB0" << 4 << "/dev/ttyUSB0";
-        QTest::newRow("named, trimmed") << "COM2"
-                                        << "  /dev/ttyACM1 \t" << 2 << "/dev/ttyACM1";
-        QTest::newRow("blank name is default") << "COM2"
-                                               << "   " << 2 << "/dev/ttyS1";
-        QTest::newRow("other number untouched") << "COM3"
-                                                << "/dev/ttyUSB0" << 2 << "/dev/ttyS1";
-        QTest::newRow("zero") << "COM0"
-                              << "/dev/ttyUSB0" << 0 << QString();
-        QTest::newRow("negative") << QString() << QString() << -1 << QString();
+        // A key of "" writes no name.
+        const auto row = [](const char *name, const char *key, const char *named, int port,
+                            const char *expected) {
+            QTest::newRow(name) << QString::fromUtf8(key) << QString::fromUtf8(named) << port
+                                << QString::fromUtf8(expected);
+        };
+        row("COM1 default", "", "", 1, "/dev/ttyS0");
+        row("COM4 default", "", "", 4, "/dev/ttyS3");
+        row("COM12 default", "", "", 12, "/dev/ttyS11");
+        row("named", "COM4", "/dev/ttyUSB0", 4, "/dev/ttyUSB0");
+        row("named, trimmed", "COM2", "  /dev/ttyACM1 \t", 2, "/dev/ttyACM1");
+        row("blank name is default", "COM2", "   ", 2, "/dev/ttyS1");
+        row("other number untouched", "COM3", "/dev/ttyUSB0", 2, "/dev/ttyS1");
+        row("zero", "COM0", "/dev/ttyUSB0", 0, "");
+        row("negative", "", "", -1, "");
     }
     void mapping()
     {
@@ -285,11 +285,9 @@ private slots:
 
     void openAndClose()
     {
-        Pty pty;
-        REQUIRE_PTY(pty);
-        Bench bench;
-        bench.name(3, pty.slave);
-        auto line = bench.line(3);
+        PtyBench bench;
+        REQUIRE_PTY(bench.pty);
+        auto &line = bench.line;
         line->setPortOpen(true);
         QVERIFY(line->portOpen());
         line->setPortOpen(true); // already open: stays open
@@ -302,11 +300,9 @@ private slots:
 
     void reopenAfterClose()
     {
-        Pty pty;
-        REQUIRE_PTY(pty);
-        Bench bench;
-        bench.name(3, pty.slave);
-        auto line = bench.line(3);
+        PtyBench bench;
+        REQUIRE_PTY(bench.pty);
+        auto &line = bench.line;
         for (int round = 0; round < 3; ++round) {
             line->setPortOpen(true);
             QVERIFY(line->portOpen());
@@ -314,7 +310,7 @@ private slots:
             QVERIFY(!line->portOpen());
         }
         // Another line can take it once this one has let go.
-        auto other = bench.line(3);
+        auto other = bench.newLine(3);
         other->setPortOpen(true);
         QVERIFY(other->portOpen());
     }
@@ -329,27 +325,20 @@ private slots:
     void secondOpenIsBusy()
     {
         QFETCH(int, otherPort);
-        Pty pty;
-        REQUIRE_PTY(pty);
-        Bench bench;
-        bench.name(3, pty.slave);
-        bench.name(5, QStringLiteral(" %1 ").arg(pty.slave));
+        PtyBench bench;
+        REQUIRE_PTY(bench.pty);
+        const QString slave = bench.pty.slave;
+        bench.name(5, QStringLiteral(" %1 ").arg(slave));
         // As udev names a USB adapter in /dev/serial/by-id: a link to the device.
         QVERIFY(QDir().mkpath(bench.path(QStringLiteral("serial/by-id"))));
         const QString byId = bench.path(QStringLiteral("serial/by-id/usb-FTDI_FT232R_A1B2C3-if00-port0"));
-        QVERIFY(QFile::link(pty.slave, byId));
+        QVERIFY(QFile::link(slave, byId));
         bench.name(6, byId);
-        auto first = bench.line(3);
+        auto &first = bench.line;
         first->setPortOpen(true);
-        auto second = bench.line(otherPort);
+        auto second = bench.newLine(otherPort);
         const int before = openDescriptors();
-        try {
-            second->setPortOpen(true);
-            QFAIL("a second open of the same device succeeded");
-        } catch (const DeviceError &error) {
-            QVERIFY2(error.reason().contains(QLatin1String("ocupado")), qPrintable(error.reason()));
-            QVERIFY2(error.reason().contains(otherPort == 6 ? byId : pty.slave), qPrintable(error.reason()));
-        }
+        VERIFY_OPEN_FAILS(*second, QLatin1String("ocupado"), otherPort == 6 ? byId : slave);
         QCOMPARE(openDescriptors(), before);
         QVERIFY(!second->portOpen());
         QVERIFY(first->portOpen());
@@ -358,7 +347,7 @@ private slots:
         QVERIFY(second->portOpen());
         // ...and the other way round: held through the link, the device itself is busy.
         second->setPortOpen(false);
-        auto viaLink = bench.line(6);
+        auto viaLink = bench.newLine(6);
         viaLink->setPortOpen(true);
         QVERIFY(viaLink->portOpen());
         QVERIFY_THROWS_EXCEPTION(DeviceError, first->setPortOpen(true));
@@ -371,22 +360,19 @@ private slots:
         QTest::addColumn<bool>("closeMaster");
         QTest::addColumn<QString>("reason");
         QTest::addColumn<QString>("mentions");
-        QTest::newRow("missing") << "%TMP%/ttyUSB9" << 2 << false << "no existe"
-                                 << "%TMP%/ttyUSB9";
-        QTest::newRow("missing folder") << "%TMP%/nada/ttyUSB0" << 2 << false << "no existe"
-                                        << "%TMP%/nada/ttyUSB0";
-        QTest::newRow("pty gone") << "%PTY%" << 2 << true << "no existe"
-                                  << "%PTY%";
-        QTest::newRow("regular file") << "%TMP%/lines.txt" << 2 << false << "no es un puerto serie"
-                                      << "%TMP%/lines.txt";
-        QTest::newRow("folder") << "%TMP%" << 2 << false << "no es un puerto serie"
-                                << "%TMP%";
-        QTest::newRow("not a terminal") << "/dev/null" << 2 << false << "no es un puerto serie"
-                                        << "/dev/null";
-        QTest::newRow("port zero") << QString() << 0 << false << "no es válido"
-                                   << "COM0";
-        QTest::newRow("negative port") << QString() << -3 << false << "no es válido"
-                                       << "COM-3";
+        const auto row = [](const char *name, const char *device, int port, bool closeMaster,
+                            const char *reason, const char *mentions) {
+            QTest::newRow(name) << QString::fromUtf8(device) << port << closeMaster
+                                << QString::fromUtf8(reason) << QString::fromUtf8(mentions);
+        };
+        row("missing", "%TMP%/ttyUSB9", 2, false, "no existe", "%TMP%/ttyUSB9");
+        row("missing folder", "%TMP%/nada/ttyUSB0", 2, false, "no existe", "%TMP%/nada/ttyUSB0");
+        row("pty gone", "%PTY%", 2, true, "no existe", "%PTY%");
+        row("regular file", "%TMP%/lines.txt", 2, false, "no es un puerto serie", "%TMP%/lines.txt");
+        row("folder", "%TMP%", 2, false, "no es un puerto serie", "%TMP%");
+        row("not a terminal", "/dev/null", 2, false, "no es un puerto serie", "/dev/null");
+        row("port zero", "", 0, false, "no es válido", "COM0");
+        row("negative port", "", -3, false, "no es válido", "COM-3");
     }
     void openFailures()
     {
@@ -416,20 +402,13 @@ private slots:
             bench.name(port, device);
         bench.name(7, good.slave);
 
-        auto line = bench.line(port);
+        auto line = bench.newLine(port);
         const int before = openDescriptors();
-        try {
-            line->setPortOpen(true);
-            QFAIL("the open succeeded");
-        } catch (const DeviceError &error) {
-            QVERIFY2(error.reason().contains(reason), qPrintable(error.reason()));
-            QVERIFY2(error.reason().contains(mentions), qPrintable(error.reason()));
-        }
+        VERIFY_OPEN_FAILS(*line, reason, mentions);
         QVERIFY(!line->portOpen());
         QCOMPARE(openDescriptors(), before);
         QCOMPARE(line->commPort(), port);
-        line->setDTREnable(true);
-        line->setRTSEnable(true);
+        keyBoth(*line, true);
         line->setPortOpen(false);
 
         // Nothing was left half-open: the same line opens a good port afterwards.
@@ -442,37 +421,25 @@ private slots:
     {
         if (::geteuid() == 0)
             QSKIP("root opens any device");
-        Pty pty;
-        REQUIRE_PTY(pty);
-        Bench bench;
-        bench.name(3, pty.slave);
-        QCOMPARE(::chmod(QFile::encodeName(pty.slave).constData(), 0), 0);
-        auto line = bench.line(3);
-        try {
-            line->setPortOpen(true);
-            QFAIL("the open succeeded");
-        } catch (const DeviceError &error) {
-            QVERIFY2(error.reason().contains(QLatin1String("permiso denegado")), qPrintable(error.reason()));
-            QVERIFY2(error.reason().contains(pty.slave), qPrintable(error.reason()));
-        }
+        PtyBench bench;
+        REQUIRE_PTY(bench.pty);
+        auto &line = bench.line;
+        QCOMPARE(::chmod(QFile::encodeName(bench.pty.slave).constData(), 0), 0);
+        VERIFY_OPEN_FAILS(*line, QLatin1String("permiso denegado"), bench.pty.slave);
         QVERIFY(!line->portOpen());
     }
 
     void writesOnClosedPort()
     {
-        Pty pty;
-        REQUIRE_PTY(pty);
-        Bench bench;
-        bench.name(3, pty.slave);
-        auto line = bench.line(3);
-        line->setDTREnable(true);
-        line->setRTSEnable(true);
+        PtyBench bench;
+        REQUIRE_PTY(bench.pty);
+        auto &line = bench.line;
+        keyBoth(*line, true);
         QVERIFY(!line->portOpen());
         QCOMPARE(bench.mapperCalls, 0);
         line->setPortOpen(true);
         line->setPortOpen(false);
-        line->setDTREnable(true);
-        line->setRTSEnable(true);
+        keyBoth(*line, true);
         QVERIFY(!line->portOpen());
         if (shimLoaded()) {
             // Writes made while closed do not show on the next open.
@@ -484,16 +451,12 @@ private slots:
     // Without the shim the kernel refuses the line writes on a pty; the port stays open all the same.
     void writesOnLivePortKeepItOpen()
     {
-        Pty pty;
-        REQUIRE_PTY(pty);
-        Bench bench;
-        bench.name(3, pty.slave);
-        auto line = bench.line(3);
+        PtyBench bench;
+        REQUIRE_PTY(bench.pty);
+        auto &line = bench.line;
         line->setPortOpen(true);
-        line->setDTREnable(true);
-        line->setRTSEnable(true);
-        line->setDTREnable(false);
-        line->setRTSEnable(false);
+        keyBoth(*line, true);
+        keyBoth(*line, false);
         QVERIFY(line->portOpen());
     }
 
@@ -507,15 +470,13 @@ private slots:
     void vanishedPort()
     {
         QFETCH(QString, writes);
-        Pty pty;
-        REQUIRE_PTY(pty);
+        PtyBench bench;
+        REQUIRE_PTY(bench.pty);
         Pty next;
         REQUIRE_PTY(next);
-        Bench bench;
-        bench.name(3, pty.slave);
-        auto line = bench.line(3);
+        auto &line = bench.line;
         line->setPortOpen(true);
-        pty.closeMaster();
+        bench.pty.closeMaster();
         applyWrites(*line, bench, writes);
         QVERIFY(!line->portOpen());
         line->setDTREnable(true);
@@ -524,7 +485,7 @@ private slots:
         if (shimLoaded()) {
             const QList<LineEvent> events = bench.events();
             QVERIFY(!events.isEmpty());
-            QCOMPARE(events.last().kind, QStringLiteral("close"));
+            QVERIFY(events.last().close);
         }
         // The device is gone for good; the number can name another one.
         QVERIFY_THROWS_EXCEPTION(DeviceError, line->setPortOpen(true));
@@ -535,19 +496,14 @@ private slots:
 
     void destructorLetsGo()
     {
-        Pty pty;
-        REQUIRE_PTY(pty);
-        Bench bench;
-        bench.name(3, pty.slave);
+        PtyBench bench;
+        REQUIRE_PTY(bench.pty);
         const int before = openDescriptors();
-        {
-            auto line = bench.line(3);
-            line->setPortOpen(true);
-            line->setDTREnable(true);
-            line->setRTSEnable(true);
-        }
+        bench.line->setPortOpen(true);
+        keyBoth(*bench.line, true);
+        bench.line.reset();
         QCOMPARE(openDescriptors(), before);
-        auto other = bench.line(3);
+        auto other = bench.newLine(3);
         other->setPortOpen(true);
         QVERIFY(other->portOpen());
     }
@@ -609,26 +565,20 @@ private slots:
         QTest::addColumn<QString>("lines");
         QTest::addColumn<QString>("writes");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("key and unkey") << "DTR+RTS"
-                                       << "D1 R1 D0 R0" << QStringList{"10", "11", "01", "00"};
-        QTest::newRow("RTS alone") << "DTR+RTS"
-                                   << "R1 R0" << QStringList{"01", "00"};
-        QTest::newRow("repeated writes") << "DTR+RTS"
-                                         << "D1 D1 R0 R0" << QStringList{"10", "10", "10", "10"};
-        QTest::newRow("DTR keys on either") << "DTR"
-                                            << "D1 R1 D0 R0" << QStringList{"10", "10", "10", "00"};
-        QTest::newRow("DTR keys on RTS write") << "DTR"
-                                               << "R1 R0" << QStringList{"10", "00"};
-        QTest::newRow("RTS keys on either") << "RTS"
-                                            << "D1 R1 D0 R0" << QStringList{"01", "01", "01", "00"};
-        QTest::newRow("!DTR") << "!DTR"
-                              << "D1 R1 D0 R0" << QStringList{"00", "00", "00", "10"};
-        QTest::newRow("!RTS") << "!RTS"
-                              << "D1 R1 D0 R0" << QStringList{"00", "00", "00", "01"};
-        QTest::newRow("DTR+!RTS") << "DTR+!RTS"
-                                  << "D1 R1 D0 R0" << QStringList{"11", "10", "00", "01"};
-        QTest::newRow("!DTR+!RTS") << "!DTR+!RTS"
-                                   << "D1 R1 D0 R0" << QStringList{"01", "00", "10", "11"};
+        const auto row = [](const char *name, const char *lines, const char *writes,
+                            const QStringList &expected) {
+            QTest::newRow(name) << QString::fromLatin1(lines) << QString::fromLatin1(writes) << expected;
+        };
+        row("key and unkey", "DTR+RTS", "D1 R1 D0 R0", {"10", "11", "01", "00"});
+        row("RTS alone", "DTR+RTS", "R1 R0", {"01", "00"});
+        row("repeated writes", "DTR+RTS", "D1 D1 R0 R0", {"10", "10", "10", "10"});
+        row("DTR keys on either", "DTR", "D1 R1 D0 R0", {"10", "10", "10", "00"});
+        row("DTR keys on RTS write", "DTR", "R1 R0", {"10", "00"});
+        row("RTS keys on either", "RTS", "D1 R1 D0 R0", {"01", "01", "01", "00"});
+        row("!DTR", "!DTR", "D1 R1 D0 R0", {"00", "00", "00", "10"});
+        row("!RTS", "!RTS", "D1 R1 D0 R0", {"00", "00", "00", "01"});
+        row("DTR+!RTS", "DTR+!RTS", "D1 R1 D0 R0", {"11", "10", "00", "01"});
+        row("!DTR+!RTS", "!DTR+!RTS", "D1 R1 D0 R0", {"01", "00", "10", "11"});
     }
     void levelsFollowWrites()
     {
@@ -636,11 +586,9 @@ private slots:
         QFETCH(QString, lines);
         QFETCH(QString, writes);
         QFETCH(QStringList, expected);
-        Pty pty;
-        REQUIRE_PTY(pty);
-        Bench bench;
-        bench.name(3, pty.slave);
-        auto line = bench.line(3);
+        PtyBench bench;
+        REQUIRE_PTY(bench.pty);
+        auto &line = bench.line;
         const std::optional<KeyingLines> keying = KeyingLines::parse(lines);
         QVERIFY(keying);
         line->setKeyingLines(*keying);
@@ -658,21 +606,18 @@ private slots:
     {
         REQUIRE_SHIM();
         QFETCH(QByteArray, start);
-        Pty pty;
-        REQUIRE_PTY(pty);
-        Bench bench;
-        qputenv("PREGONAL_LINESHIM_OPEN", start);
-        bench.name(3, pty.slave);
-        auto line = bench.line(3);
-        line->setPortOpen(true);
+        PtyBench bench;
+        REQUIRE_PTY(bench.pty);
+        bench.setOpenLevels(start);
+        bench.line->setPortOpen(true);
         const QList<LineEvent> events = bench.events();
         QVERIFY(!events.isEmpty());
-        QCOMPARE(events.first().kind, QStringLiteral("open"));
+        QVERIFY(events.first().open);
         QCOMPARE(bench.levels(), QStringLiteral("00"));
         if (start == "1") {
             // DTR drops first.
             QCOMPARE(events.size(), 3);
-            QCOMPARE(levelsText(events.at(1).dtr, events.at(1).rts), QStringLiteral("01"));
+            QCOMPARE(levelsOf(events.at(1)), QStringLiteral("01"));
         }
     }
 
@@ -686,14 +631,11 @@ private slots:
     {
         REQUIRE_SHIM();
         QFETCH(bool, byDestructor);
-        Pty pty;
-        REQUIRE_PTY(pty);
-        Bench bench;
-        bench.name(3, pty.slave);
-        auto line = bench.line(3);
+        PtyBench bench;
+        REQUIRE_PTY(bench.pty);
+        auto &line = bench.line;
         line->setPortOpen(true);
-        line->setDTREnable(true);
-        line->setRTSEnable(true);
+        keyBoth(*line, true);
         QCOMPARE(bench.levels(), QStringLiteral("11"));
         const int keyedAt = bench.events().size();
         if (byDestructor)
@@ -702,10 +644,10 @@ private slots:
             line->setPortOpen(false);
         const QList<LineEvent> after = bench.events().mid(keyedAt);
         QCOMPARE(after.size(), 3);
-        QCOMPARE(levelsText(after.at(0).dtr, after.at(0).rts), QStringLiteral("01"));
-        QCOMPARE(levelsText(after.at(1).dtr, after.at(1).rts), QStringLiteral("00"));
-        QCOMPARE(after.at(2).kind, QStringLiteral("close"));
-        QCOMPARE(levelsText(after.at(2).dtr, after.at(2).rts), QStringLiteral("00"));
+        QCOMPARE(levelsOf(after.at(0)), QStringLiteral("01"));
+        QCOMPARE(levelsOf(after.at(1)), QStringLiteral("00"));
+        QVERIFY(after.at(2).close);
+        QCOMPARE(levelsOf(after.at(2)), QStringLiteral("00"));
         const QList<LineEvent> all = bench.events();
         for (int i = 1; i < all.size(); ++i)
             QVERIFY(all.at(i).ns >= all.at(i - 1).ns);
@@ -743,54 +685,45 @@ private slots:
         QFETCH(QString, on);
         QFETCH(bool, hupcl);
         QFETCH(QByteArray, start);
-        Pty pty;
-        REQUIRE_PTY(pty);
-        pty.setHupcl(true);
-        Bench bench;
-        qputenv("PREGONAL_LINESHIM_OPEN", start);
-        bench.name(3, pty.slave);
-        auto line = bench.line(3);
+        PtyBench bench;
+        REQUIRE_PTY(bench.pty);
+        bench.pty.setHupcl(true);
+        bench.setOpenLevels(start);
+        auto &line = bench.line;
         line->setKeyingLines(*KeyingLines::parse(lines));
         line->setPortOpen(true);
         QCOMPARE(bench.levels(), off);
-        line->setDTREnable(true);
-        line->setRTSEnable(true);
+        keyBoth(*line, true);
         QCOMPARE(bench.levels(), on);
-        line->setDTREnable(false);
-        line->setRTSEnable(false);
+        keyBoth(*line, false);
         QCOMPARE(bench.levels(), off);
-        line->setDTREnable(true);
-        line->setRTSEnable(true);
+        keyBoth(*line, true);
         line->setPortOpen(false);
         const LineEvent last = bench.events().last();
-        QCOMPARE(last.kind, QStringLiteral("close"));
-        QCOMPARE(levelsText(last.dtr, last.rts), off);
+        QVERIFY(last.close);
+        QCOMPARE(levelsOf(last), off);
         QCOMPARE(last.hupcl, int(hupcl));
-        QCOMPARE(pty.hupcl(), hupcl);
+        QCOMPARE(bench.pty.hupcl(), hupcl);
     }
 
     void keyingLinesChangedWhileOpen()
     {
         REQUIRE_SHIM();
-        Pty pty;
-        REQUIRE_PTY(pty);
-        pty.setHupcl(true);
-        Bench bench;
-        bench.name(3, pty.slave);
-        auto line = bench.line(3);
+        PtyBench bench;
+        REQUIRE_PTY(bench.pty);
+        bench.pty.setHupcl(true);
+        auto &line = bench.line;
         line->setPortOpen(true);
-        line->setDTREnable(true);
-        line->setRTSEnable(true);
+        keyBoth(*line, true);
         QCOMPARE(bench.levels(), QStringLiteral("11"));
         line->setKeyingLines(*KeyingLines::parse(QStringLiteral("!DTR")));
         QCOMPARE(bench.levels(), QStringLiteral("00"));
-        line->setDTREnable(false);
-        line->setRTSEnable(false);
+        keyBoth(*line, false);
         QCOMPARE(bench.levels(), QStringLiteral("10"));
         line.reset();
         const LineEvent last = bench.events().last();
-        QCOMPARE(last.kind, QStringLiteral("close"));
-        QCOMPARE(levelsText(last.dtr, last.rts), QStringLiteral("10"));
+        QVERIFY(last.close);
+        QCOMPARE(levelsOf(last), QStringLiteral("10"));
         QCOMPARE(last.hupcl, 0);
     }
 };

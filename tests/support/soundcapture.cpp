@@ -1,7 +1,10 @@
 #include "soundcapture.h"
 
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QTextStream>
+#include <QTimer>
 
 #include <sndfile.h>
 
@@ -97,20 +100,32 @@ void SoundCapture::readMore()
     }
 }
 
-QList<SoundCapture::Burst> SoundCapture::bursts(double threshold, int gapMs) const
+bool SoundCapture::catchUp(qint64 untilNs, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!m_haveOrigin || sampleNs(samples()) < untilNs) {
+        if (deadline.hasExpired())
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(5, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+QList<SoundCapture::Burst> SoundCapture::bursts(double threshold, int gapMs, qint64 fromSample) const
 {
     const auto *pcm = reinterpret_cast<const qint16 *>(m_data.constData());
     const qint64 count = samples();
     const int limit = int(threshold * 32767);
     const qint64 gap = qint64(gapMs) * m_rate / 1000;
-    auto at = [this](qint64 sample) { return m_originNs + sample * 1000000000LL / m_rate; };
     QList<Burst> found;
     qint64 start = -1, last = -1;
-    for (qint64 i = 0; i < count; ++i) {
+    for (qint64 i = qMax<qint64>(0, fromSample); i < count; ++i) {
         if (std::abs(int(pcm[i])) < limit)
             continue;
         if (start >= 0 && i - last > gap) {
-            found.append({at(start), at(last + 1)});
+            found.append({sampleNs(start), sampleNs(last + 1)});
             start = -1;
         }
         if (start < 0)
@@ -118,7 +133,7 @@ QList<SoundCapture::Burst> SoundCapture::bursts(double threshold, int gapMs) con
         last = i;
     }
     if (start >= 0)
-        found.append({at(start), at(last + 1)});
+        found.append({sampleNs(start), sampleNs(last + 1)});
     return found;
 }
 
@@ -138,10 +153,14 @@ QList<LineEvent> readLineLog(const QString &path)
         for (const QString &w : words) {
             if (w == QLatin1String("close"))
                 e.close = true;
+            else if (w == QLatin1String("open"))
+                e.open = true;
             else if (w.startsWith(QLatin1String("DTR=")))
                 e.dtr = w.endsWith(QLatin1Char('1'));
             else if (w.startsWith(QLatin1String("RTS=")))
                 e.rts = w.endsWith(QLatin1Char('1'));
+            else if (w.startsWith(QLatin1String("HUPCL=")))
+                e.hupcl = w.mid(6).toInt();
         }
         events.append(e);
     }

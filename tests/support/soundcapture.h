@@ -27,6 +27,7 @@ public:
     {
         qint64 startNs = 0;
         qint64 endNs = 0; // just after the last loud sample
+        double ms() const { return double(endNs - startNs) / 1e6; }
     };
 
     explicit SoundCapture(int rate = 48000, QObject *parent = nullptr);
@@ -34,9 +35,16 @@ public:
 
     bool start();
     void stop();
-    // Stretches of sound louder than threshold (of full scale), split by silences of gapMs or more.
-    QList<Burst> bursts(double threshold = 0.05, int gapMs = 60) const;
+    // Stretches of sound louder than threshold (of full scale), split by silences of gapMs or more,
+    // among the samples from fromSample on (a mark taken with samples() before the sound).
+    QList<Burst> bursts(double threshold = 0.05, int gapMs = 60, qint64 fromSample = 0) const;
+    // How many samples it holds so far.
     qint64 samples() const { return m_data.size() / 2; }
+    // When the sink played a sample, on the monotonic clock; samples() gives the end of what is held.
+    qint64 sampleNs(qint64 sample) const { return m_originNs + sample * 1000000000LL / m_rate; }
+    // Runs the event loop until the capture holds what the sink played up to the monotonic time
+    // untilNs; false if that takes more than timeoutMs.
+    bool catchUp(qint64 untilNs, int timeoutMs = 5000);
 
 private:
     void readMore();
@@ -48,13 +56,16 @@ private:
     bool m_haveOrigin = false;
 };
 
-// The modem-line log the shim writes (PREGONAL_LINELOG): each change of DTR and RTS.
+// The modem-line log the shim writes (PREGONAL_LINELOG): the levels of DTR and RTS when a port
+// opens, at each change and when it closes.
 struct LineEvent
 {
     qint64 ns = 0;
     bool dtr = false;
     bool rts = false;
     bool close = false;
+    bool open = false;
+    int hupcl = -1; // at close: whether the port hangs up (1) or not (0)
 };
 QList<LineEvent> readLineLog(const QString &path);
 
