@@ -156,10 +156,7 @@ void TestTransmission::stopDuringPlay()
 {
     for (const bool once : {true, false}) {
         WindowFixture f;
-        f.load();
-        f.openMessage();
-        once ? f.window->mnuunavez_Click() : f.window->mnuenbucle_Click();
-        take(f);
+        f.startSending(once);
         f.window->mnustop_Click();
         QCOMPARE(take(f), kStop);
         QTest::qWait(20); // the device's report of the cut play, if any, arrives and is ignored
@@ -257,9 +254,7 @@ void TestTransmission::lateCompletionChangesNothing()
 {
     for (const bool once : {true, false}) {
         WindowFixture f;
-        f.load();
-        f.openMessage();
-        once ? f.window->mnuunavez_Click() : f.window->mnuenbucle_Click();
+        f.startSending(once);
         f.window->mnustop_Click();
         take(f);
         emit f.audio->Done(AudioDevice::Successful);
@@ -327,10 +322,7 @@ void TestTransmission::soundFailureUnkeys()
 {
     for (const bool once : {true, false}) {
         WindowFixture f;
-        f.load();
-        f.openMessage();
-        once ? f.window->mnuunavez_Click() : f.window->mnuenbucle_Click();
-        take(f);
+        f.startSending(once);
         f.audio->finishPlay(AudioDevice::Failure);
         QCOMPARE(take(f).mid(0, 2), QStringList({"DTR=0", "RTS=0"}));
         verifyStandBy(f);

@@ -75,6 +75,15 @@ struct WindowFixture
         log->clear();
     }
 
+    // Loads the window, opens a message and starts sending it once or in a loop; clears the log.
+    void startSending(bool once)
+    {
+        load();
+        openMessage();
+        once ? window->mnuunavez_Click() : window->mnuenbucle_Click();
+        log->clear();
+    }
+
     // Shows the window and makes it active, so that its shortcut keys reach it.
     bool showActive()
     {
