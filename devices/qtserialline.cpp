@@ -146,10 +146,7 @@ void QtSerialLine::setDTREnable(bool on)
     if (!m_port)
         return;
     m_dtrWrite = on;
-    if (m_lines.useDtr && m_lines.useRts)
-        setLine(true, on != m_lines.invertDtr);
-    else
-        followKey();
+    applyLevels();
 }
 
 void QtSerialLine::setRTSEnable(bool on)
@@ -157,10 +154,7 @@ void QtSerialLine::setRTSEnable(bool on)
     if (!m_port)
         return;
     m_rtsWrite = on;
-    if (m_lines.useDtr && m_lines.useRts)
-        setLine(false, on != m_lines.invertRts);
-    else
-        followKey();
+    applyLevels();
 }
 
 void QtSerialLine::setKeyingLines(const KeyingLines &lines)
@@ -238,23 +232,14 @@ void QtSerialLine::closePort()
     }
 }
 
-// Both lines at the levels the last writes call for, DTR first; each moves at most once.
+// Both lines at the levels the last writes call for, DTR first; each moves at most once. With
+// both lines chosen each follows its own write; a lone keying line keys while either is on.
 void QtSerialLine::applyLevels()
 {
     const bool both = m_lines.useDtr && m_lines.useRts;
     const bool key = m_dtrWrite || m_rtsWrite;
     setLine(true, m_lines.useDtr && ((both ? m_dtrWrite : key) != m_lines.invertDtr));
     setLine(false, m_lines.useRts && ((both ? m_rtsWrite : key) != m_lines.invertRts));
-}
-
-// A lone keying line keys while either of the last writes is on.
-void QtSerialLine::followKey()
-{
-    const bool key = m_dtrWrite || m_rtsWrite;
-    if (m_lines.useDtr)
-        setLine(true, key != m_lines.invertDtr);
-    else if (m_lines.useRts)
-        setLine(false, key != m_lines.invertRts);
 }
 
 // Both lines at their unkeyed levels, DTR first: low, or high where the wiring inverts them.

@@ -35,14 +35,13 @@ public:
 
     // Takes effect at once on an open port (the lines move to the levels the last writes call
     // for) and on every later open.
-    void setKeyingLines(const KeyingLines &lines);
+    void setKeyingLines(const KeyingLines &lines) override;
     KeyingLines keyingLines() const;
 
 private:
     void openPort();
     void closePort();
     void applyLevels();
-    void followKey();
     void applyOffLevels();
     bool setLine(bool dtr, bool level);
     void forgetPort();

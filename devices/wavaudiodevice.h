@@ -38,10 +38,8 @@ public:
     qint32 position() const override;
 
     // Silence before the first sample of a play, and wait after its last one before Done, in ms.
-    void setLeadTime(int ms);
-    int leadTime() const { return m_leadMs; }
-    void setTailTime(int ms);
-    int tailTime() const { return m_tailMs; }
+    void setLeadTime(int ms) override;
+    void setTailTime(int ms) override;
 
     // For tests: the most bytes the running (or last) play held in its own read-ahead buffers.
     qint64 readAheadBytes() const;

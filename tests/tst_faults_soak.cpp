@@ -32,11 +32,9 @@ private:
 
 void TestFaultsSoak::initTestCase()
 {
-    if (!soundServerAvailable())
-        QSKIP("No test sound server: eval \"$(scripts/testpulse.sh start)\" first.");
+    if (const QString missing = realRigMissing(); !missing.isEmpty())
+        QSKIP(qPrintable(missing));
     m_lineLog = qEnvironmentVariable("PREGONAL_LINELOG");
-    if (m_lineLog.isEmpty() || !ptyShimLoaded())
-        QSKIP("Needs the modem-line shim: LD_PRELOAD=libptyshim.so PREGONAL_LINELOG=<file>.");
 }
 
 void TestFaultsSoak::thousandCycles()

@@ -33,14 +33,12 @@ private:
 
 void TestFaultsSound::initTestCase()
 {
-    if (!soundServerAvailable())
-        QSKIP("No test sound server: eval \"$(scripts/testpulse.sh start)\" first.");
+    if (const QString missing = realRigMissing(); !missing.isEmpty())
+        QSKIP(qPrintable(missing));
     m_pulseDir = ownedPulseDir();
     if (m_pulseDir.isEmpty())
         QSKIP("Kills its sound server: needs PREGONAL_PULSE_DIR naming the server PULSE_SERVER points to.");
     m_lineLog = qEnvironmentVariable("PREGONAL_LINELOG");
-    if (m_lineLog.isEmpty() || !ptyShimLoaded())
-        QSKIP("Needs the modem-line shim: LD_PRELOAD=libptyshim.so PREGONAL_LINELOG=<file>.");
 }
 
 void TestFaultsSound::cleanup()

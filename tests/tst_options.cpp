@@ -3,7 +3,7 @@
 
 #include "frmopciones.h"
 #include "settingsstore.h"
-#include "twips.h"
+#include "layout.h"
 
 #include <QButtonGroup>
 #include <QFile>

@@ -59,26 +59,24 @@ void TestStartup::storedValuesLoad_data()
     QTest::addColumn<QString>("intervalo");
     QTest::addColumn<int>("port");
     QTest::addColumn<int>("seconds");
-    QTest::newRow("6 and 60") << "6"
-                              << "60" << 6 << 60;
-    QTest::newRow("0 and 0 load as they are") << "0"
-                                              << "0" << 0 << 0;
-    QTest::newRow("255 and 255") << "255"
-                                 << "255" << 255 << 255;
-    QTest::newRow("text") << "abc"
-                          << "diez" << 2 << 10;
-    QTest::newRow("empty") << ""
-                           << "" << 2 << 10;
-    QTest::newRow("negative") << "-1"
-                              << "-5" << 2 << 10;
-    QTest::newRow("too large") << "300"
-                               << "256" << 2 << 10;
-    QTest::newRow("fraction") << "7.5"
-                              << "7,5" << 2 << 10;
-    QTest::newRow("hex") << "&h3"
-                         << "0x10" << 2 << 10;
-    QTest::newRow("one good, one bad") << "4"
-                                       << "1e3" << 4 << 10;
+    const struct
+    {
+        const char *name, *puerto, *intervalo;
+        int port, seconds;
+    } rows[] = {
+        {"6 and 60", "6", "60", 6, 60},
+        {"0 and 0 load as they are", "0", "0", 0, 0},
+        {"255 and 255", "255", "255", 255, 255},
+        {"text", "abc", "diez", 2, 10},
+        {"empty", "", "", 2, 10},
+        {"negative", "-1", "-5", 2, 10},
+        {"too large", "300", "256", 2, 10},
+        {"fraction", "7.5", "7,5", 2, 10},
+        {"hex", "&h3", "0x10", 2, 10},
+        {"one good, one bad", "4", "1e3", 4, 10},
+    };
+    for (const auto &r : rows)
+        QTest::newRow(r.name) << QString(r.puerto) << QString(r.intervalo) << r.port << r.seconds;
 }
 
 void TestStartup::storedValuesLoad()

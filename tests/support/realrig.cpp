@@ -4,6 +4,7 @@
 #include "frmprincipal.h"
 #include "portnames.h"
 #include "qtserialline.h"
+#include "soundcapture.h"
 #include "wavaudiodevice.h"
 
 #include <QCoreApplication>
@@ -118,4 +119,13 @@ qint64 cpuMs()
 bool ptyShimLoaded()
 {
     return dlsym(RTLD_DEFAULT, "pregonal_ptyshim_present") != nullptr;
+}
+
+QString realRigMissing()
+{
+    if (!soundServerAvailable())
+        return QStringLiteral("No test sound server: eval \"$(scripts/testpulse.sh start)\" first.");
+    if (qEnvironmentVariableIsEmpty("PREGONAL_LINELOG") || !ptyShimLoaded())
+        return QStringLiteral("Needs the modem-line shim: LD_PRELOAD=libptyshim.so PREGONAL_LINELOG=<file>.");
+    return QString();
 }

@@ -63,3 +63,7 @@ qint64 cpuMs();
 
 // Whether the modem-line shim is loaded into this process.
 bool ptyShimLoaded();
+
+// Why a test on the real rig cannot run here (no test sound server, or the modem-line shim not
+// preloaded with its log in PREGONAL_LINELOG); empty when it can.
+QString realRigMissing();

@@ -1,9 +1,9 @@
 #include "frmabout.h"
 
 #include "frmprincipal.h"
+#include "layout.h"
 #include "pictures.h"
 #include "sysinfo.h"
-#include "twips.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -20,17 +20,14 @@ QLabel *makeLabel(QWidget *parent, const char *name, int left, int top, int widt
 {
     auto *label = new QLabel(parent);
     label->setObjectName(QLatin1String(name));
-    label->setGeometry(twips(left), twips(top), twips(width), twips(height));
+    placeInTwips(label, left, top, width, height);
     return label;
 }
 
 // Text over the drawing: no background of its own.
 void overPicture(QLabel *label, const QColor &colour, double points)
 {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSizeF(points);
-    font.setBold(true);
-    label->setFont(font);
+    label->setFont(msSansSerif(points, true));
     label->setAutoFillBackground(false);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, colour);
@@ -66,13 +63,13 @@ frmAbout::frmAbout(Frmprincipal &main) : QDialog(&main), m_main(main), m_picture
     // Created in tab order: the two buttons, then the labels.
     cmdOK = new QPushButton(QStringLiteral("Aceptar"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(twips(4320), twips(2625), twips(1500), twips(345));
+    placeInTwips(cmdOK, 4320, 2625, 1500, 345);
     cmdOK->setDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
 
     cmdSysInfo = new QPushButton(QStringLiteral("&Info. del sistema..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
-    cmdSysInfo->setGeometry(twips(4320), twips(3075), twips(1485), twips(345));
+    placeInTwips(cmdSysInfo, 4320, 3075, 1485, 345);
     connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
 
     lblTitle = makeLabel(this, "lblTitle", 120, 240, 3885, 480);

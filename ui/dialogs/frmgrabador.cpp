@@ -2,8 +2,8 @@
 
 #include "deviceerror.h"
 #include "frmprincipal.h"
+#include "layout.h"
 #include "pictures.h"
-#include "twips.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -15,10 +15,8 @@ const QString kStop = QStringLiteral("Stop");
 QPushButton *makeButton(const QString &caption, int left, QWidget *parent)
 {
     auto *button = new QPushButton(caption, parent);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSizeF(9.75);
-    button->setFont(font);
-    button->setGeometry(twips(left), twips(248), twips(1815), twips(495));
+    button->setFont(msSansSerif(9.75));
+    placeInTwips(button, left, 248, 1815, 495);
     return button;
 }
 } // namespace

@@ -1,9 +1,9 @@
 #include "frmopciones.h"
 
 #include "frmprincipal.h"
+#include "layout.h"
 #include "pictures.h"
 #include "portnames.h"
-#include "twips.h"
 
 #include <QButtonGroup>
 #include <QFrame>
@@ -15,19 +15,6 @@
 #include <QScrollBar>
 
 namespace {
-QFont sansSerif(bool bold)
-{
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSizeF(9.75);
-    font.setBold(bold);
-    return font;
-}
-
-void place(QWidget *w, int left, int top, int width, int height)
-{
-    w->setGeometry(twips(left), twips(top), twips(width), twips(height));
-}
-
 QString segs(int seconds)
 {
     return QString::number(seconds) + QStringLiteral(" segs");
@@ -47,10 +34,10 @@ frmopciones::frmopciones(Frmprincipal &main) : QDialog(&main), m_main(main)
     // The frames come first so that the port buttons and the bar lie in front of them.
     Frame1 = new QGroupBox(QStringLiteral("Puerto COM:"), this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    place(Frame1, 375, 120, 3615, 735);
+    placeInTwips(Frame1, 375, 120, 3615, 735);
     Frame2 = new QGroupBox(QStringLiteral("Intervalo:"), this);
     Frame2->setObjectName(QStringLiteral("Frame2"));
-    place(Frame2, 375, 1200, 3615, 855);
+    placeInTwips(Frame2, 375, 1200, 3615, 855);
 
     Option1Group = new QButtonGroup(this);
     Option1Group->setExclusive(true);
@@ -58,15 +45,15 @@ frmopciones::frmopciones(Frmprincipal &main) : QDialog(&main), m_main(main)
         auto *button = new QRadioButton(QString::number(i + 1), this);
         button->setObjectName(QStringLiteral("Option1_%1").arg(i));
         button->setToolTip(serialDeviceForPort(main.settings(), i + 1));
-        place(button, 735 + 480 * i, 360, 615, 375);
+        placeInTwips(button, 735 + 480 * i, 360, 615, 375);
         Option1Group->addButton(button, i);
         Option1[i] = button;
     }
 
     label1 = new QLabel(Frame2);
     label1->setObjectName(QStringLiteral("label1"));
-    label1->setFont(sansSerif(true));
-    place(label1, 2640, 360, 855, 375);
+    label1->setFont(msSansSerif(9.75, true));
+    placeInTwips(label1, 2640, 360, 855, 375);
 
     HScroll1 = new QScrollBar(Qt::Horizontal, this);
     HScroll1->setObjectName(QStringLiteral("HScroll1"));
@@ -79,7 +66,7 @@ frmopciones::frmopciones(Frmprincipal &main) : QDialog(&main), m_main(main)
     // It takes the focus like the other controls; then Right raises the value and Left lowers it.
     HScroll1->setFocusPolicy(Qt::StrongFocus);
     HScroll1->setInvertedControls(false);
-    place(HScroll1, 615, 1560, 2295, 375);
+    placeInTwips(HScroll1, 615, 1560, 2295, 375);
     connect(HScroll1, &QScrollBar::valueChanged, this, &frmopciones::HScroll1_Change);
 
     Line1 = new QFrame(this);
@@ -90,15 +77,15 @@ frmopciones::frmopciones(Frmprincipal &main) : QDialog(&main), m_main(main)
 
     cmdcancelar = new QPushButton(QStringLiteral("Cancelar"), this);
     cmdcancelar->setObjectName(QStringLiteral("cmdcancelar"));
-    cmdcancelar->setFont(sansSerif(false));
-    place(cmdcancelar, 135, 2460, 1815, 495);
+    cmdcancelar->setFont(msSansSerif(9.75));
+    placeInTwips(cmdcancelar, 135, 2460, 1815, 495);
     connect(cmdcancelar, &QPushButton::clicked, this, &frmopciones::cmdcancelar_Click);
 
     cmdaceptar = new QPushButton(QStringLiteral("Aceptar"), this);
     cmdaceptar->setObjectName(QStringLiteral("cmdaceptar"));
-    cmdaceptar->setFont(sansSerif(false));
+    cmdaceptar->setFont(msSansSerif(9.75));
     cmdaceptar->setDefault(true);
-    place(cmdaceptar, 2415, 2460, 1815, 495);
+    placeInTwips(cmdaceptar, 2415, 2460, 1815, 495);
     connect(cmdaceptar, &QPushButton::clicked, this, &frmopciones::cmdaceptar_Click);
 
     QWidget *order[] = {Option1[0], Option1[1], Option1[2],  Option1[3], Option1[4],
@@ -144,9 +131,9 @@ void frmopciones::cmdaceptar_Click()
                             QString::number(HScroll1->value()));
     values.intervalosegs = quint8(HScroll1->value());
     m_main.Timer1().setInterval(int(values.intervalosegs) * 1000);
-    m_main.setPanel(3, QStringLiteral("Intervalo = %1 segs").arg(values.intervalosegs));
+    m_main.showInterval(values.intervalosegs);
     m_main.MSComm1().setCommPort(qint16(values.puertocom));
-    m_main.setPanel(2, QStringLiteral("Puerto COM = %1").arg(values.puertocom));
+    m_main.showPort(values.puertocom);
     accept();
 }
 

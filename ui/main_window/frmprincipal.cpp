@@ -3,8 +3,8 @@
 #include "frmabout.h"
 #include "frmopciones.h"
 #include "keyingsettings.h"
+#include "layout.h"
 #include "pictures.h"
-#include "twips.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -214,6 +214,16 @@ void Frmprincipal::setPanel(int number, const QString &text)
     m_panels.at(number - 1)->setAccessibleName(text);
 }
 
+void Frmprincipal::showPort(int port)
+{
+    setPanel(2, QStringLiteral("Puerto COM = %1").arg(port));
+}
+
+void Frmprincipal::showInterval(int seconds)
+{
+    setPanel(3, QStringLiteral("Intervalo = %1 segs").arg(seconds));
+}
+
 void Frmprincipal::Form_Load()
 {
     modounavez = false;
@@ -226,8 +236,8 @@ void Frmprincipal::Form_Load()
     m_timer1.setInterval(int(m_module1.intervalosegs) * 1000);
     mnuedicion->menuAction()->setEnabled(false);
     setPanel(1, QStringLiteral("Stand by"));
-    setPanel(2, QStringLiteral("Puerto COM = %1").arg(m_module1.puertocom));
-    setPanel(3, QStringLiteral("Intervalo = %1 segs").arg(m_module1.intervalosegs));
+    showPort(m_module1.puertocom);
+    showInterval(m_module1.intervalosegs);
     applyKeyingSettings();
 }
 

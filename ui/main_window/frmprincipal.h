@@ -63,9 +63,11 @@ public:
     QAction *button(int index) const { return m_buttons.value(index - 1); }
     QLabel *panel(int number) const { return m_panels.value(number - 1); }
     void setPanel(int number, const QString &text);
+    // Panel 2 with a port number, panel 3 with a pause in whole seconds.
+    void showPort(int port);
+    void showInterval(int seconds);
     // Shows the message the audio device names as the current one, ready to transmit.
     void showMessageLoaded();
-    bool isUnloaded() const { return m_unloaded; }
 
     QMenu *mnuarchivo = nullptr;
     QAction *mnunuevomensaje = nullptr;
@@ -107,7 +109,6 @@ private:
     void applyKeyingSettings();
     void failTransmission(const QString &message);
     void commandQuietly(const QString &command);
-    void showIntervalPanel();
 
     ProgramValues &m_module1;
     PlatformParts m_parts;

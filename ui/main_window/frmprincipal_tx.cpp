@@ -4,7 +4,6 @@
 #include "deviceerror.h"
 
 #include <QAction>
-#include <QLocale>
 #include <QMenu>
 #include <QProgressBar>
 
@@ -199,7 +198,7 @@ void Frmprincipal::mnuaumentarintervalo_Click()
     const int interval = m_timer1.interval();
     if (interval < 60000) {
         m_timer1.setInterval(interval + 1000);
-        showIntervalPanel();
+        showInterval(m_timer1.interval() / 1000);
     }
 }
 
@@ -208,12 +207,6 @@ void Frmprincipal::mnudisminuirintervalo_Click()
     const int interval = m_timer1.interval();
     if (interval > 1000) {
         m_timer1.setInterval(interval - 1000);
-        showIntervalPanel();
+        showInterval(m_timer1.interval() / 1000);
     }
-}
-
-void Frmprincipal::showIntervalPanel()
-{
-    setPanel(3, QStringLiteral("Intervalo = ") + QLocale().toString(m_timer1.interval() / 1000.0) +
-                    QStringLiteral(" segs"));
 }

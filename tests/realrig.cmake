@@ -1,4 +1,4 @@
-# Faults: the sound server dying, the serial device vanishing, long loops, broken WAV files and
+# Tests on the real rig. The end-to-end run of a loop, and the faults: the sound server dying, the serial device vanishing, long loops, broken WAV files and
 # broken settings, on the real window with the real devices (sound on the test server, serial on
 # a pty through the modem-line shim). The slow ones carry the label "long" (scripts/test.sh
 # leaves them out; .ci/run runs them separately).
@@ -7,9 +7,9 @@ target_include_directories(pregonal_realrig PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/s
 target_link_libraries(pregonal_realrig PUBLIC pregonal_ui pregonal_backends pregonal_fakes pregonal_testsupport
     PRIVATE ${CMAKE_DL_LIBS})
 
-function(pregonal_add_fault_test name)
+function(pregonal_add_rig_test name)
     cmake_parse_arguments(F "" "TIMEOUT" "SOURCES;LABELS" ${ARGN})
-    pregonal_add_test(${name} SOURCES ${F_SOURCES} LIBS pregonal_realrig PkgConfig::SNDFILE LABELS faults ${F_LABELS})
+    pregonal_add_test(${name} SOURCES ${F_SOURCES} LIBS pregonal_realrig PkgConfig::SNDFILE LABELS ${F_LABELS})
     add_dependencies(${name} ptyshim)
     target_compile_definitions(${name} PRIVATE
         PREGONAL_TESTPULSE_SCRIPT="${PROJECT_SOURCE_DIR}/scripts/testpulse.sh")
@@ -20,8 +20,9 @@ function(pregonal_add_fault_test name)
     endif()
 endfunction()
 
-pregonal_add_fault_test(tst_faults_sound SOURCES tst_faults_sound.cpp)
-pregonal_add_fault_test(tst_faults_serial SOURCES tst_faults_serial.cpp)
-pregonal_add_fault_test(tst_faults_wav SOURCES tst_faults_wav.cpp)
-pregonal_add_fault_test(tst_faults_settings SOURCES tst_faults_settings.cpp)
-pregonal_add_fault_test(tst_faults_soak SOURCES tst_faults_soak.cpp LABELS long TIMEOUT 1800)
+pregonal_add_rig_test(tst_endtoend SOURCES tst_endtoend.cpp)
+pregonal_add_rig_test(tst_faults_sound SOURCES tst_faults_sound.cpp LABELS faults)
+pregonal_add_rig_test(tst_faults_serial SOURCES tst_faults_serial.cpp LABELS faults)
+pregonal_add_rig_test(tst_faults_wav SOURCES tst_faults_wav.cpp LABELS faults)
+pregonal_add_rig_test(tst_faults_settings SOURCES tst_faults_settings.cpp LABELS faults)
+pregonal_add_rig_test(tst_faults_soak SOURCES tst_faults_soak.cpp LABELS faults long TIMEOUT 1800)
