@@ -30,7 +30,9 @@ public:
     enum Answer : int { Ok = 1, Yes = 6, No = 7 };
 
     virtual ~MessageBoxes() = default;
-    virtual int show(const QString &text, Buttons buttons, Icon icon, const QString &caption) = 0;
+    // detail, when not empty, is the box's informative text: the cause, below the main text.
+    virtual int show(const QString &text, Buttons buttons, Icon icon, const QString &caption,
+                     const QString &detail = QString()) = 0;
 };
 
 // Read-only access to the system registry (or its stand-in elsewhere).

@@ -41,11 +41,14 @@ bool QtFileDialog::show(bool save)
     return true;
 }
 
-int QtMessageBoxes::show(const QString &text, Buttons buttons, Icon icon, const QString &caption)
+int QtMessageBoxes::show(const QString &text, Buttons buttons, Icon icon, const QString &caption,
+                         const QString &detail)
 {
     QMessageBox box(m_parent);
     box.setWindowTitle(caption);
     box.setText(text);
+    if (!detail.isEmpty())
+        box.setInformativeText(detail);
     switch (icon) {
     case Critical:
         box.setIcon(QMessageBox::Critical);

@@ -34,7 +34,8 @@ class QtMessageBoxes : public MessageBoxes
 public:
     explicit QtMessageBoxes(QWidget *parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget *parent) { m_parent = parent; }
-    int show(const QString &text, Buttons buttons, Icon icon, const QString &caption) override;
+    int show(const QString &text, Buttons buttons, Icon icon, const QString &caption,
+             const QString &detail = QString()) override;
 
 private:
     QWidget *m_parent;

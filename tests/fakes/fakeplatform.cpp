@@ -13,9 +13,10 @@ bool FakeFileDialog::answer(const QString &form)
     return true;
 }
 
-int FakeMessageBoxes::show(const QString &text, Buttons buttons, Icon icon, const QString &caption)
+int FakeMessageBoxes::show(const QString &text, Buttons buttons, Icon icon, const QString &caption,
+                           const QString &detail)
 {
-    shown.append({text, buttons, icon, caption});
+    shown.append({text, buttons, icon, caption, detail});
     if (answers.empty())
         return buttons == YesNo ? No : Ok;
     const int next = answers.front();

@@ -44,8 +44,10 @@ public:
         Buttons buttons;
         Icon icon;
         QString caption;
+        QString detail;
     };
-    int show(const QString &text, Buttons buttons, Icon icon, const QString &caption) override;
+    int show(const QString &text, Buttons buttons, Icon icon, const QString &caption,
+             const QString &detail = QString()) override;
 
     std::deque<int> answers;
     QList<Shown> shown;
