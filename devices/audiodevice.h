@@ -23,6 +23,9 @@ public:
     // "open", "play", "prev", "close", "record", "stop", "save", in any case. Returns at once;
     // a play or recording runs on. Throws DeviceError when the command cannot be carried out.
     virtual void setCommand(const QString &command) = 0;
+    // Throws DeviceError, with the cause, when a play of the open file could not be heard: the
+    // file is not there, holds no sound, or there is no sound output. Changes nothing.
+    virtual void checkPlayable() const = 0;
     // Length of the open file and the place heard so far, both in milliseconds.
     virtual qint32 length() const = 0;
     virtual qint32 position() const = 0;

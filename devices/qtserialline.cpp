@@ -77,6 +77,7 @@ void checkDevice(int port, const QString &path)
                    .arg(groupName(info.st_gid)));
 }
 
+// Qt's own texts are English: the operator gets the cause in Spanish only.
 QString openFailure(const QSerialPort &port)
 {
     switch (port.error()) {
@@ -84,11 +85,11 @@ QString openFailure(const QSerialPort &port)
         return QStringLiteral("el dispositivo no existe.");
     case QSerialPort::PermissionError:
         // Qt reports a port locked by another program and a refused exclusive open alike.
-        return QStringLiteral("está ocupado; otro programa lo tiene abierto (%1).").arg(port.errorString());
+        return QStringLiteral("está ocupado; otro programa lo tiene abierto.");
     case QSerialPort::UnsupportedOperationError:
-        return QStringLiteral("no es un puerto serie (%1).").arg(port.errorString());
+        return QStringLiteral("no es un puerto serie.");
     default:
-        return QStringLiteral("error del sistema (%1).").arg(port.errorString());
+        return QStringLiteral("error del sistema al abrirlo (código %1 de Qt).").arg(int(port.error()));
     }
 }
 
@@ -141,6 +142,32 @@ bool QtSerialLine::portOpen() const
     return m_port != nullptr;
 }
 
+bool QtSerialLine::checkPort()
+{
+    if (!m_port)
+        return false;
+    termios settings;
+    if (::tcgetattr(m_port->handle(), &settings) != 0) {
+        m_port->close();
+        forgetPort();
+        return false;
+    }
+    return true;
+}
+
+QString QtSerialLine::device() const
+{
+    return m_deviceForPort && m_commPort >= 1 ? m_deviceForPort(m_commPort) : QString();
+}
+
+QString QtSerialLine::portDescription() const
+{
+    const QString name = device();
+    if (name.isEmpty())
+        return QStringLiteral("COM%1").arg(m_commPort);
+    return QStringLiteral("COM%1 (%2)").arg(m_commPort).arg(systemPath(name));
+}
+
 void QtSerialLine::setDTREnable(bool on)
 {
     if (!m_port)
@@ -174,7 +201,7 @@ KeyingLines QtSerialLine::keyingLines() const
 
 void QtSerialLine::openPort()
 {
-    const QString device = m_deviceForPort && m_commPort >= 1 ? m_deviceForPort(m_commPort) : QString();
+    const QString device = this->device();
     if (device.isEmpty())
         throw DeviceError(
             QStringLiteral("El puerto COM%1 no es válido: los puertos se numeran desde 1.").arg(m_commPort));

@@ -30,6 +30,8 @@ public:
     int commPort() const override;
     void setPortOpen(bool open) override;
     bool portOpen() const override;
+    bool checkPort() override;
+    QString portDescription() const override;
     void setDTREnable(bool on) override;
     void setRTSEnable(bool on) override;
 
@@ -39,6 +41,7 @@ public:
     KeyingLines keyingLines() const;
 
 private:
+    QString device() const;
     void openPort();
     void closePort();
     void applyLevels();

@@ -2,6 +2,8 @@
 
 #include "keyinglines.h"
 
+#include <QString>
+
 // The serial port whose DTR and RTS lines key the transmitter. No data ever flows.
 class SerialLine
 {
@@ -15,7 +17,13 @@ public:
     // false drops both lines and closes, and never throws.
     virtual void setPortOpen(bool open) = 0;
     virtual bool portOpen() const = 0;
-    // Line writes never throw; on a closed port they change nothing.
+    // Whether the open port is still there: false when it is not open, or when its device has
+    // gone (a USB adapter pulled out); a vanished port is closed quietly. Never throws.
+    virtual bool checkPort() = 0;
+    // The port and the device it stands for, for the operator: "COM3 (/dev/ttyUSB0)".
+    virtual QString portDescription() const = 0;
+    // Line writes never throw; on a closed port they change nothing. A write that finds the
+    // device gone closes the port quietly: portOpen() then says false.
     virtual void setDTREnable(bool on) = 0;
     virtual void setRTSEnable(bool on) = 0;
     // Which lines key the transmitter and at which level; set while the port is closed.

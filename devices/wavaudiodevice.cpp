@@ -1,6 +1,7 @@
 #include "wavaudiodevice.h"
 
 #include "deviceerror.h"
+#include "errortext.h"
 #include "wavaudiostream.h"
 
 #include <QAudioDevice>
@@ -17,6 +18,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <utility>
 #include <vector>
@@ -34,9 +36,11 @@ constexpr qint64 DrainSlackUs = 1000;
 constexpr int CopyFrames = 4096;
 constexpr int MinRate = 1000; // Qt 6.4's sink divides by its period in bytes, which is 0 at a few Hz
 
+// Why the last libsndfile call on file (nullptr: the last open) failed, in Spanish.
 QString sndfileError(SNDFILE *file)
 {
-    return QString::fromLocal8Bit(sf_strerror(file));
+    const int systemErrno = errno;
+    return soundFileErrorText(sf_error(file), systemErrno);
 }
 
 // Fewest bits one sample can take on disk in this encoding; 0 when it is not fixed.
@@ -464,12 +468,14 @@ void WavAudioDevice::play(bool armed)
         return;
     }
     interrupt(false); // a recording ends here and becomes what is played
+    // A message with no sound behind it is never played as silence on the air.
+    checkPlayable();
 
     m_startFrame = m_frame;
     m_fed = m_drained = false;
     m_leadTrimmed = false;
-    if (!m_file || m_frame >= m_frames) {
-        // Nothing to sound: complete after the lead and tail alone.
+    if (m_frame >= m_frames) {
+        // Already at the end: complete after the lead and tail alone.
         m_frame = m_frames;
         m_activity = Activity::Playing;
         m_pending = armed;
@@ -514,6 +520,21 @@ void WavAudioDevice::play(bool armed)
     m_lastProcessed = -1;
     m_progressClock.start();
     m_tick.start(PlayTickMs);
+}
+
+void WavAudioDevice::checkPlayable() const
+{
+    if (!m_open)
+        throw DeviceError(QStringLiteral("El dispositivo de sonido no está abierto."));
+    if (m_activity == Activity::Recording)
+        return; // the recording becomes what is played
+    const QString path = QDir::toNativeSeparators(m_openPath);
+    if (!m_file)
+        throw DeviceError(QStringLiteral("No se encuentra el archivo del mensaje «%1».").arg(path));
+    if (m_frames == 0)
+        throw DeviceError(QStringLiteral("El mensaje «%1» está vacío: no contiene sonido.").arg(path));
+    if (QMediaDevices::defaultAudioOutput().isNull())
+        throw DeviceError(QStringLiteral("No hay ninguna salida de sonido disponible."));
 }
 
 void WavAudioDevice::seekFile(qint64 frame)

@@ -34,6 +34,7 @@ public:
     QString fileName() const override;
     void setNotify(bool armed) override;
     void setCommand(const QString &command) override;
+    void checkPlayable() const override;
     qint32 length() const override;
     qint32 position() const override;
 

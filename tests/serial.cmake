@@ -16,3 +16,6 @@ set_tests_properties(tst_serialline_shim PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LD_PRELOAD=$<TARGET_FILE:ptyshim>;PREGONAL_REQUIRE_SHIM=1"
     LABELS serial
     TIMEOUT 300)
+
+# The Spanish causes of device errors: pure functions, no device needed.
+pregonal_add_test(tst_errortext SOURCES tst_errortext.cpp LIBS pregonal_devices)

@@ -1,6 +1,6 @@
-// The serial device vanishing during a play (the pty's master closed, as a USB adapter pulled
-// out): nothing crashes, no error escapes, Stop works, and a new transmission fails with the
-// port message.
+// The serial device vanishing mid-transmission (the pty's master closed, as a USB adapter pulled
+// out): the transmission stops by itself and says so once, nothing crashes, Stop changes
+// nothing afterwards, and a new transmission fails with the port message.
 #include "fakeplatform.h"
 #include "faultkit.h"
 #include "frmprincipal.h"
@@ -37,16 +37,18 @@ void TestFaultsSerial::initTestCase()
 void TestFaultsSerial::deviceVanishes_data()
 {
     QTest::addColumn<bool>("loop");
+    QTest::addColumn<bool>("inPause");
     QTest::addColumn<bool>("stop");
-    QTest::newRow("once, Stop") << false << true;
-    QTest::newRow("once, play ends") << false << false;
-    QTest::newRow("loop, Stop") << true << true;
-    QTest::newRow("loop, next cycle") << true << false;
+    QTest::newRow("once, keyed, Stop afterwards") << false << false << true;
+    QTest::newRow("once, keyed") << false << false << false;
+    QTest::newRow("loop, keyed, Stop afterwards") << true << false << true;
+    QTest::newRow("loop, in the pause") << true << true << false;
 }
 
 void TestFaultsSerial::deviceVanishes()
 {
     QFETCH(bool, loop);
+    QFETCH(bool, inPause);
     QFETCH(bool, stop);
     RealRig rig(RealRig::Options{300, 100, 1});
     QVERIFY2(rig.ok(), qPrintable(rig.error()));
@@ -63,20 +65,24 @@ void TestFaultsSerial::deviceVanishes()
         w.mnuunavez_Click();
     QVERIFY(rig.boxes().shown.isEmpty());
     QVERIFY(w.MSComm1().portOpen());
-    waitUntil([] { return false; }, 600);
+    if (inPause)
+        QVERIFY(waitUntil([&] { return done.count() >= 1; }, kMessageMs + 4000));
+    waitUntil([] { return false; }, inPause ? 200 : 600);
+    QCOMPARE(w.panel(1)->text(), QStringLiteral("TX"));
     rig.closeMaster();
 
-    if (stop) {
-        waitUntil([] { return false; }, 300);
+    // Found within a few checks of the port, well before the play or the pause would end.
+    QVERIFY(waitUntil([&] { return w.panel(1)->text() == QLatin1String("Stand by"); },
+                      4 * Frmprincipal::PortWatchMs));
+    QCOMPARE(rig.boxes().shown.size(), 1);
+    QVERIFY2(rig.boxes().shown.first().text.startsWith(QStringLiteral("Se ha perdido el dispositivo")),
+             qPrintable(rig.boxes().shown.first().text));
+    QVERIFY(rig.boxes().shown.first().text.contains(QStringLiteral("COM1 (")));
+    if (stop)
         w.mnustop_Click();
-    } else {
-        // The play ends (a loop goes on to its next cycle, which may fail on the dead port).
-        QVERIFY(waitUntil([&] { return done.count() >= 1; }, kMessageMs + 4000));
-        waitUntil([] { return false; }, loop ? 1500 : 200);
-        if (w.mnustop->isEnabled())
-            w.mnustop_Click();
-    }
-    QVERIFY(waitUntil([&] { return w.panel(1)->text() == QLatin1String("Stand by"); }, 5000));
+    waitUntil([] { return false; }, loop ? 1500 : 200);
+    QCOMPARE(rig.boxes().shown.size(), 1);
+    QCOMPARE(w.panel(1)->text(), QStringLiteral("Stand by"));
     QCOMPARE(w.guardInterval(), -1);
     QVERIFY(!w.MSComm1().portOpen());
     QCOMPARE(w.windowTitle(), title);

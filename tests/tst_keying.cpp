@@ -136,7 +136,7 @@ void TestKeying::capShortensTheGuard_data()
     QTest::addColumn<QString>("cap");
     QTest::addColumn<int>("guard");
     QTest::newRow("no cap") << "0" << 5000 + 300 + 100 + 2000;
-    QTest::newRow("cap shorter than the message") << "3" << 3000;
+    QTest::newRow("cap under the 2 s margin") << "6" << 6000;
     QTest::newRow("cap longer than needed") << "60" << 5000 + 300 + 100 + 2000;
 }
 

@@ -67,6 +67,10 @@ private slots:
     void zeroIntervalLoopsWithoutBusyLoop();
     void intervalCommands_data();
     void intervalCommands();
+    void refusedBeforeKeying_data();
+    void refusedBeforeKeying();
+    void keyingDeviceVanishes_data();
+    void keyingDeviceVanishes();
 };
 
 void TestTransmission::openMessage()
@@ -327,7 +331,9 @@ void TestTransmission::soundFailureUnkeys()
         QCOMPARE(take(f).mid(0, 2), QStringList({"DTR=0", "RTS=0"}));
         verifyStandBy(f);
         QCOMPARE(f.boxes->shown.size(), 1);
-        QVERIFY(f.boxes->shown.first().text.contains(QStringLiteral("reproducir el mensaje hasta el final")));
+        QVERIFY(f.boxes->shown.first().text.endsWith(
+            QStringLiteral("reproducir el mensaje hasta el final. Se ha dejado de transmitir. "
+                           "Compruebe el dispositivo de sonido y vuelva a intentarlo.")));
         QCOMPARE(f.window->windowTitle(), QStringLiteral("Pregonal - /tmp/mensaje.wav"));
     }
 }
@@ -393,11 +399,106 @@ void TestTransmission::zeroIntervalLoopsWithoutBusyLoop()
     f.window->mnuenbucle_Click();
     f.audio->finishPlay();
     take(f);
+    // Panel 3 and the interval keep the stored 0, but the pause still lasts a second, so the
+    // transmitter really drops between plays and the guard can act.
+    QCOMPARE(f.window->Timer1().interval(), 0);
+    QCOMPARE(f.window->Timer1().armedInterval(), 1000);
+    QCOMPARE(f.panel(3), QStringLiteral("Intervalo = 0 segs"));
+    QVERIFY(!keyed(f));
     QTRY_VERIFY(f.audio->playing);
     QCOMPARE(take(f), kReplay);
     QTest::qWait(30);
     QVERIFY(f.log->isEmpty());
     QVERIFY(!f.window->Timer1().isEnabled());
+}
+
+void TestTransmission::refusedBeforeKeying_data()
+{
+    QTest::addColumn<bool>("once");
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("cause");
+    for (const bool once : {true, false}) {
+        const char *command = once ? "once" : "loop";
+        QTest::addRow("%s, port busy", command) << once << "port"
+                                                << "puerto ocupado";
+        QTest::addRow("%s, nothing to hear", command) << once << "sound"
+                                                      << "no hay sonido";
+        QTest::addRow("%s, cap too short", command)
+            << once << "cap"
+            << "La transmisión más larga permitida (5,0 s) no alcanza para este mensaje: "
+               "necesita 5,4 s (retardo 300 ms, mensaje 5000 ms y cola 100 ms).";
+    }
+}
+
+// A message that cannot go out whole is refused before the key goes up: the send message with
+// its cause below it, once, and the window ready again.
+void TestTransmission::refusedBeforeKeying()
+{
+    QFETCH(bool, once);
+    QFETCH(QString, fault);
+    QFETCH(QString, cause);
+    WindowFixture f;
+    if (fault == QLatin1String("cap"))
+        f.store(QStringLiteral("tiempomaximo"), QStringLiteral("5"));
+    f.load();
+    f.openMessage();
+    if (fault == QLatin1String("port"))
+        f.serial->failOpen = true;
+    if (fault == QLatin1String("sound"))
+        f.audio->failOn.insert(QStringLiteral("checkplayable"));
+    once ? f.window->mnuunavez_Click() : f.window->mnuenbucle_Click();
+    QVERIFY2(!f.log->contains(QStringLiteral("DTR=1")) && !f.log->contains(QStringLiteral("RTS=1")),
+             qPrintable(f.log->join(' ')));
+    QVERIFY(!f.log->contains(QStringLiteral("play")));
+    verifyStandBy(f);
+    QCOMPARE(f.window->guardInterval(), -1);
+    QCOMPARE(f.boxes->shown.size(), 1);
+    QCOMPARE(f.boxes->shown.first().text, kSendError);
+    QCOMPARE(f.boxes->shown.first().detail, cause);
+    // Put right, the same command works at once.
+    f.serial->failOpen = false;
+    f.audio->failOn.clear();
+    f.window->Timer1().setInterval(0);
+    f.log->clear();
+    if (fault != QLatin1String("cap")) {
+        once ? f.window->mnuunavez_Click() : f.window->mnuenbucle_Click();
+        QCOMPARE(take(f), kStart);
+    }
+}
+
+void TestTransmission::keyingDeviceVanishes_data()
+{
+    QTest::addColumn<bool>("once");
+    QTest::addColumn<QString>("when");
+    QTest::newRow("once, while keyed") << true << "keyed";
+    QTest::newRow("loop, while keyed") << false << "keyed";
+    QTest::newRow("loop, in the pause") << false << "pause";
+    QTest::newRow("loop, at the next key-up") << false << "keyup";
+}
+
+// A keying device that goes away mid-transmission stops it as Stop would and says so once,
+// naming the port: the loop never plays on with nothing keyed.
+void TestTransmission::keyingDeviceVanishes()
+{
+    QFETCH(bool, once);
+    QFETCH(QString, when);
+    WindowFixture f;
+    f.startSending(once);
+    if (when != QLatin1String("keyed"))
+        f.audio->finishPlay();
+    f.serial->vanish();
+    if (when == QLatin1String("keyup"))
+        f.window->Timer1_Timer();
+    else
+        QTRY_VERIFY_WITH_TIMEOUT(!f.window->mnustop->isEnabled(), 4 * Frmprincipal::PortWatchMs);
+    verifyStandBy(f);
+    QVERIFY(!f.log->contains(QStringLiteral("play")));
+    QCOMPARE(f.window->guardInterval(), -1);
+    QCOMPARE(f.boxes->shown.size(), 1);
+    QVERIFY(f.boxes->shown.first().text.startsWith(QStringLiteral("Se ha perdido el dispositivo")));
+    QVERIFY(f.boxes->shown.first().text.contains(QStringLiteral("COM2 (/dev/falso)")));
+    QTest::qWait(2 * Frmprincipal::PortWatchMs);
+    QCOMPARE(f.boxes->shown.size(), 1);
 }
 
 void TestTransmission::intervalCommands_data()

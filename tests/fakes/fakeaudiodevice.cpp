@@ -56,6 +56,13 @@ void FakeAudioDevice::setCommand(const QString &command)
     }
 }
 
+void FakeAudioDevice::checkPlayable() const
+{
+    // Not logged: the check changes nothing, so the call sequences stay those of the commands.
+    if (failOn.contains(QStringLiteral("checkplayable")))
+        throw DeviceError(QStringLiteral("no hay sonido"));
+}
+
 qint32 FakeAudioDevice::length() const
 {
     if (failOn.contains(QStringLiteral("length")))

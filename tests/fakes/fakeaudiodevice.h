@@ -21,6 +21,7 @@ public:
     QString fileName() const override { return m_fileName; }
     void setNotify(bool armed) override;
     void setCommand(const QString &command) override;
+    void checkPlayable() const override;
     qint32 length() const override;
     qint32 position() const override { return m_position; }
     void setLeadTime(int ms) override { leadMs = ms; }

@@ -17,6 +17,10 @@ public:
     int commPort() const override { return m_commPort; }
     void setPortOpen(bool open) override;
     bool portOpen() const override { return m_open; }
+    bool checkPort() override;
+    QString portDescription() const override { return QStringLiteral("COM%1 (/dev/falso)").arg(m_commPort); }
+    // The device goes away: the next line write or check finds it gone and closes the port.
+    void vanish() { m_vanished = true; }
     void setDTREnable(bool on) override;
     void setRTSEnable(bool on) override;
     void setKeyingLines(const KeyingLines &l) override { lines = l; }
@@ -32,4 +36,6 @@ public:
 private:
     int m_commPort = 1;
     bool m_open = false;
+    bool m_vanished = false;
+    bool lost();
 };

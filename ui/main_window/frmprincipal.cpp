@@ -48,6 +48,8 @@ Frmprincipal::Frmprincipal(ProgramValues &module1, PlatformParts parts, QWidget 
     m_guard.setSingleShot(true);
     m_guard.setTimerType(Qt::PreciseTimer);
     connect(&m_guard, &QTimer::timeout, this, &Frmprincipal::guardTimeout);
+    m_portWatch.setInterval(PortWatchMs);
+    connect(&m_portWatch, &QTimer::timeout, this, &Frmprincipal::watchPort);
 
     // Client area 6525 x 1230 twips under the menu bar, fixed.
     setFixedSize(twips(6525), menuBar()->sizeHint().height() + twips(1230));

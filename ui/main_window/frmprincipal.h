@@ -44,6 +44,9 @@ public:
     void Timer1_Timer();
     // The key has been up for longer than any play explains: cut the transmission.
     void guardTimeout();
+    // While transmitting: the keying device is checked every PortWatchMs.
+    void watchPort();
+    static constexpr int PortWatchMs = 250;
     // How long the guard allows the key up this time, or -1 while the key is down.
     int guardInterval() const { return m_guard.isActive() ? m_guard.interval() : -1; }
 
@@ -103,11 +106,13 @@ private:
     void setButtonsEnabled(std::initializer_list<std::pair<int, bool>> states);
     void setIdleLayout();
     bool openPort();
+    void checkMessageFits();
     void startPlay();
-    void keyUp();
+    bool keyUp();
+    void keyerLost();
     void keyDown();
     void applyKeyingSettings();
-    void failTransmission(const QString &message);
+    void failTransmission(const QString &message, const QString &cause = QString());
     void commandQuietly(const QString &command);
 
     ProgramValues &m_module1;
@@ -116,6 +121,7 @@ private:
     // Unkeys the transmitter if the lines stay up longer than a play can explain, whatever the
     // sound path does.
     QTimer m_guard;
+    QTimer m_portWatch;
     int m_leadMs = 0;
     int m_tailMs = 0;
     int m_maxTransmissionMs = 0; // 0: no cap

@@ -16,7 +16,16 @@ const QString kGuardError =
                    "aire más tiempo del permitido. Compruebe el dispositivo de sonido.");
 const QString kPlayError =
     QStringLiteral("No se ha podido reproducir el mensaje hasta el final. Se ha dejado de "
-                   "transmitir. Compruebe el dispositivo de sonido y vuelva ha intentarlo.");
+                   "transmitir. Compruebe el dispositivo de sonido y vuelva a intentarlo.");
+const QString kKeyerLost =
+    QStringLiteral("Se ha perdido el dispositivo que maneja el transmisor, %1. Se ha dejado de "
+                   "transmitir. Compruebe que esté conectado y vuelva a intentarlo.");
+
+// Seconds with one decimal, as the operator reads them: "5,0".
+QString seconds(int ms)
+{
+    return QString::number(ms / 1000.0, 'f', 1).replace(QLatin1Char('.'), QLatin1Char(','));
+}
 } // namespace
 
 // The first step of a transmit command: a port that cannot be opened changes nothing else.
@@ -25,11 +34,28 @@ bool Frmprincipal::openPort()
     try {
         MSComm1().setPortOpen(true);
         return true;
-    } catch (const DeviceError &) {
+    } catch (const DeviceError &e) {
         messageBoxes().show(kSendError, MessageBoxes::OkOnly, MessageBoxes::Critical,
-                            QStringLiteral("Pregonal"));
+                            QStringLiteral("Pregonal"), e.reason());
         return false;
     }
+}
+
+// Before the key goes up: a message that could not be heard, or that the longest transmission
+// allowed cannot hold, is refused with its cause, and nothing is keyed.
+void Frmprincipal::checkMessageFits()
+{
+    reproductor().checkPlayable();
+    const int length = reproductor().length();
+    const int needed = m_leadMs + length + m_tailMs;
+    if (m_maxTransmissionMs > 0 && needed > m_maxTransmissionMs)
+        throw DeviceError(
+            QStringLiteral("La transmisión más larga permitida (%1 s) no alcanza para este mensaje: "
+                           "necesita %2 s (retardo %3 ms, mensaje %4 ms y cola %5 ms).")
+                .arg(seconds(m_maxTransmissionMs), seconds(needed))
+                .arg(m_leadMs)
+                .arg(length)
+                .arg(m_tailMs));
 }
 
 void Frmprincipal::mnuunavez_Click()
@@ -41,14 +67,16 @@ void Frmprincipal::mnuunavez_Click()
         mnutx->menuAction()->setEnabled(false);
         reproductor().setCommand(QStringLiteral("open"));
         m_progressBar1->setMaximum(qMax(1, reproductor().length()));
+        checkMessageFits();
         setPanel(1, QStringLiteral("TX"));
-        keyUp();
+        if (!keyUp())
+            return keyerLost();
         startPlay();
         mnustop->setEnabled(true);
         mnuarchivo->menuAction()->setEnabled(false);
         setButtonsEnabled({{1, false}, {2, false}, {4, false}, {5, false}, {7, true}, {9, false}});
-    } catch (const DeviceError &) {
-        failTransmission(kSendError);
+    } catch (const DeviceError &e) {
+        failTransmission(kSendError, e.reason());
     }
 }
 
@@ -64,23 +92,30 @@ void Frmprincipal::mnuenbucle_Click()
         mnuarchivo->menuAction()->setEnabled(false);
         reproductor().setCommand(QStringLiteral("open"));
         m_progressBar1->setMaximum(qMax(1, reproductor().length()));
+        checkMessageFits();
         setPanel(1, QStringLiteral("TX"));
-        keyUp();
+        if (!keyUp())
+            return keyerLost();
         startPlay();
-    } catch (const DeviceError &) {
-        failTransmission(kSendError);
+    } catch (const DeviceError &e) {
+        failTransmission(kSendError, e.reason());
     }
 }
 
-// DTR then RTS, always as a pair; the guard starts timing with the key.
-void Frmprincipal::keyUp()
+// DTR then RTS, always as a pair; the guard starts timing with the key. False when the keying
+// device turned out to be gone (the port closed itself): nothing is keyed then.
+bool Frmprincipal::keyUp()
 {
     MSComm1().setDTREnable(true);
     MSComm1().setRTSEnable(true);
+    if (!MSComm1().portOpen())
+        return false;
     int limit = m_progressBar1->maximum() + m_leadMs + m_tailMs + 2000;
     if (m_maxTransmissionMs > 0)
         limit = qMin(limit, m_maxTransmissionMs);
     m_guard.start(limit);
+    m_portWatch.start();
+    return true;
 }
 
 void Frmprincipal::keyDown()
@@ -93,6 +128,23 @@ void Frmprincipal::keyDown()
 void Frmprincipal::guardTimeout()
 {
     failTransmission(kGuardError);
+}
+
+// While a transmission holds the port, a keying device that goes away (a USB adapter pulled
+// out) ends it at once, whether keyed or in a pause.
+void Frmprincipal::watchPort()
+{
+    if (!mnustop->isEnabled()) {
+        m_portWatch.stop();
+        return;
+    }
+    if (!MSComm1().checkPort())
+        keyerLost();
+}
+
+void Frmprincipal::keyerLost()
+{
+    failTransmission(kKeyerLost.arg(MSComm1().portDescription()));
 }
 
 void Frmprincipal::startPlay()
@@ -123,6 +175,7 @@ void Frmprincipal::reproductor_Done(int NotifyCode)
         return;
     }
     modounavez = false;
+    m_portWatch.stop();
     commandQuietly(QStringLiteral("close"));
     mnustop->setEnabled(false);
     mnutx->menuAction()->setEnabled(true);
@@ -136,11 +189,12 @@ void Frmprincipal::reproductor_Done(int NotifyCode)
 void Frmprincipal::Timer1_Timer()
 {
     try {
-        keyUp();
+        if (!keyUp())
+            return keyerLost();
         startPlay();
         m_timer1.setEnabled(false);
-    } catch (const DeviceError &) {
-        failTransmission(kPlayError);
+    } catch (const DeviceError &e) {
+        failTransmission(kPlayError, e.reason());
     }
 }
 
@@ -162,7 +216,7 @@ void Frmprincipal::reproductor_StatusUpdate()
 
 // Undoes a transmission that cannot go on: unkeys first, then releases the device and the
 // port, shows stand-by with the message still loaded, and tells the operator.
-void Frmprincipal::failTransmission(const QString &message)
+void Frmprincipal::failTransmission(const QString &message, const QString &cause)
 {
     m_awaitingDone = false;
     m_timer1.setEnabled(false);
@@ -170,12 +224,14 @@ void Frmprincipal::failTransmission(const QString &message)
     commandQuietly(QStringLiteral("close"));
     MSComm1().setPortOpen(false);
     setIdleLayout();
-    messageBoxes().show(message, MessageBoxes::OkOnly, MessageBoxes::Critical, QStringLiteral("Pregonal"));
+    messageBoxes().show(message, MessageBoxes::OkOnly, MessageBoxes::Critical, QStringLiteral("Pregonal"),
+                        cause);
 }
 
 // Bar empty, "Stand by", and every command of a loaded message offered again.
 void Frmprincipal::setIdleLayout()
 {
+    m_portWatch.stop();
     m_progressBar1->setValue(0);
     setPanel(1, QStringLiteral("Stand by"));
     mnutx->menuAction()->setEnabled(true);

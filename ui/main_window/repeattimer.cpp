@@ -14,5 +14,5 @@ void RepeatTimer::setEnabled(bool enabled)
         return;
     }
     if (!m_timer.isActive())
-        m_timer.start(qMax(0, m_interval));
+        m_timer.start(m_interval > 0 ? m_interval : ShortestPauseMs);
 }

@@ -5,7 +5,9 @@
 
 // The repeat timer of a loop. Unlike a bare QTimer, changing the interval while armed leaves
 // the pause being timed alone: the new length applies from the next arming. Whole seconds are
-// kept to the millisecond (precise timer); an interval of 0 fires as soon as the loop is idle.
+// kept to the millisecond (precise timer). An interval of 0 (a stored pause of 0 s) waits one
+// second: back-to-back plays with the lines down for a millisecond would keep a transmitter
+// keyed in all but name, and the time-out guard, armed afresh at every play, would never act.
 class RepeatTimer : public QObject
 {
     Q_OBJECT
@@ -23,6 +25,8 @@ signals:
     void Timer();
 
 private:
+    static constexpr int ShortestPauseMs = 1000;
+
     QTimer m_timer;
     int m_interval = 0;
 };

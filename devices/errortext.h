@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+// Spanish words for the causes the system and the sound-file library give in English, so that
+// no English reaches the operator. Each returns a short phrase without a final stop.
+
+// An errno value, as a cause: "permiso denegado", "no queda espacio en el disco"...
+QString systemErrorText(int errnum);
+
+// A libsndfile error code (sf_error); systemErrno is what errno held just after the failure,
+// used when the library says the system failed.
+QString soundFileErrorText(int code, int systemErrno);
