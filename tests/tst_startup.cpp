@@ -47,7 +47,7 @@ void TestStartup::firstRunUsesDefaultsAndWritesNothing()
         QVERIFY2(!w.button(b)->isEnabled(), qPrintable(QString::number(b)));
     for (int b : {1, 2, 9})
         QVERIFY(w.button(b)->isEnabled());
-    QVERIFY(!w.modounavez);
+    QVERIFY(!w.modounavez());
     QCOMPARE(w.ProgressBar1()->value(), 0);
     w.close();
     QVERIFY(!f.storeExists());

@@ -117,13 +117,13 @@ void TestTransmission::sendOnce()
     f.audio->fakeLength = 4321;
     f.window->mnuunavez_Click();
     QCOMPARE(take(f), kStart);
-    QVERIFY(f.window->modounavez);
+    QVERIFY(f.window->modounavez());
     QCOMPARE(f.panel(1), QStringLiteral("TX"));
     QCOMPARE(f.window->ProgressBar1()->maximum(), 4321);
     QVERIFY(f.serial->dtr && f.serial->rts);
     f.audio->finishPlay();
     QCOMPARE(take(f), kEndOfSinglePlay);
-    QVERIFY(!f.window->modounavez);
+    QVERIFY(!f.window->modounavez());
     verifyStandBy(f);
 }
 
@@ -134,7 +134,7 @@ void TestTransmission::loopTwoCycles()
     f.openMessage();
     f.window->mnuenbucle_Click();
     QCOMPARE(take(f), kStart);
-    QVERIFY(!f.window->modounavez);
+    QVERIFY(!f.window->modounavez());
     for (int cycle = 0; cycle < 2; ++cycle) {
         f.audio->m_position = 2500;
         f.audio->finishPlay();

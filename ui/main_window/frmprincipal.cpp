@@ -22,7 +22,8 @@ const QString kTitle = QStringLiteral("Pregonal");
 }
 
 Frmprincipal::Frmprincipal(ProgramValues &module1, PlatformParts parts, QWidget *parent)
-    : QMainWindow(parent), m_module1(module1), m_parts(std::move(parts))
+    : QMainWindow(parent), m_module1(module1), m_parts(std::move(parts)),
+      m_engine(*m_parts.reproductor, *m_parts.MSComm1)
 {
     setObjectName(QStringLiteral("Frmprincipal"));
     setWindowIcon(programIcon());
@@ -42,33 +43,15 @@ Frmprincipal::Frmprincipal(ProgramValues &module1, PlatformParts parts, QWidget 
 
     buildStatusBar();
 
-    connect(&reproductor(), &AudioDevice::Done, this, &Frmprincipal::reproductor_Done);
-    connect(&reproductor(), &AudioDevice::StatusUpdate, this, &Frmprincipal::reproductor_StatusUpdate);
-    connect(&m_timer1, &RepeatTimer::Timer, this, &Frmprincipal::Timer1_Timer);
-    m_guard.setSingleShot(true);
-    m_guard.setTimerType(Qt::PreciseTimer);
-    connect(&m_guard, &QTimer::timeout, this, &Frmprincipal::guardTimeout);
-    m_portWatch.setInterval(PortWatchMs);
-    connect(&m_portWatch, &QTimer::timeout, this, &Frmprincipal::watchPort);
+    connectEngine();
 
     // Client area 6525 x 1230 twips under the menu bar, fixed.
     setFixedSize(twips(6525), menuBar()->sizeHint().height() + twips(1230));
 }
 
-Frmprincipal::~Frmprincipal()
-{
-    releaseDevices();
-}
-
-// However the program ends, the transmitter is unkeyed and the port and the sound released.
-void Frmprincipal::releaseDevices()
-{
-    m_timer1.setEnabled(false);
-    m_awaitingDone = false;
-    keyDown();
-    MSComm1().setPortOpen(false);
-    commandQuietly(QStringLiteral("close"));
-}
+// However the program ends, the engine unkeys the transmitter and releases the port and the
+// sound as it goes.
+Frmprincipal::~Frmprincipal() = default;
 
 void Frmprincipal::buildMenus()
 {
@@ -228,14 +211,13 @@ void Frmprincipal::showInterval(int seconds)
 
 void Frmprincipal::Form_Load()
 {
-    modounavez = false;
     ventanas().setFilter(QStringLiteral("*.wav|*.wav|"));
     reproductor().setDeviceType(QStringLiteral("waveaudio"));
     setWindowTitle(QStringLiteral("Pregonal - sin mensaje"));
     m_module1.intervalosegs = readByteSetting(settings(), QStringLiteral("intervalo"), 10);
     m_module1.puertocom = readByteSetting(settings(), QStringLiteral("puerto"), 2);
     MSComm1().setCommPort(m_module1.puertocom);
-    m_timer1.setInterval(int(m_module1.intervalosegs) * 1000);
+    Timer1().setInterval(int(m_module1.intervalosegs) * 1000);
     mnuedicion->menuAction()->setEnabled(false);
     setPanel(1, QStringLiteral("Stand by"));
     showPort(m_module1.puertocom);
@@ -248,12 +230,9 @@ void Frmprincipal::Form_Load()
 void Frmprincipal::applyKeyingSettings()
 {
     const KeyingSettings keying = readKeyingSettings(settings());
-    m_leadMs = keying.retardoMs;
-    m_tailMs = keying.colaMs;
-    m_maxTransmissionMs = keying.tiempomaximoSecs * 1000;
-    reproductor().setLeadTime(m_leadMs);
-    reproductor().setTailTime(m_tailMs);
-    MSComm1().setKeyingLines(KeyingLines::parse(keying.lineas).value_or(KeyingLines()));
+    m_engine.setKeying(keying.retardoMs, keying.colaMs,
+                       KeyingLines::parse(keying.lineas).value_or(KeyingLines()),
+                       keying.tiempomaximoSecs * 1000);
 }
 
 void Frmprincipal::closeEvent(QCloseEvent *event)
@@ -269,7 +248,7 @@ void Frmprincipal::Form_Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    m_timer1.setEnabled(false);
+    Timer1().setEnabled(false);
     hide();
     emit unloaded();
     QCoreApplication::quit();

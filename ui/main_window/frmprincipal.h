@@ -2,11 +2,10 @@
 
 #include "platformparts.h"
 #include "programvalues.h"
-#include "repeattimer.h"
+#include "transmissionengine.h"
 
 #include <QList>
 #include <QMainWindow>
-#include <QTimer>
 
 class QAction;
 class QLabel;
@@ -15,7 +14,7 @@ class QProgressBar;
 class QToolBar;
 
 // The main window: a thin strip of toolbar, progress bar and status bar under the menu bar.
-// It owns the devices and drives the transmission cycle.
+// It owns the devices; its transmission engine keys and plays, and the window shows it.
 class Frmprincipal : public QMainWindow
 {
     Q_OBJECT
@@ -38,17 +37,18 @@ public:
     void mnuacercade_Click();
     void Toolbar1_ButtonClick(int index);
 
-    // Device and timer events.
-    void reproductor_Done(int NotifyCode);
+    // Device and timer events; the engine receives them and does the device work.
+    void reproductor_Done(int NotifyCode) { m_engine.reproductor_Done(NotifyCode); }
     void reproductor_StatusUpdate();
-    void Timer1_Timer();
+    void Timer1_Timer() { m_engine.Timer1_Timer(); }
     // The key has been up for longer than any play explains: cut the transmission.
-    void guardTimeout();
-    // While transmitting: the keying device is checked every PortWatchMs.
-    void watchPort();
-    static constexpr int PortWatchMs = 250;
+    void guardTimeout() { m_engine.guardTimeout(); }
+    static constexpr int PortWatchMs = TransmissionEngine::PortWatchMs;
     // How long the guard allows the key up this time, or -1 while the key is down.
-    int guardInterval() const { return m_guard.isActive() ? m_guard.interval() : -1; }
+    int guardInterval() const { return m_engine.guardInterval(); }
+    // True while the running transmission is a single play.
+    bool modounavez() const { return m_engine.modounavez(); }
+    TransmissionEngine &engine() { return m_engine; }
 
     // What the dialogs and tests reach.
     ProgramValues &module1() { return m_module1; }
@@ -59,7 +59,7 @@ public:
     SettingsStore &settings() { return *m_parts.settings; }
     RegistryReader &registry() { return *m_parts.registry; }
     ProgramLauncher &launcher() { return *m_parts.launcher; }
-    RepeatTimer &Timer1() { return m_timer1; }
+    RepeatTimer &Timer1() { return m_engine.Timer1(); }
     QProgressBar *ProgressBar1() const { return m_progressBar1; }
     QToolBar *Toolbar1() const { return m_toolbar1; }
     // Toolbar button by its 1-based index, separators included.
@@ -87,7 +87,6 @@ public:
     QAction *mnuacercade = nullptr;
 
     qint16 respuesta = 0;
-    bool modounavez = false;
 
 signals:
     void unloaded();
@@ -101,35 +100,19 @@ private:
     void buildStatusBar();
     void connectCommand(QAction *item, void (Frmprincipal::*handler)(), QList<QMenu *> containers);
     void Form_Unload();
-    void releaseDevices();
 
     void setButtonsEnabled(std::initializer_list<std::pair<int, bool>> states);
-    void setIdleLayout();
-    bool openPort();
-    void checkMessageFits();
-    void startPlay();
-    bool keyUp();
-    void keyerLost();
-    void keyDown();
+    void connectEngine();
+    void showTransmissionState(TransmissionEngine::State state);
     void applyKeyingSettings();
-    void failTransmission(const QString &message, const QString &cause = QString());
-    void commandQuietly(const QString &command);
 
     ProgramValues &m_module1;
     PlatformParts m_parts;
-    RepeatTimer m_timer1;
-    // Unkeys the transmitter if the lines stay up longer than a play can explain, whatever the
-    // sound path does.
-    QTimer m_guard;
-    QTimer m_portWatch;
-    int m_leadMs = 0;
-    int m_tailMs = 0;
-    int m_maxTransmissionMs = 0; // 0: no cap
+    // Declared after the devices it drives, so that it unkeys and releases them before they go.
+    TransmissionEngine m_engine;
     QToolBar *m_toolbar1 = nullptr;
     QProgressBar *m_progressBar1 = nullptr;
     QList<QAction *> m_buttons;
     QList<QLabel *> m_panels;
-    // A play with an armed completion is out: only its Done may end or continue the cycle.
-    bool m_awaitingDone = false;
     bool m_unloaded = false;
 };

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "repeattimer.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class AudioDevice;
+class SerialLine;
+struct KeyingLines;
+
+// Sends the open message once, or in a loop with a pause, keying the transmitter through the
+// serial line around each play. It keeps the two promises that matter most: the transmitter is
+// never left keyed (every way out unkeys, and a guard cuts a key held longer than any play
+// explains), and no message goes out without its start or its end (the key rises the lead before
+// the first sample and drops the tail after the last one heard).
+//
+// The devices belong to the caller and must outlive the engine. Events of the devices and of the
+// repeat timer arrive through the event loop; every failure is undone here and told once through
+// failed().
+class TransmissionEngine : public QObject
+{
+    Q_OBJECT
+public:
+    enum class State { Idle, Playing, Pausing };
+    Q_ENUM(State)
+
+    // Every PortWatchMs while transmitting, the keying device is checked to still be there.
+    static constexpr int PortWatchMs = 250;
+
+    TransmissionEngine(AudioDevice &reproductor, SerialLine &MSComm1, QObject *parent = nullptr);
+    // Unkeys, closes the port and the sound: ending never leaves the transmitter keyed.
+    ~TransmissionEngine() override;
+
+    // Silence before the sound and wait after it (given to the audio device), the lines that key
+    // the transmitter, and the longest one transmission may last (0: no cap). From the next send.
+    void setKeying(int leadMs, int tailMs, const KeyingLines &lines, int maxTransmissionMs);
+
+    State state() const { return m_state; }
+    // True while the running transmission is a single play.
+    bool modounavez() const { return m_modounavez; }
+    // The repeat timer: its interval is the pause of a loop.
+    RepeatTimer &Timer1() { return m_timer1; }
+    // How long the guard allows the key up this time, or -1 while the key is down.
+    int guardInterval() const { return m_guard.isActive() ? m_guard.interval() : -1; }
+
+    // The commands. Each returns at once; the play runs on.
+    void sendOnce();
+    void sendLoop();
+    void stop();
+    // Unkeys and releases the port and the sound, whatever runs; for the end of the program.
+    void release();
+
+    // The events that drive the cycle, as the devices and timers raise them.
+    void reproductor_Done(int NotifyCode);
+    void Timer1_Timer();
+    void guardTimeout();
+    void watchPort();
+
+signals:
+    void stateChanged(TransmissionEngine::State state);
+    // The message to send has been opened: its length in milliseconds.
+    void messageOpened(int lengthMs);
+    // A play ran to its last sample (and its tail) and the key is down.
+    void playEnded();
+    // A transmission could not start or go on; it has been undone, nothing is keyed. message is
+    // what the operator reads first, cause (possibly empty) the detail below it.
+    void failed(const QString &message, const QString &cause);
+
+private:
+    void send(bool once);
+    void openPort();
+    void checkMessageFits(int lengthMs);
+    bool keyUp();
+    void keyDown();
+    void startPlay();
+    void keyerLost();
+    void failTransmission(const QString &message, const QString &cause = QString());
+    void commandQuietly(const QString &command);
+    void setState(State state);
+
+    AudioDevice &m_reproductor;
+    SerialLine &m_MSComm1;
+    RepeatTimer m_timer1;
+    // Unkeys the transmitter if the lines stay up longer than a play can explain, whatever the
+    // sound path does.
+    QTimer m_guard;
+    QTimer m_portWatch;
+    State m_state = State::Idle;
+    bool m_modounavez = false;
+    // A play with an armed completion is out: only its Done may end or continue the cycle.
+    bool m_awaitingDone = false;
+    int m_lengthMs = 0;
+    int m_leadMs = 0;
+    int m_tailMs = 0;
+    int m_maxTransmissionMs = 0;
+};
