@@ -1,0 +1,222 @@
+// The transmission engine on its own, with no window: the device calls of each command and
+// event in order, the states it reports, and every failure undone and told once.
+#include "fakeaudiodevice.h"
+#include "fakeserialline.h"
+#include "keyinglines.h"
+#include "transmissionengine.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+using State = TransmissionEngine::State;
+const QStringList kStart = {"PortOpen=1", "open", "DTR=1", "RTS=1", "Notify=1", "play"};
+const QStringList kReplay = {"DTR=1", "RTS=1", "Notify=1", "play"};
+const QStringList kEndOfLoopPlay = {"DTR=0", "RTS=0", "prev"};
+const QStringList kEndOfSinglePlay = {"DTR=0", "RTS=0", "prev", "close", "PortOpen=0"};
+const QStringList kStop = {"DTR=0", "RTS=0", "PortOpen=0", "close"};
+
+struct Rig
+{
+    std::shared_ptr<QStringList> log = std::make_shared<QStringList>();
+    FakeAudioDevice audio{log};
+    FakeSerialLine serial{log};
+    std::unique_ptr<TransmissionEngine> engine = std::make_unique<TransmissionEngine>(audio, serial);
+    QSignalSpy states{engine.get(), &TransmissionEngine::stateChanged};
+    QSignalSpy failures{engine.get(), &TransmissionEngine::failed};
+    QSignalSpy ended{engine.get(), &TransmissionEngine::playEnded};
+
+    Rig()
+    {
+        engine->setKeying(300, 100, KeyingLines(), 0);
+        engine->Timer1().setInterval(20);
+        audio.setFileName(QStringLiteral("/tmp/aviso.wav"));
+        log->clear();
+    }
+    QStringList take()
+    {
+        const QStringList calls = *log;
+        log->clear();
+        return calls;
+    }
+    bool keyed() const { return serial.dtr || serial.rts; }
+    QList<State> takeStates()
+    {
+        QList<State> seen;
+        for (const QList<QVariant> &args : std::as_const(states))
+            seen.append(args.at(0).value<State>());
+        states.clear();
+        return seen;
+    }
+};
+} // namespace
+
+class TestEngine : public QObject
+{
+    Q_OBJECT
+private slots:
+    void sendOnce();
+    void loopCycles();
+    void stopInEveryState_data();
+    void stopInEveryState();
+    void failureAtEachStep_data();
+    void failureAtEachStep();
+    void soundFailureMidPlay();
+    void lateCompletionChangesNothing();
+    void endingUnkeys();
+};
+
+void TestEngine::sendOnce()
+{
+    Rig r;
+    QSignalSpy opened(r.engine.get(), &TransmissionEngine::messageOpened);
+    r.audio.fakeLength = 4321;
+    r.engine->sendOnce();
+    QCOMPARE(r.take(), kStart);
+    QCOMPARE(opened.size(), 1);
+    QCOMPARE(opened.first().at(0).toInt(), 4321);
+    QCOMPARE(r.engine->state(), State::Playing);
+    QVERIFY(r.engine->modounavez());
+    QVERIFY(r.keyed());
+    QCOMPARE(r.engine->guardInterval(), 4321 + 300 + 100 + 2000);
+    r.audio.finishPlay();
+    QCOMPARE(r.take(), kEndOfSinglePlay);
+    QCOMPARE(r.takeStates(), QList<State>({State::Playing, State::Idle}));
+    QCOMPARE(r.ended.size(), 1);
+    QVERIFY(!r.keyed());
+    QVERIFY(!r.engine->modounavez());
+    QCOMPARE(r.engine->guardInterval(), -1);
+    QVERIFY(r.failures.isEmpty());
+}
+
+void TestEngine::loopCycles()
+{
+    Rig r;
+    r.engine->sendLoop();
+    QCOMPARE(r.take(), kStart);
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        r.audio.finishPlay();
+        QCOMPARE(r.take(), kEndOfLoopPlay);
+        QCOMPARE(r.engine->state(), State::Pausing);
+        QVERIFY(!r.keyed());
+        QCOMPARE(r.engine->guardInterval(), -1);
+        QVERIFY(r.engine->Timer1().isEnabled());
+        // The real timer brings the next play.
+        QTRY_VERIFY_WITH_TIMEOUT(r.audio.playing, 1000);
+        QCOMPARE(r.take(), kReplay);
+        QCOMPARE(r.engine->state(), State::Playing);
+        QVERIFY(!r.engine->Timer1().isEnabled());
+        QVERIFY(r.keyed());
+    }
+    QCOMPARE(r.takeStates(),
+             QList<State>({State::Playing, State::Pausing, State::Playing, State::Pausing, State::Playing}));
+}
+
+void TestEngine::stopInEveryState_data()
+{
+    QTest::addColumn<bool>("once");
+    QTest::addColumn<bool>("inPause");
+    QTest::newRow("single play") << true << false;
+    QTest::newRow("loop, playing") << false << false;
+    QTest::newRow("loop, in the pause") << false << true;
+}
+
+void TestEngine::stopInEveryState()
+{
+    QFETCH(bool, once);
+    QFETCH(bool, inPause);
+    Rig r;
+    once ? r.engine->sendOnce() : r.engine->sendLoop();
+    if (inPause)
+        r.audio.finishPlay();
+    r.take();
+    r.engine->stop();
+    QCOMPARE(r.take(), kStop);
+    QCOMPARE(r.engine->state(), State::Idle);
+    QVERIFY(!r.keyed() && !r.serial.portOpen() && !r.audio.isOpen);
+    QVERIFY(!r.engine->Timer1().isEnabled());
+    QCOMPARE(r.engine->guardInterval(), -1);
+    QTest::qWait(60);
+    QVERIFY(r.log->isEmpty());
+}
+
+void TestEngine::failureAtEachStep_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<bool>("keyedFirst");
+    QTest::newRow("port") << "port" << false;
+    QTest::newRow("open") << "open" << false;
+    QTest::newRow("length") << "length" << false;
+    QTest::newRow("nothing to hear") << "checkplayable" << false;
+    QTest::newRow("notify") << "notify" << true;
+    QTest::newRow("play") << "play" << true;
+}
+
+// Whatever step fails, the transmission is undone, nothing stays keyed or open, the failure is
+// told once with its cause, and the same command works again at once.
+void TestEngine::failureAtEachStep()
+{
+    QFETCH(QString, step);
+    QFETCH(bool, keyedFirst);
+    for (const bool once : {true, false}) {
+        Rig r;
+        if (step == QLatin1String("port"))
+            r.serial.failOpen = true;
+        else
+            r.audio.failOn.insert(step);
+        once ? r.engine->sendOnce() : r.engine->sendLoop();
+        QCOMPARE(r.log->contains(QStringLiteral("DTR=1")), keyedFirst);
+        QVERIFY(!r.keyed() && !r.serial.portOpen() && !r.audio.isOpen);
+        QCOMPARE(r.engine->state(), State::Idle);
+        QCOMPARE(r.engine->guardInterval(), -1);
+        QCOMPARE(r.failures.size(), 1);
+        QVERIFY(
+            r.failures.first().at(0).toString().startsWith(QStringLiteral("No se puede enviar el mensaje")));
+        QVERIFY(!r.failures.first().at(1).toString().isEmpty());
+        r.serial.failOpen = false;
+        r.audio.failOn.clear();
+        r.take();
+        once ? r.engine->sendOnce() : r.engine->sendLoop();
+        QCOMPARE(r.take(), kStart);
+    }
+}
+
+void TestEngine::soundFailureMidPlay()
+{
+    Rig r;
+    r.engine->sendLoop();
+    r.take();
+    r.audio.finishPlay(AudioDevice::Failure);
+    QCOMPARE(r.take(), QStringList({"DTR=0", "RTS=0", "close", "PortOpen=0"}));
+    QCOMPARE(r.engine->state(), State::Idle);
+    QCOMPARE(r.failures.size(), 1);
+    QVERIFY(r.failures.first().at(0).toString().endsWith(QStringLiteral("vuelva a intentarlo.")));
+    QVERIFY(!r.engine->Timer1().isEnabled());
+}
+
+void TestEngine::lateCompletionChangesNothing()
+{
+    Rig r;
+    r.engine->sendLoop();
+    r.engine->stop();
+    r.take();
+    r.engine->reproductor_Done(AudioDevice::Successful);
+    QVERIFY(r.log->isEmpty());
+    QVERIFY(!r.engine->Timer1().isEnabled());
+    QCOMPARE(r.engine->state(), State::Idle);
+}
+
+void TestEngine::endingUnkeys()
+{
+    Rig r;
+    r.engine->sendLoop();
+    r.take();
+    r.engine.reset();
+    QCOMPARE(*r.log, kStop);
+    QVERIFY(!r.keyed() && !r.serial.portOpen() && !r.audio.isOpen);
+}
+
+QTEST_GUILESS_MAIN(TestEngine)
+#include "tst_engine.moc"
