@@ -4,10 +4,7 @@ add_library(ptyshim SHARED ${CMAKE_CURRENT_SOURCE_DIR}/shim/ptyshim.c)
 target_link_libraries(ptyshim PRIVATE ${CMAKE_DL_LIBS})
 set_target_properties(ptyshim PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
 
-# The backend's source is built in directly so these tests do not wait on the sound backend.
-pregonal_add_test(tst_serialline
-    SOURCES tst_serialline.cpp ${PROJECT_SOURCE_DIR}/devices/qtserialline.cpp
-    LIBS pregonal_devices pregonal_testsupport Qt6::SerialPort
+pregonal_add_test(tst_serialline SOURCES tst_serialline.cpp LIBS pregonal_serial pregonal_testsupport
     LABELS serial)
 add_dependencies(tst_serialline ptyshim)
 
