@@ -14,6 +14,6 @@ QString serialDeviceForPort(const SettingsStore &store, int port)
 #else
     const QString platformName = QStringLiteral("/dev/ttyS%1").arg(port - 1);
 #endif
-    const QString named = store.read(kApplication, QStringLiteral("puertos"), key, QString()).trimmed();
+    const QString named = readPortDevice(store, port);
     return named.isEmpty() ? platformName : named;
 }

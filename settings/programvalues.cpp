@@ -2,6 +2,12 @@
 
 #include "settingsstore.h"
 
+namespace {
+const QString kPuerto = QStringLiteral("puerto");
+const QString kIntervalo = QStringLiteral("intervalo");
+const QString kPuertos = QStringLiteral("puertos");
+} // namespace
+
 std::optional<quint8> toUnsigned8(const QString &text)
 {
     const QString trimmed = text.trimmed();
@@ -22,4 +28,29 @@ quint8 readByteSetting(const SettingsStore &store, const QString &key, quint8 de
 {
     const QString text = store.read(kApplication, kSection, key, QString::number(defaultValue));
     return toUnsigned8(text).value_or(defaultValue);
+}
+
+quint8 readPuerto(const SettingsStore &store)
+{
+    return readByteSetting(store, kPuerto, 2);
+}
+
+quint8 readIntervalo(const SettingsStore &store)
+{
+    return readByteSetting(store, kIntervalo, 10);
+}
+
+void writePuerto(SettingsStore &store, int port)
+{
+    store.write(kApplication, kSection, kPuerto, QString::number(port));
+}
+
+void writeIntervalo(SettingsStore &store, int seconds)
+{
+    store.write(kApplication, kSection, kIntervalo, QString::number(seconds));
+}
+
+QString readPortDevice(const SettingsStore &store, int port)
+{
+    return store.read(kApplication, kPuertos, QStringLiteral("COM%1").arg(port), QString()).trimmed();
 }

@@ -22,3 +22,14 @@ std::optional<quint8> toUnsigned8(const QString &text);
 
 // Reads a numeric setting of "conf"; text that is no number from 0 to 255 gives the default.
 quint8 readByteSetting(const SettingsStore &store, const QString &key, quint8 defaultValue);
+
+// The two values the options dialog keeps in "conf": the port number ("puerto", default 2) and
+// the pause of a loop in seconds ("intervalo", default 10), each read as above.
+quint8 readPuerto(const SettingsStore &store);
+quint8 readIntervalo(const SettingsStore &store);
+void writePuerto(SettingsStore &store, int port);
+void writeIntervalo(SettingsStore &store, int seconds);
+
+// The device the operator gave a port number in group "puertos", key "COMn" (blanks around it
+// ignored), or an empty name.
+QString readPortDevice(const SettingsStore &store, int port);

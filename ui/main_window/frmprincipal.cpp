@@ -214,8 +214,8 @@ void Frmprincipal::Form_Load()
     ventanas().setFilter(QStringLiteral("*.wav|*.wav|"));
     reproductor().setDeviceType(QStringLiteral("waveaudio"));
     setWindowTitle(QStringLiteral("Pregonal - sin mensaje"));
-    m_module1.intervalosegs = readByteSetting(settings(), QStringLiteral("intervalo"), 10);
-    m_module1.puertocom = readByteSetting(settings(), QStringLiteral("puerto"), 2);
+    m_module1.intervalosegs = readIntervalo(settings());
+    m_module1.puertocom = readPuerto(settings());
     MSComm1().setCommPort(m_module1.puertocom);
     Timer1().setInterval(int(m_module1.intervalosegs) * 1000);
     mnuedicion->menuAction()->setEnabled(false);
