@@ -23,6 +23,9 @@ public:
     // "open", "play", "prev", "close", "record", "stop", "save", in any case. Returns at once;
     // a play or recording runs on. Throws DeviceError when the command cannot be carried out.
     virtual void setCommand(const QString &command) = 0;
+    // "open" to record: the device opens empty on FileName, whatever the path holds now (nothing,
+    // a sound file, anything else), which is not read; "save" replaces it. Throws DeviceError.
+    virtual void openForRecording() = 0;
     // Length of the open file and the place heard so far, both in milliseconds.
     virtual qint32 length() const = 0;
     virtual qint32 position() const = 0;

@@ -38,6 +38,7 @@ void FakeAudioDevice::setCommand(const QString &command)
     notifyArmed = false;
     if (c == QLatin1String("open")) {
         isOpen = true;
+        openedForRecording = false;
         m_position = 0;
     } else if (c == QLatin1String("play")) {
         playing = true;
@@ -54,6 +55,12 @@ void FakeAudioDevice::setCommand(const QString &command)
     } else if (c == QLatin1String("stop")) {
         recording = playing = false;
     }
+}
+
+void FakeAudioDevice::openForRecording()
+{
+    setCommand(QStringLiteral("open"));
+    openedForRecording = true;
 }
 
 qint32 FakeAudioDevice::length() const

@@ -24,6 +24,11 @@ public:
     ~Frmprincipal() override;
 
     void Form_Load();
+    // Ends the program in order from whatever it is doing (a termination signal, a logout): open
+    // boxes and dialogs close, a running recording is saved as "Stop" saves it, then the window
+    // unloads.
+    void endProgram();
+    bool ending() const { return m_ending; }
 
     // Commands, as the menu items, their shortcuts and the toolbar give them.
     void mnunuevomensaje_Click();
@@ -126,4 +131,5 @@ private:
     // A play with an armed completion is out: only its Done may end or continue the cycle.
     bool m_awaitingDone = false;
     bool m_unloaded = false;
+    bool m_ending = false;
 };
