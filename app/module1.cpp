@@ -26,16 +26,17 @@ void onSignal(int)
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
 }
 
-// SIGTERM and SIGINT end the program the orderly way, so the devices are released.
-void quitOnTerminationSignals(QApplication &app)
+// SIGTERM, SIGINT and SIGHUP (a logout, a shutdown) end the program in order from whatever it is
+// doing, as the window's own end does: a running recording is saved, the devices are released.
+void endOnTerminationSignals(QApplication &app, Frmprincipal &window)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
     auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
         char byte;
         [[maybe_unused]] const auto read = ::read(signalPipe[0], &byte, 1);
-        QCoreApplication::quit();
+        window.endProgram();
     });
     struct sigaction action = {};
     action.sa_handler = onSignal;
@@ -43,6 +44,7 @@ void quitOnTerminationSignals(QApplication &app)
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 PlatformParts realParts()
@@ -66,7 +68,6 @@ int Module1::Main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pregonal"));
     QApplication::setApplicationVersion(QStringLiteral("3.0.8"));
-    quitOnTerminationSignals(app);
 
     PlatformParts parts = realParts();
     auto *fileDialog = static_cast<QtFileDialog *>(parts.ventanas.get());
@@ -74,6 +75,7 @@ int Module1::Main(int argc, char *argv[])
     Frmprincipal Frmprincipal(values, std::move(parts));
     fileDialog->setParent(&Frmprincipal);
     boxes->setParent(&Frmprincipal);
+    endOnTerminationSignals(app, Frmprincipal);
     Frmprincipal.Form_Load();
     Frmprincipal.show();
     return app.exec();

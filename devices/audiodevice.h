@@ -26,6 +26,9 @@ public:
     // Throws DeviceError, with the cause, when a play of the open file could not be heard: the
     // file is not there, holds no sound, or there is no sound output. Changes nothing.
     virtual void checkPlayable() const = 0;
+    // "open" to record: the device opens empty on FileName, whatever the path holds now (nothing,
+    // a sound file, anything else), which is not read; "save" replaces it. Throws DeviceError.
+    virtual void openForRecording() = 0;
     // Length of the open file and the place heard so far, both in milliseconds.
     virtual qint32 length() const = 0;
     virtual qint32 position() const = 0;

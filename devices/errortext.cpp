@@ -2,16 +2,18 @@
 
 #include <cerrno>
 
-QString systemErrorText(int errnum)
+QString fileErrorText(int errnoValue)
 {
-    switch (errnum) {
-    case ENOENT:
-        return QStringLiteral("no existe");
-    case ENOTDIR:
-        return QStringLiteral("una parte de la ruta no es una carpeta");
+    switch (errnoValue) {
     case EACCES:
     case EPERM:
         return QStringLiteral("permiso denegado");
+    case ENOENT:
+        return QStringLiteral("la carpeta no existe");
+    case ENOTDIR:
+        return QStringLiteral("una parte de la ruta no es una carpeta");
+    case EISDIR:
+        return QStringLiteral("ya hay una carpeta con ese nombre");
     case EROFS:
         return QStringLiteral("el disco es de solo lectura");
     case ENOSPC:
@@ -20,24 +22,29 @@ QString systemErrorText(int errnum)
     case EDQUOT:
         return QStringLiteral("se ha agotado la cuota de disco");
 #endif
-    case EISDIR:
-        return QStringLiteral("es una carpeta");
     case ENAMETOOLONG:
         return QStringLiteral("el nombre es demasiado largo");
+    case ELOOP:
+        return QStringLiteral("hay demasiados enlaces simbólicos en la ruta");
     case EIO:
-        return QStringLiteral("error de lectura o escritura en el dispositivo");
-    case ENODEV:
-    case ENXIO:
-        return QStringLiteral("el dispositivo no está conectado");
-    case EBUSY:
-        return QStringLiteral("el dispositivo está ocupado");
+        return QStringLiteral("error de lectura o escritura en el disco");
     case EMFILE:
     case ENFILE:
         return QStringLiteral("hay demasiados archivos abiertos");
-    case 0:
-        return QStringLiteral("error desconocido");
+    case EBUSY:
+    case ETXTBSY:
+        return QStringLiteral("el archivo está en uso");
+    case EXDEV:
+        return QStringLiteral("el archivo está en otro disco");
+    case EINVAL:
+        return QStringLiteral("el nombre no es válido en ese disco");
+    case ENODEV:
+    case ENXIO:
+        return QStringLiteral("el disco ya no está disponible");
+    case ENOMEM:
+        return QStringLiteral("no queda memoria libre");
     default:
-        return QStringLiteral("error del sistema número %1").arg(errnum);
+        return QStringLiteral("error del sistema número %1").arg(errnoValue);
     }
 }
 
@@ -48,7 +55,7 @@ QString soundFileErrorText(int code, int systemErrno)
     case 1:
         return QStringLiteral("no es un archivo de sonido que se pueda leer");
     case 2:
-        return systemErrorText(systemErrno);
+        return fileErrorText(systemErrno);
     case 3:
         return QStringLiteral("el archivo de sonido está dañado");
     case 4:

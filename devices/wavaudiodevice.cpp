@@ -2,6 +2,7 @@
 
 #include "deviceerror.h"
 #include "errortext.h"
+#include "replacementfile.h"
 #include "wavaudiostream.h"
 
 #include <QAudioDevice>
@@ -12,20 +13,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMediaDevices>
-#include <QSaveFile>
-#include <QTemporaryFile>
 
 #include <sndfile.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <utility>
 #include <vector>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
 
 namespace {
 constexpr int PlayTickMs = 5;  // progress checks while the sink still has data to take
@@ -111,32 +105,22 @@ bool sinkFailed(QAudio::Error e)
     return e == QAudio::OpenError || e == QAudio::IOError || e == QAudio::FatalError;
 }
 
-// Replaces target with source in one step, so that a failure leaves target as it was.
-bool replaceFile(const QString &source, const QString &target)
-{
-#ifdef Q_OS_WIN
-    return MoveFileExW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(source).utf16()),
-                       reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(target).utf16()),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-#else
-    return std::rename(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) == 0;
-#endif
-}
-
-// Writes a copy of the sound file source at target through QSaveFile (all or nothing).
+// Writes a copy of the sound file source at target, all or nothing.
 void copySound(const QString &source, const QString &target)
 {
     SF_INFO info{};
     SNDFILE *in = sf_open(QFile::encodeName(source).constData(), SFM_READ, &info);
     if (!in)
-        throw DeviceError(QStringLiteral("No se puede leer la grabación: %1").arg(sndfileError(nullptr)));
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly)) {
+        throw DeviceError(QStringLiteral("No se puede leer la grabación."));
+    std::unique_ptr<ReplacementFile> out;
+    try {
+        out = std::make_unique<ReplacementFile>(target);
+    } catch (const DeviceError &) {
         sf_close(in);
-        throw DeviceError(QStringLiteral("No se puede guardar «%1»: %2").arg(target, out.errorString()));
+        throw;
     }
     SF_INFO outInfo = info;
-    SNDFILE *w = sf_open_fd(out.handle(), SFM_WRITE, &outInfo, SF_FALSE);
+    SNDFILE *w = sf_open_fd(out->handle(), SFM_WRITE, &outInfo, SF_FALSE);
     bool ok = w != nullptr;
     const bool asDouble = isFloatFormat(info.format);
     std::vector<double> d(asDouble ? size_t(CopyFrames * info.channels) : 0);
@@ -151,9 +135,25 @@ void copySound(const QString &source, const QString &target)
     sf_close(in);
     if (w)
         ok = sf_close(w) == 0 && ok;
-    if (!ok || !out.commit()) {
-        out.cancelWriting();
-        throw DeviceError(QStringLiteral("No se puede guardar «%1».").arg(target));
+    if (!ok)
+        throw DeviceError(
+            QStringLiteral("No se puede escribir «%1»: %2.")
+                .arg(QDir::toNativeSeparators(target), QStringLiteral("error al escribir en el disco")));
+    out->commit(target);
+}
+
+// Why the sound input would not start, in words the operator reads.
+QString inputErrorText(QAudio::Error e)
+{
+    switch (e) {
+    case QAudio::OpenError:
+        return QStringLiteral("no se puede abrir (quizá la usa otro programa)");
+    case QAudio::IOError:
+        return QStringLiteral("no entrega sonido");
+    case QAudio::FatalError:
+        return QStringLiteral("el servidor de sonido ha fallado");
+    default:
+        return QStringLiteral("no arranca");
     }
 }
 } // namespace
@@ -260,6 +260,23 @@ void WavAudioDevice::setCommand(const QString &command)
     else
         throw DeviceError(
             QStringLiteral("Orden desconocida para el dispositivo de sonido: «%1».").arg(command));
+}
+
+void WavAudioDevice::openForRecording()
+{
+    const bool armed = std::exchange(m_notifyArmed, false);
+    if (m_fileName.isEmpty())
+        throw DeviceError(QStringLiteral("No se ha indicado el archivo donde grabar."));
+    const bool interrupted = interrupt(armed);
+    closeFile();
+    m_open = true;
+    m_openPath = m_fileName;
+    m_frames = m_frame = 0;
+    m_rate = m_channels = 0;
+    m_isFloat = false;
+    m_status.start();
+    if (armed && !interrupted)
+        notifyLater(Successful);
 }
 
 qint32 WavAudioDevice::length() const
@@ -677,20 +694,17 @@ void WavAudioDevice::record(bool armed)
             throw DeviceError(QStringLiteral("La entrada de sonido no admite grabar en 16 bits mono."));
     }
 
-    // Everything that can fail is set up before the device changes state.
-    const QFileInfo target(m_fileName);
-    auto temp = std::make_unique<QTemporaryFile>(target.absolutePath() + QStringLiteral("/.") +
-                                                 target.fileName() + QStringLiteral(".XXXXXX"));
-    if (!temp->open())
-        throw DeviceError(QStringLiteral("No se puede crear el archivo temporal en «%1»: %2")
-                              .arg(QDir::toNativeSeparators(target.absolutePath()), temp->errorString()));
+    // Everything that can fail is set up before the device changes state. The recording is
+    // written beside its target, which stays as it is until "save".
+    auto temp = std::make_unique<ReplacementFile>(m_fileName);
     SF_INFO info{};
     info.samplerate = fmt.sampleRate();
     info.channels = 1;
     info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     SNDFILE *writer = sf_open_fd(temp->handle(), SFM_WRITE, &info, SF_FALSE);
     if (!writer)
-        throw DeviceError(QStringLiteral("No se puede preparar la grabación: %1").arg(sndfileError(nullptr)));
+        throw DeviceError(QStringLiteral("No se puede escribir la grabación en la carpeta «%1».")
+                              .arg(QDir::toNativeSeparators(QFileInfo(temp->fileName()).absolutePath())));
 
     interrupt(armed);
     auto *source = new QAudioSource(dev, fmt, this);
@@ -700,8 +714,7 @@ void WavAudioDevice::record(bool armed)
         source->stop();
         delete source;
         sf_close(writer);
-        throw DeviceError(
-            QStringLiteral("No se puede grabar de la entrada de sonido (error %1).").arg(int(e)));
+        throw DeviceError(QStringLiteral("La entrada de sonido %1.").arg(inputErrorText(e)));
     }
 
     // The open file gives way to the new recording.
@@ -806,22 +819,16 @@ void WavAudioDevice::save(bool armed)
         if (m_file)
             sf_close(m_file);
         m_file = nullptr;
-        m_temp->close();
         bool saved = false;
         QString failure;
-        if (QFileInfo(tempPath).absolutePath() == QFileInfo(target).absolutePath()) {
-            saved = replaceFile(tempPath, target);
-            if (saved)
-                m_temp->setAutoRemove(false);
+        try {
+            if (m_temp->besides(target))
+                m_temp->commit(target);
             else
-                failure = QStringLiteral("No se puede guardar «%1».").arg(QDir::toNativeSeparators(target));
-        } else {
-            try {
                 copySound(tempPath, target);
-                saved = true;
-            } catch (const DeviceError &e) {
-                failure = e.reason();
-            }
+            saved = true;
+        } catch (const DeviceError &e) {
+            failure = e.reason();
         }
         if (!saved) {
             // The recording stays open, unsaved, for another try.

@@ -14,7 +14,7 @@
 class QAudioSink;
 class QAudioSource;
 class QIODevice;
-class QTemporaryFile;
+class ReplacementFile;
 class WavAudioStream;
 struct sf_private_tag;
 
@@ -35,6 +35,7 @@ public:
     void setNotify(bool armed) override;
     void setCommand(const QString &command) override;
     void checkPlayable() const override;
+    void openForRecording() override;
     qint32 length() const override;
     qint32 position() const override;
 
@@ -112,7 +113,7 @@ private:
     // Recording.
     QAudioSource *m_source = nullptr;
     QIODevice *m_input = nullptr;
-    std::unique_ptr<QTemporaryFile> m_temp;
+    std::unique_ptr<ReplacementFile> m_temp; // the recording, beside its target
     sf_private_tag *m_writer = nullptr;
     QByteArray m_carry;
     qint64 m_recorded = 0;

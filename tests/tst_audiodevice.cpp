@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,9 +18,12 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -191,6 +195,10 @@ private slots:
     void failedSaveKeepsFiles_data();
     void failedSaveKeepsFiles();
     void closeDiscardsRecording();
+    void recordsOverWhateverIsThere_data();
+    void recordsOverWhateverIsThere();
+    void recordingCannotStartSaysWhy_data();
+    void recordingCannotStartSaysWhy();
 };
 
 // ---- Opening.
@@ -872,6 +880,134 @@ void TestAudioDevice::closeDiscardsRecording()
         QTRY_VERIFY_WITH_TIMEOUT(dev.length() >= 50, 3000);
     }
     QVERIFY(entries().isEmpty());
+}
+
+// Whatever the path holds (nothing, an empty file, garbage, a WAV the device refuses, a link),
+// recording to it works; the old content stays until "save"; the saved file has the mode a new
+// file gets under the umask, or keeps the replaced file's mode and group; a link stays a link;
+// names up to the file system's limit are saved; nothing hidden is left behind.
+void TestAudioDevice::recordsOverWhateverIsThere_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("umask");
+    QTest::addColumn<int>("expectedMode");
+    const QString plain = QStringLiteral("aviso.wav");
+    QTest::newRow("new file, umask 022") << "none" << plain << 022 << 0644;
+    QTest::newRow("new file, umask 027") << "none" << plain << 027 << 0640;
+    QTest::newRow("empty file keeps its mode") << "empty" << plain << 022 << 0604;
+    QTest::newRow("garbage") << "garbage" << plain << 022 << 0604;
+    QTest::newRow("WAV at a refused rate") << "badrate" << plain << 022 << 0604;
+    QTest::newRow("link to a file elsewhere") << "link" << plain << 022 << 0604;
+    QTest::newRow("dangling link") << "dangling" << plain << 022 << 0644;
+    QTest::newRow("249-character name") << "none" << QString(245, QLatin1Char('a')) + ".wav" << 022 << 0644;
+    QTest::newRow("255-byte name") << "garbage" << QString(127, QChar(0xf1)) + "a" << 022 << 0604;
+}
+
+void TestAudioDevice::recordsOverWhateverIsThere()
+{
+    NEED_SOUND();
+    QFETCH(QString, kind);
+    QFETCH(QString, name);
+    QFETCH(int, umask);
+    QFETCH(int, expectedMode);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("otra")));
+    const QString path = dir.filePath(name);
+    const QString elsewhere = dir.filePath(QStringLiteral("otra/destino.wav"));
+    const bool link = kind == QLatin1String("link") || kind == QLatin1String("dangling");
+    const QString written = link ? elsewhere : path; // the file that gets the sound
+    QByteArray old;
+    if (kind == QLatin1String("garbage") || kind == QLatin1String("link"))
+        old = QByteArray("esto no es un archivo de sonido\n").repeated(20);
+    if (kind == QLatin1String("badrate"))
+        QVERIFY(writeToneWav(written, 500, 1, 500)); // refused for play: under 1000 Hz
+    else if (kind != QLatin1String("none") && kind != QLatin1String("dangling"))
+        QVERIFY(writeBytes(written, old));
+    if (kind == QLatin1String("badrate"))
+        old = readBytes(written);
+    if (link)
+        QVERIFY(QFile::link(QStringLiteral("otra/destino.wav"), path));
+    const bool replacing = QFileInfo::exists(written);
+    const bool root = ::geteuid() == 0;
+    if (replacing) {
+        QVERIFY(::chmod(QFile::encodeName(written).constData(), 0604) == 0);
+        if (root)
+            QVERIFY(::chown(QFile::encodeName(written).constData(), 4321, 1234) == 0);
+    }
+    const mode_t previousMask = ::umask(mode_t(umask));
+    const auto restoreMask = qScopeGuard([&] { ::umask(previousMask); });
+
+    WavAudioDevice dev;
+    dev.setFileName(path);
+    dev.openForRecording();
+    QCOMPARE(dev.length(), 0);
+    dev.setCommand(QStringLiteral("record"));
+    QTRY_VERIFY_WITH_TIMEOUT(dev.length() >= 100, 3000);
+    dev.setCommand(QStringLiteral("stop"));
+    if (replacing)
+        QCOMPARE(readBytes(written), old); // untouched until the save
+    dev.setCommand(QStringLiteral("save"));
+
+    SF_INFO info{};
+    SNDFILE *f = sf_open(QFile::encodeName(written).constData(), SFM_READ, &info);
+    QVERIFY(f);
+    sf_close(f);
+    QCOMPARE(info.format, PcmWav);
+    QVERIFY(info.frames >= info.samplerate / 10);
+    QCOMPARE(QFileInfo(path).isSymLink(), link);
+    struct stat st = {};
+    QVERIFY(::stat(QFile::encodeName(written).constData(), &st) == 0);
+    QCOMPARE(int(st.st_mode & 07777), expectedMode);
+    if (replacing && root) {
+        QCOMPARE(int(st.st_uid), 4321);
+        QCOMPARE(int(st.st_gid), 1234);
+    }
+    const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System) +
+                             QDir(dir.filePath(QStringLiteral("otra"))).entryList(QDir::Files | QDir::Hidden);
+    QCOMPARE(left.size(), link ? 2 : 1);
+    // The device has the new recording open, ready to play.
+    QVERIFY(dev.length() >= 100);
+}
+
+// When recording cannot start, the cause is named, in Spanish.
+void TestAudioDevice::recordingCannotStartSaysWhy_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<QString>("cause");
+    QTest::addColumn<int>("systemError"); // whose English text must not show
+    QTest::newRow("missing folder") << "no/existe/aviso.wav"
+                                    << "la carpeta no existe" << ENOENT;
+    QTest::newRow("folder is a file") << "archivo/aviso.wav"
+                                      << "una parte de la ruta no es una carpeta" << ENOTDIR;
+    QTest::newRow("target is a folder") << "carpeta"
+                                        << "es una carpeta" << EISDIR;
+}
+
+void TestAudioDevice::recordingCannotStartSaysWhy()
+{
+    NEED_SOUND();
+    QFETCH(QString, where);
+    QFETCH(QString, cause);
+    QFETCH(int, systemError);
+    QTemporaryDir dir;
+    QVERIFY(writeBytes(dir.filePath(QStringLiteral("archivo")), "x"));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("carpeta")));
+    WavAudioDevice dev;
+    dev.setFileName(dir.filePath(where));
+    dev.openForRecording();
+    QString reason;
+    try {
+        dev.setCommand(QStringLiteral("record"));
+    } catch (const DeviceError &e) {
+        reason = e.reason();
+    }
+    QVERIFY2(reason.contains(cause), qPrintable(reason));
+    QVERIFY2(!reason.contains(QString::fromLocal8Bit(std::strerror(systemError)), Qt::CaseInsensitive),
+             qPrintable(reason));
+    QCOMPARE(dev.length(), 0);
+    QVERIFY_THROWS_EXCEPTION(DeviceError, dev.setCommand(QStringLiteral("save")));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestAudioDevice)

@@ -11,33 +11,32 @@ class TestErrorText : public QObject
 {
     Q_OBJECT
 private slots:
-    void systemErrors_data();
-    void systemErrors();
+    void fileErrors_data();
+    void fileErrors();
     void soundFileErrors_data();
     void soundFileErrors();
 };
 
-void TestErrorText::systemErrors_data()
+void TestErrorText::fileErrors_data()
 {
-    QTest::addColumn<int>("errnum");
+    QTest::addColumn<int>("error");
     QTest::addColumn<QString>("text");
-    QTest::newRow("missing") << ENOENT << "no existe";
-    QTest::newRow("not allowed") << EACCES << "permiso denegado";
-    QTest::newRow("not permitted") << EPERM << "permiso denegado";
-    QTest::newRow("read-only disk") << EROFS << "el disco es de solo lectura";
-    QTest::newRow("disk full") << ENOSPC << "no queda espacio en el disco";
-    QTest::newRow("name too long") << ENAMETOOLONG << "el nombre es demasiado largo";
-    QTest::newRow("device gone") << ENODEV << "el dispositivo no está conectado";
-    QTest::newRow("i/o") << EIO << "error de lectura o escritura en el dispositivo";
-    QTest::newRow("unlisted") << EXDEV << QStringLiteral("error del sistema número %1").arg(EXDEV);
-    QTest::newRow("none recorded") << 0 << "error desconocido";
+    QTest::newRow("EACCES") << EACCES << "permiso denegado";
+    QTest::newRow("EPERM") << EPERM << "permiso denegado";
+    QTest::newRow("ENOENT") << ENOENT << "la carpeta no existe";
+    QTest::newRow("ENOTDIR") << ENOTDIR << "una parte de la ruta no es una carpeta";
+    QTest::newRow("EROFS") << EROFS << "el disco es de solo lectura";
+    QTest::newRow("ENOSPC") << ENOSPC << "no queda espacio en el disco";
+    QTest::newRow("ENAMETOOLONG") << ENAMETOOLONG << "el nombre es demasiado largo";
+    QTest::newRow("EIO") << EIO << "error de lectura o escritura en el disco";
+    QTest::newRow("unknown") << 100000 << "error del sistema número 100000";
 }
 
-void TestErrorText::systemErrors()
+void TestErrorText::fileErrors()
 {
-    QFETCH(int, errnum);
+    QFETCH(int, error);
     QFETCH(QString, text);
-    QCOMPARE(systemErrorText(errnum), text);
+    QCOMPARE(fileErrorText(error), text);
 }
 
 void TestErrorText::soundFileErrors_data()

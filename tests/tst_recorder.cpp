@@ -2,9 +2,14 @@
 #include "windowfixture.h"
 
 #include "frmgrabador.h"
+#include "qtplatform.h"
 
 #include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -50,6 +55,9 @@ char *toString(const MainState &s)
 
 const QString kNew = QStringLiteral("/tmp/nuevo.wav");
 const QString kPrevious = QStringLiteral("/tmp/mensaje.wav");
+const QString kCannotStart =
+    QStringLiteral("No se puede empezar a grabar el mensaje. Compruebe que la entrada "
+                   "de sonido esté libre y vuelva a intentarlo.");
 } // namespace
 
 class TestRecorder : public QObject
@@ -68,6 +76,10 @@ private slots:
     void saveFails();
     void noCloseControl();
     void layout();
+    void programEnds_data();
+    void programEnds();
+    void quotedNamesTyped_data();
+    void quotedNamesTyped();
 };
 
 void TestRecorder::saveDialogCancelled()
@@ -160,6 +172,8 @@ void TestRecorder::recordThenStop()
                                 QVERIFY(!d.cmdgrabar->isEnabled());
                                 QCOMPARE(d.cmdcancelar->text(), QStringLiteral("Stop"));
                                 QVERIFY(f.audio->recording);
+                                // The recording's open, which does not read what the path holds.
+                                QVERIFY(f.audio->openedForRecording);
                                 whileRecording = *f.log;
                                 // Nothing of the main window changes until the recording is saved.
                                 QCOMPARE(w.windowTitle(), hadMessage
@@ -253,7 +267,8 @@ void TestRecorder::recordingCannotStart()
     QVERIFY2(closed, "the recorder closes at once");
     QCOMPARE(f.boxes->shown.size(), 1);
     const auto box = f.boxes->shown.first();
-    QVERIFY(box.text.startsWith(QStringLiteral("No se puede empezar a grabar el mensaje.")));
+    QCOMPARE(box.text, kCannotStart);
+    QCOMPARE(box.detail, failing.section(',', 0, 0) + " falla"); // the device's cause
     QCOMPARE(box.buttons, MessageBoxes::OkOnly);
     QCOMPARE(box.icon, MessageBoxes::Critical);
     QCOMPARE(box.caption, QStringLiteral("Pregonal"));
@@ -287,7 +302,10 @@ void TestRecorder::saveFails()
     QVERIFY(closed);
     QCOMPARE(f.boxes->shown.size(), 1);
     const auto box = f.boxes->shown.first();
-    QVERIFY(box.text.startsWith(QStringLiteral("No se ha podido guardar la grabación en ") + path));
+    QCOMPARE(box.text, QStringLiteral("No se ha podido guardar la grabación en %1. El mensaje anterior sigue "
+                                      "siendo el actual.")
+                           .arg(path));
+    QCOMPARE(box.detail, QStringLiteral("save falla"));
     QCOMPARE(box.icon, MessageBoxes::Critical);
     QCOMPARE(box.buttons, MessageBoxes::OkOnly);
     QCOMPARE(box.caption, QStringLiteral("Pregonal"));
@@ -349,6 +367,121 @@ void TestRecorder::layout()
     }
     QCOMPARE(d.cmdgrabar->nextInFocusChain(), d.cmdcancelar);
     QVERIFY(f.log->isEmpty());
+}
+
+// A termination signal or a logout ends the program in order from any state of the recorder: a
+// running recording is saved as "Stop" saves it, no box waits for an answer, the window unloads.
+void TestRecorder::programEnds_data()
+{
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<bool>("recorded");
+    const QStringList saved{"open", "record", "stop", "save", "close"};
+    const QStringList unsaved{"open", "record", "stop", "close", "FileName=" + kPrevious};
+    QTest::newRow("ready") << "ready" << QStringList({"FileName=" + kPrevious}) << false;
+    QTest::newRow("recording") << "recording" << saved << true;
+    QTest::newRow("recording, save fails") << "savefails" << unsaved << false;
+    QTest::newRow("while the save-failure box is up") << "boxup" << unsaved << false;
+}
+
+void TestRecorder::programEnds()
+{
+    QFETCH(QString, state);
+    QFETCH(QStringList, commands);
+    QFETCH(bool, recorded);
+    WindowFixture f;
+    Frmprincipal &w = f.load();
+    f.openMessage(kPrevious);
+    const MainState before = mainState(w);
+    QSignalSpy unloaded(&w, &Frmprincipal::unloaded);
+    if (state != QLatin1String("recording") && state != QLatin1String("ready"))
+        f.audio->failOn.insert(QStringLiteral("save"));
+    f.files->answers.push_back(kNew);
+    bool closed = false;
+    whileModal<frmgrabador>([&] { w.mnunuevomensaje_Click(); },
+                            [&](frmgrabador &d) {
+                                if (state != QLatin1String("ready"))
+                                    d.cmdgrabar->click();
+                                if (state == QLatin1String("boxup")) {
+                                    f.boxes->whileShown = [&] { w.endProgram(); };
+                                    d.cmdcancelar->click(); // "Stop"; the save fails and a box comes up
+                                } else {
+                                    w.endProgram();
+                                }
+                                closed = !d.isVisible();
+                            });
+    QVERIFY2(closed, "the recorder closes");
+    QCOMPARE(*f.log, QStringList({"FileName=" + kNew}) + commands);
+    QCOMPARE(unloaded.count(), 1);
+    QVERIFY(w.ending());
+    QCOMPARE(f.boxes->shown.size(), state == QLatin1String("boxup") ? 1 : 0);
+    if (recorded)
+        QCOMPARE(w.windowTitle(), "Pregonal - " + kNew);
+    else
+        QCOMPARE(mainState(w), before);
+    QVERIFY(w.findChildren<frmgrabador *>().isEmpty());
+}
+
+// A name typed in the save dialog is one path, double quotes and all: the dialog must not read it
+// as a list of names and save somewhere else.
+void TestRecorder::quotedNamesTyped_data()
+{
+    QTest::addColumn<QString>("typed");    // %1: the test's folder
+    QTest::addColumn<QString>("expected"); // empty: refused, with a message
+    QTest::newRow("folder with quotes, whole path") << "%1/carpeta \"y\"/aviso.wav"
+                                                    << "%1/carpeta \"y\"/aviso.wav";
+    QTest::newRow("folder with quotes, from the folder shown") << "carpeta \"y\"/aviso.wav"
+                                                               << "%1/carpeta \"y\"/aviso.wav";
+    QTest::newRow("name with quotes") << "\"aviso\" 2.wav"
+                                      << "%1/\"aviso\" 2.wav";
+    QTest::newRow("no quotes") << "%1/aviso.wav"
+                               << "%1/aviso.wav";
+    QTest::newRow("missing folder with quotes") << "%1/no \"existe\"/aviso.wav"
+                                                << "";
+}
+
+void TestRecorder::quotedNamesTyped()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("carpeta \"y\"")));
+    typed.replace(QStringLiteral("%1"), dir.path());
+    expected.replace(QStringLiteral("%1"), dir.path());
+    QWidget parent;
+    QtFileDialog files(&parent);
+    files.setFilter(QStringLiteral("*.wav|*.wav|"));
+    files.setFileName(dir.path() + QStringLiteral("/"));
+    QString message;
+    bool typedIn = false;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        auto *edit = dialog ? dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")) : nullptr;
+        if (!edit)
+            return;
+        dialog->setDirectory(dir.path());
+        edit->setText(typed);
+        typedIn = true;
+        QTimer::singleShot(0, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                message = box->text();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        QTest::keyClick(edit, Qt::Key_Return);
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    const bool chosen = files.showSave();
+    QVERIFY(typedIn);
+    if (expected.isEmpty()) {
+        QVERIFY(!chosen);
+        QVERIFY2(message.contains(QStringLiteral("no existe")), qPrintable(message));
+    } else {
+        QVERIFY(chosen);
+        QCOMPARE(files.fileName(), expected);
+        QVERIFY(message.isEmpty());
+    }
 }
 
 QTEST_MAIN(TestRecorder)

@@ -38,6 +38,7 @@ void FakeAudioDevice::setCommand(const QString &command)
     notifyArmed = false;
     if (c == QLatin1String("open")) {
         isOpen = true;
+        openedForRecording = false;
         m_position = 0;
     } else if (c == QLatin1String("play")) {
         playing = true;
@@ -61,6 +62,12 @@ void FakeAudioDevice::checkPlayable() const
     // Not logged: the check changes nothing, so the call sequences stay those of the commands.
     if (failOn.contains(QStringLiteral("checkplayable")))
         throw DeviceError(QStringLiteral("no hay sonido"));
+}
+
+void FakeAudioDevice::openForRecording()
+{
+    setCommand(QStringLiteral("open"));
+    openedForRecording = true;
 }
 
 qint32 FakeAudioDevice::length() const

@@ -22,6 +22,8 @@ public:
     void setNotify(bool armed) override;
     void setCommand(const QString &command) override;
     void checkPlayable() const override;
+    // Logged as the "open" it is, and remembered in openedForRecording.
+    void openForRecording() override;
     qint32 length() const override;
     qint32 position() const override { return m_position; }
     void setLeadTime(int ms) override { leadMs = ms; }
@@ -35,6 +37,7 @@ public:
     qint32 fakeLength = 5000;
     qint32 m_position = 0;
     bool isOpen = false;
+    bool openedForRecording = false; // the last open was the recording one
     bool playing = false;
     bool recording = false;
     bool notifyArmed = false;

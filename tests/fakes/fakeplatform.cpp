@@ -1,5 +1,7 @@
 #include "fakeplatform.h"
 
+#include <utility>
+
 bool FakeFileDialog::answer(const QString &form)
 {
     shown.append({form, m_fileName, m_filter});
@@ -17,6 +19,8 @@ int FakeMessageBoxes::show(const QString &text, Buttons buttons, Icon icon, cons
                            const QString &detail)
 {
     shown.append({text, buttons, icon, caption, detail});
+    if (whileShown)
+        std::exchange(whileShown, nullptr)();
     if (answers.empty())
         return buttons == YesNo ? No : Ok;
     const int next = answers.front();

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <memory>
 
 // A file dialog answered in advance: each show takes the next answer (a path, or nothing to cancel).
@@ -51,6 +52,8 @@ public:
 
     std::deque<int> answers;
     QList<Shown> shown;
+    // Called while a box is up, as if something happened before the operator answered it.
+    std::function<void()> whileShown;
 };
 
 // Registry keys held in memory: "key path" -> value name -> value.

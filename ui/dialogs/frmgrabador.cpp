@@ -8,6 +8,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QScopedValueRollback>
 
 namespace {
 const QString kStop = QStringLiteral("Stop");
@@ -52,17 +53,19 @@ void frmgrabador::Form_Load()
 
 void frmgrabador::cmdgrabar_Click()
 {
+    const QScopedValueRollback busy(m_busy, true);
     cmdgrabar->setEnabled(false);
     try {
-        m_main.reproductor().setCommand(QStringLiteral("open"));
+        // The "open" of a recording: whatever the path holds now is replaced only at "save".
+        m_main.reproductor().openForRecording();
         m_main.reproductor().setCommand(QStringLiteral("record"));
     } catch (const DeviceError &e) {
         // Nothing was recorded: the previous message stays current, as the title says.
         closeDeviceQuietly();
         giveBackPreviousMessage();
         tellOperator(QStringLiteral("No se puede empezar a grabar el mensaje. Compruebe que la entrada de "
-                                    "sonido esté libre y vuelva a intentarlo.\n\n%1")
-                         .arg(e.reason()));
+                                    "sonido esté libre y vuelva a intentarlo."),
+                     e.reason());
         unload();
         return;
     }
@@ -71,6 +74,7 @@ void frmgrabador::cmdgrabar_Click()
 
 void frmgrabador::cmdcancelar_Click()
 {
+    const QScopedValueRollback busy(m_busy, true);
     if (cmdcancelar->text() == kStop) {
         const QString path = m_main.reproductor().fileName();
         try {
@@ -81,8 +85,9 @@ void frmgrabador::cmdcancelar_Click()
             closeDeviceQuietly();
             giveBackPreviousMessage();
             tellOperator(QStringLiteral("No se ha podido guardar la grabación en %1. El mensaje anterior "
-                                        "sigue siendo el actual.\n\n%2")
-                             .arg(path, e.reason()));
+                                        "sigue siendo el actual.")
+                             .arg(path),
+                         e.reason());
             unload();
             return;
         }
@@ -109,10 +114,15 @@ void frmgrabador::closeDeviceQuietly()
     }
 }
 
-void frmgrabador::tellOperator(const QString &text)
+void frmgrabador::tellOperator(const QString &text, const QString &cause)
 {
-    m_main.messageBoxes().show(text, MessageBoxes::OkOnly, MessageBoxes::Critical,
-                               QStringLiteral("Pregonal"));
+    if (m_main.ending()) {
+        // No one is there to answer a box while the program ends; it would only hold the end up.
+        qWarning("%s %s", qUtf8Printable(text), qUtf8Printable(cause));
+        return;
+    }
+    m_main.messageBoxes().show(text, MessageBoxes::OkOnly, MessageBoxes::Critical, QStringLiteral("Pregonal"),
+                               cause);
 }
 
 void frmgrabador::unload()
@@ -130,8 +140,15 @@ void frmgrabador::keyPressEvent(QKeyEvent *event)
     QDialog::keyPressEvent(event);
 }
 
-// The window system cannot close the recorder; only its buttons do.
+// The window system cannot close the recorder; only its buttons do, and the end of the program,
+// which keeps a running recording as "Stop" does.
 void frmgrabador::closeEvent(QCloseEvent *event)
 {
-    event->ignore();
+    if (!m_main.ending()) {
+        event->ignore();
+        return;
+    }
+    if (!m_busy) // else the handler under way ends the recorder once its box has gone
+        cmdcancelar_Click();
+    event->accept();
 }

@@ -6,7 +6,8 @@ class Frmprincipal;
 class QPushButton;
 
 // The recorder: records a new message through the main window's audio device into the path
-// the save-as dialog gave, and makes it the current message. Left only through its buttons.
+// the save-as dialog gave, and makes it the current message. Left only through its buttons, or
+// when the program ends.
 class frmgrabador : public QDialog
 {
     Q_OBJECT
@@ -27,10 +28,11 @@ protected:
 private:
     void giveBackPreviousMessage();
     void closeDeviceQuietly();
-    void tellOperator(const QString &text);
+    void tellOperator(const QString &text, const QString &cause);
     void unload();
 
     Frmprincipal &m_main;
     // The message current before the command: the device gets it back when no recording results.
     QString m_previousFileName;
+    bool m_busy = false; // a button's handler is under way (it may be showing a box)
 };

@@ -7,6 +7,7 @@
 #include "pictures.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QIcon>
@@ -252,6 +253,18 @@ void Frmprincipal::Form_Unload()
     hide();
     emit unloaded();
     QCoreApplication::quit();
+}
+
+void Frmprincipal::endProgram()
+{
+    m_ending = true;
+    // Innermost first, as each waits on the one above it; a box left open would hold the end up.
+    for (int depth = 0; depth < 16; ++depth) {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || !modal->close())
+            break;
+    }
+    close();
 }
 
 void Frmprincipal::mnusalir_Click()

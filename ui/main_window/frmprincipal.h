@@ -23,6 +23,11 @@ public:
     ~Frmprincipal() override;
 
     void Form_Load();
+    // Ends the program in order from whatever it is doing (a termination signal, a logout): open
+    // boxes and dialogs close, a running recording is saved as "Stop" saves it, then the window
+    // unloads.
+    void endProgram();
+    bool ending() const { return m_ending; }
 
     // Commands, as the menu items, their shortcuts and the toolbar give them.
     void mnunuevomensaje_Click();
@@ -115,4 +120,5 @@ private:
     QList<QAction *> m_buttons;
     QList<QLabel *> m_panels;
     bool m_unloaded = false;
+    bool m_ending = false;
 };
