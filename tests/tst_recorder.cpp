@@ -349,7 +349,7 @@ void TestRecorder::layout()
     WindowFixture f;
     Frmprincipal &w = f.load();
     f.files->setFileName(kNew);
-    frmgrabador d(w, QString());
+    frmgrabador d(&w, *f.audio, *f.files, *f.boxes, QString(), [] { return false; });
     QCOMPARE(d.windowTitle(), QStringLiteral("Grabar ") + kNew);
     QCOMPARE(d.size(), QSize(297, 66));
     QCOMPARE(d.minimumSize(), d.maximumSize());

@@ -1,9 +1,10 @@
 #include "frmgrabador.h"
 
+#include "audiodevice.h"
 #include "deviceerror.h"
-#include "frmprincipal.h"
 #include "layout.h"
 #include "pictures.h"
+#include "platform.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -22,8 +23,10 @@ QPushButton *makeButton(const QString &caption, int left, QWidget *parent)
 }
 } // namespace
 
-frmgrabador::frmgrabador(Frmprincipal &main, const QString &previousFileName)
-    : QDialog(&main), m_main(main), m_previousFileName(previousFileName)
+frmgrabador::frmgrabador(QWidget *parent, AudioDevice &reproductor, const FileDialog &ventanas,
+                         MessageBoxes &boxes, const QString &previousFileName, std::function<bool()> ending)
+    : QDialog(parent), m_reproductor(reproductor), m_ventanas(ventanas), m_boxes(boxes),
+      m_ending(std::move(ending)), m_previousFileName(previousFileName)
 {
     setObjectName(QStringLiteral("frmgrabador"));
     // No close button and no window menu: a recording is ended only by "Stop".
@@ -48,7 +51,7 @@ frmgrabador::frmgrabador(Frmprincipal &main, const QString &previousFileName)
 
 void frmgrabador::Form_Load()
 {
-    setWindowTitle(QStringLiteral("Grabar ") + m_main.ventanas().fileName());
+    setWindowTitle(QStringLiteral("Grabar ") + m_ventanas.fileName());
 }
 
 void frmgrabador::cmdgrabar_Click()
@@ -57,8 +60,8 @@ void frmgrabador::cmdgrabar_Click()
     cmdgrabar->setEnabled(false);
     try {
         // The "open" of a recording: whatever the path holds now is replaced only at "save".
-        m_main.reproductor().openForRecording();
-        m_main.reproductor().setCommand(QStringLiteral("record"));
+        m_reproductor.openForRecording();
+        m_reproductor.setCommand(QStringLiteral("record"));
     } catch (const DeviceError &e) {
         // Nothing was recorded: the previous message stays current, as the title says.
         closeDeviceQuietly();
@@ -76,10 +79,10 @@ void frmgrabador::cmdcancelar_Click()
 {
     const QScopedValueRollback busy(m_busy, true);
     if (cmdcancelar->text() == kStop) {
-        const QString path = m_main.reproductor().fileName();
+        const QString path = m_reproductor.fileName();
         try {
-            m_main.reproductor().setCommand(kStop);
-            m_main.reproductor().setCommand(QStringLiteral("save"));
+            m_reproductor.setCommand(kStop);
+            m_reproductor.setCommand(QStringLiteral("save"));
         } catch (const DeviceError &e) {
             // The device saves all or nothing: a file already at the path is left as it was.
             closeDeviceQuietly();
@@ -92,7 +95,7 @@ void frmgrabador::cmdcancelar_Click()
             return;
         }
         closeDeviceQuietly();
-        m_main.showMessageLoaded();
+        m_recorded = true;
     } else {
         // Cancelled before recording: the device goes back to the message the title names.
         giveBackPreviousMessage();
@@ -102,13 +105,13 @@ void frmgrabador::cmdcancelar_Click()
 
 void frmgrabador::giveBackPreviousMessage()
 {
-    m_main.reproductor().setFileName(m_previousFileName);
+    m_reproductor.setFileName(m_previousFileName);
 }
 
 void frmgrabador::closeDeviceQuietly()
 {
     try {
-        m_main.reproductor().setCommand(QStringLiteral("close"));
+        m_reproductor.setCommand(QStringLiteral("close"));
     } catch (const DeviceError &) {
         // Closed or not, there is nothing more to do with it here.
     }
@@ -116,13 +119,12 @@ void frmgrabador::closeDeviceQuietly()
 
 void frmgrabador::tellOperator(const QString &text, const QString &cause)
 {
-    if (m_main.ending()) {
+    if (m_ending()) {
         // No one is there to answer a box while the program ends; it would only hold the end up.
         qWarning("%s %s", qUtf8Printable(text), qUtf8Printable(cause));
         return;
     }
-    m_main.messageBoxes().show(text, MessageBoxes::OkOnly, MessageBoxes::Critical, QStringLiteral("Pregonal"),
-                               cause);
+    m_boxes.show(text, MessageBoxes::OkOnly, MessageBoxes::Critical, QStringLiteral("Pregonal"), cause);
 }
 
 void frmgrabador::unload()
@@ -144,7 +146,7 @@ void frmgrabador::keyPressEvent(QKeyEvent *event)
 // which keeps a running recording as "Stop" does.
 void frmgrabador::closeEvent(QCloseEvent *event)
 {
-    if (!m_main.ending()) {
+    if (!m_ending()) {
         event->ignore();
         return;
     }

@@ -2,17 +2,24 @@
 
 #include <QDialog>
 
-class Frmprincipal;
+#include <functional>
+
+class AudioDevice;
+class FileDialog;
+class MessageBoxes;
 class QPushButton;
 
-// The recorder: records a new message through the main window's audio device into the path
-// the save-as dialog gave, and makes it the current message. Left only through its buttons, or
-// when the program ends.
+// The recorder: records a new message through the audio device into the path the save-as
+// dialog gave. Left only through its buttons, or when the program ends (ending() says so).
+// recorded() tells whether a recording was saved and is now the current message.
 class frmgrabador : public QDialog
 {
     Q_OBJECT
 public:
-    frmgrabador(Frmprincipal &main, const QString &previousFileName);
+    frmgrabador(QWidget *parent, AudioDevice &reproductor, const FileDialog &ventanas, MessageBoxes &boxes,
+                const QString &previousFileName, std::function<bool()> ending);
+
+    bool recorded() const { return m_recorded; }
 
     void Form_Load();
     void cmdgrabar_Click();
@@ -31,7 +38,11 @@ private:
     void tellOperator(const QString &text, const QString &cause);
     void unload();
 
-    Frmprincipal &m_main;
+    AudioDevice &m_reproductor;
+    const FileDialog &m_ventanas;
+    MessageBoxes &m_boxes;
+    std::function<bool()> m_ending;
+    bool m_recorded = false;
     // The message current before the command: the device gets it back when no recording results.
     QString m_previousFileName;
     bool m_busy = false; // a button's handler is under way (it may be showing a box)

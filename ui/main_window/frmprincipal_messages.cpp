@@ -22,8 +22,11 @@ void Frmprincipal::mnunuevomensaje_Click()
         return;
     const QString previous = reproductor().fileName();
     reproductor().setFileName(ventanas().fileName());
-    frmgrabador recorder(*this, previous);
+    frmgrabador recorder(this, reproductor(), ventanas(), messageBoxes(), previous,
+                         [this] { return ending(); });
     recorder.exec();
+    if (recorder.recorded())
+        showMessageLoaded();
 }
 
 void Frmprincipal::showMessageLoaded()
