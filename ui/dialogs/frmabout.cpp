@@ -4,6 +4,7 @@
 #include "layout.h"
 #include "pictures.h"
 #include "sysinfo.h"
+#include "version.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -12,9 +13,9 @@
 
 namespace {
 const QString kAppTitle = QStringLiteral("Pregonal");
-constexpr int kMajor = 3;
-constexpr int kMinor = 0;
-constexpr int kRevision = 8;
+constexpr int kMajor = PREGONAL_VERSION_MAJOR;
+constexpr int kMinor = PREGONAL_VERSION_MINOR;
+constexpr int kRevision = PREGONAL_VERSION_PATCH;
 
 QLabel *makeLabel(QWidget *parent, const char *name, int left, int top, int width, int height)
 {
