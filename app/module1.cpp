@@ -1,5 +1,6 @@
 #include "module1.h"
 
+#include "desktop.h"
 #include "frmprincipal.h"
 #include "portnames.h"
 #include "qtplatform.h"
@@ -67,6 +68,7 @@ int Module1::Main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Pregonal"));
     QApplication::setApplicationVersion(QStringLiteral("3.0.8"));
     quitOnTerminationSignals(app);
+    installQtSpanish(app);
 
     PlatformParts parts = realParts();
     auto *fileDialog = static_cast<QtFileDialog *>(parts.ventanas.get());

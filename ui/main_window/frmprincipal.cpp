@@ -1,5 +1,6 @@
 #include "frmprincipal.h"
 
+#include "desktop.h"
 #include "frmabout.h"
 #include "frmopciones.h"
 #include "keyingsettings.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -252,6 +254,14 @@ void Frmprincipal::applyKeyingSettings()
     reproductor().setLeadTime(m_leadMs);
     reproductor().setTailTime(m_tailMs);
     MSComm1().setKeyingLines(KeyingLines::parse(keying.lineas).value_or(KeyingLines()));
+}
+
+void Frmprincipal::showEvent(QShowEvent *event)
+{
+    if (!m_shownBefore && !event->spontaneous() && !testAttribute(Qt::WA_Moved))
+        centreOnPointerScreen(*this);
+    m_shownBefore = true;
+    QMainWindow::showEvent(event);
 }
 
 void Frmprincipal::closeEvent(QCloseEvent *event)

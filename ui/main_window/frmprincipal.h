@@ -91,6 +91,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // The first show centres the window on the screen of the mouse pointer, unless it was placed.
+    void showEvent(QShowEvent *event) override;
 
 private:
     void buildMenus();
@@ -126,4 +128,5 @@ private:
     // A play with an armed completion is out: only its Done may end or continue the cycle.
     bool m_awaitingDone = false;
     bool m_unloaded = false;
+    bool m_shownBefore = false;
 };
