@@ -2,10 +2,11 @@
 #include "windowfixture.h"
 
 #include "frmopciones.h"
-#include "settingsstore.h"
 #include "layout.h"
+#include "settingsstore.h"
 
 #include <QButtonGroup>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -45,6 +46,8 @@ private slots:
     void leavingWithoutAcceptChangesNothing();
     void acceptStoresAndApplies_data();
     void acceptStoresAndApplies();
+    void acceptUnsavedIsTold_data();
+    void acceptUnsavedIsTold();
     void acceptUnchangedWritesBothSettings();
     void menuIntervalIsResetByAccept();
     void labelFollowsTheBar();
@@ -175,6 +178,72 @@ void TestOptions::acceptStoresAndApplies()
     QCOMPARE(f.serial->commPort(), 4);
     QVERIFY(!f.serial->portOpen());
     QCOMPARE(*f.log, QStringList({"CommPort=4"}));
+    QVERIFY(f.boxes->shown.isEmpty());
+}
+
+void TestOptions::acceptUnsavedIsTold_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("settings folder is a file") << "folderfile";
+    QTest::newRow("settings file is a folder") << "filefolder";
+    QTest::newRow("read-only folder") << "readonlyfolder";
+    QTest::newRow("read-only file") << "readonlyfile";
+}
+
+// The store refuses the values: they still apply for this run, and the operator is told.
+void TestOptions::acceptUnsavedIsTold()
+{
+    QFETCH(QString, how);
+    WindowFixture f;
+    const QString folder = f.storeDir.path();
+    Frmprincipal &w = f.load();
+    if (how == "folderfile") {
+        QVERIFY(QDir(folder).removeRecursively());
+        QFile file(folder);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    } else if (how == "filefolder") {
+        QVERIFY(QDir().mkpath(f.storeFile()));
+    } else {
+        f.store("puerto", "2");
+        const QString target = how == "readonlyfolder" ? folder : f.storeFile();
+        QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::ExeOwner));
+        QFile probe(how == "readonlyfolder" ? folder + QStringLiteral("/sonda") : f.storeFile());
+        if (probe.open(QIODevice::ReadWrite)) {
+            probe.close();
+            QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QSKIP("this account writes read-only files and folders (root)");
+        }
+    }
+    const QString before = stored(f, "puerto");
+    const bool shown = whileModal<frmopciones>([&] { w.mnuopciones_Click(); },
+                                               [&](frmopciones &d) {
+                                                   d.Option1[3]->click();
+                                                   d.HScroll1->setValue(30);
+                                                   d.cmdaceptar->click();
+                                               });
+    if (how == "folderfile")
+        QFile::remove(folder);
+    else if (how.startsWith(QLatin1String("readonly")))
+        QFile::setPermissions(how == "readonlyfolder" ? folder : f.storeFile(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(shown);
+    // It really was not stored.
+    QCOMPARE(stored(f, "puerto"), before);
+    QCOMPARE(f.values.puertocom, quint8(4));
+    QCOMPARE(f.values.intervalosegs, quint8(30));
+    QCOMPARE(f.panel(2), QStringLiteral("Puerto COM = 4"));
+    QCOMPARE(f.panel(3), QStringLiteral("Intervalo = 30 segs"));
+    QCOMPARE(w.Timer1().interval(), 30000);
+    QCOMPARE(f.serial->commPort(), 4);
+    QCOMPARE(f.boxes->shown.size(), 1);
+    const auto &box = f.boxes->shown.constFirst();
+    QCOMPARE(box.text, QStringLiteral("No se han podido guardar las opciones. Se aplican ahora, pero se "
+                                      "perderán al cerrar el programa."));
+    QCOMPARE(box.buttons, MessageBoxes::OkOnly);
+    QCOMPARE(box.icon, MessageBoxes::Warning);
+    QCOMPARE(box.caption, QStringLiteral("Pregonal"));
+    QVERIFY2(box.detail.contains(f.storeFile()), qPrintable(box.detail));
+    QVERIFY(w.findChildren<frmopciones *>().isEmpty());
 }
 
 void TestOptions::acceptUnchangedWritesBothSettings()

@@ -119,22 +119,33 @@ void frmopciones::HScroll1_Change()
 void frmopciones::cmdaceptar_Click()
 {
     ProgramValues &values = m_main.module1();
+    bool saved = true;
     for (m_puerto = 1; m_puerto <= 6; ++m_puerto) {
         if (Option1[m_puerto - 1]->isChecked()) {
-            m_main.settings().write(kApplication, kSection, QStringLiteral("puerto"),
-                                    QString::number(m_puerto));
+            saved = m_main.settings().write(kApplication, kSection, QStringLiteral("puerto"),
+                                            QString::number(m_puerto));
             values.puertocom = m_puerto;
             break;
         }
     }
-    m_main.settings().write(kApplication, kSection, QStringLiteral("intervalo"),
-                            QString::number(HScroll1->value()));
+    saved = m_main.settings().write(kApplication, kSection, QStringLiteral("intervalo"),
+                                    QString::number(HScroll1->value())) &&
+            saved;
     values.intervalosegs = quint8(HScroll1->value());
     m_main.Timer1().setInterval(int(values.intervalosegs) * 1000);
     m_main.showInterval(values.intervalosegs);
     m_main.MSComm1().setCommPort(qint16(values.puertocom));
     m_main.showPort(values.puertocom);
     accept();
+    // The choice holds for this run in any case; the operator must know it will not survive it.
+    if (!saved)
+        m_main.messageBoxes().show(
+            QStringLiteral("No se han podido guardar las opciones. Se aplican ahora, pero se perderán "
+                           "al cerrar el programa."),
+            MessageBoxes::OkOnly, MessageBoxes::Warning, QStringLiteral("Pregonal"),
+            QStringLiteral("No se puede escribir el fichero de configuración %1. Compruebe que el "
+                           "fichero y su carpeta existan y se puedan escribir.")
+                .arg(m_main.settings().location(kApplication)));
 }
 
 void frmopciones::cmdcancelar_Click()

@@ -12,7 +12,8 @@ class QRadioButton;
 class QScrollBar;
 
 // The options dialog: the serial port that keys the transmitter (COM1 to COM6) and the pause
-// between looped plays (1 to 60 s). "Aceptar" stores both and applies them to the main window.
+// between looped plays (1 to 60 s). "Aceptar" stores both and applies them to the main window;
+// when the store cannot keep them, they apply for this run and the operator is told.
 class frmopciones : public QDialog
 {
     Q_OBJECT
