@@ -1,5 +1,6 @@
 #include "module1.h"
 
+#include "desktop.h"
 #include "frmprincipal.h"
 #include "portnames.h"
 #include "qtplatform.h"
@@ -36,6 +37,7 @@ int Module1::Main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pregonal"));
     QApplication::setApplicationVersion(QStringLiteral(PREGONAL_VERSION));
+    installQtSpanish(app);
 
     PlatformParts parts = realParts();
     auto *fileDialog = static_cast<QtFileDialog *>(parts.ventanas.get());

@@ -130,8 +130,14 @@ int QtSerialLine::commPort() const
 void QtSerialLine::setPortOpen(bool open)
 {
     if (open) {
-        if (!m_port)
-            openPort();
+        // An open port is busy for this program too, as it is for any other.
+        if (m_port)
+            throw DeviceError(
+                QStringLiteral("No se puede abrir el puerto COM%1: está ocupado; este programa ya "
+                               "tiene abierto %2.")
+                    .arg(m_commPort)
+                    .arg(m_device));
+        openPort();
     } else {
         closePort();
     }

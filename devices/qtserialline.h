@@ -13,11 +13,12 @@ class QSerialPort;
 // The real serial line on Qt Serial Port. deviceForPort maps a port number to the device name
 // (an empty name means the number is not valid).
 //
-// The port opens exclusively at 9600 8N1 with no flow control, and both lines go to their off
-// level at once. Writes follow the keying lines: with both DTR and RTS chosen each line follows
-// its own write; with one chosen it keys while either of the last two writes is on, and the other
-// line stays low. An inverted line is high while off; then hang-up on close is turned off so that
-// neither closing nor ending the program lowers it.
+// The port opens exclusively (a second open, in this program or another, fails as busy) at
+// 9600 8N1 with no flow control, and both lines go to their off level at once. Writes follow the
+// keying lines: with both DTR and RTS chosen each line follows its own write; with one chosen it
+// keys while either of the last two writes is on, and the other line stays low. An inverted line
+// is high while off; then hang-up on close is turned off so that neither closing nor ending the
+// program lowers it.
 class QtSerialLine : public SerialLine
 {
 public:

@@ -1,5 +1,6 @@
 # Installing Pregonal as a desktop program, and its Debian package (CPack).
-#   cmake --install build [--prefix /usr]      the program, desktop entry, icons, AppStream metainfo
+#   cmake --install build [--prefix /usr]      the program, desktop entry, icons, AppStream metainfo,
+#                                              manual page, copyright and changelog
 #   (cd build && cpack -G DEB)                 pregonal_<version>_<arch>.deb
 # Included from the top-level CMakeLists.txt after the pregonal target exists.
 include(GNUInstallDirs)
@@ -43,6 +44,19 @@ configure_file("${_pkg_dir}/${PREGONAL_APP_ID}.desktop.in"
 configure_file("${_pkg_dir}/${PREGONAL_APP_ID}.metainfo.xml.in"
     "${_pkg_out}/${PREGONAL_APP_ID}.metainfo.xml" @ONLY)
 
+# The manual page and the changelog of this native package, compressed as Debian wants them
+# (gzip -9, no name or time stamp inside, so the same sources give the same bytes).
+set(PREGONAL_CHANGELOG_DATE "Tue, 08 Dec 2026 12:00:00 +0000") # the release date, RFC 5322
+configure_file("${_pkg_dir}/pregonal.1.in" "${_pkg_out}/pregonal.1" @ONLY)
+configure_file("${_pkg_dir}/debian/changelog.in" "${_pkg_out}/changelog" @ONLY)
+find_program(PREGONAL_GZIP gzip REQUIRED)
+add_custom_command(OUTPUT "${_pkg_out}/pregonal.1.gz" "${_pkg_out}/changelog.gz"
+    COMMAND "${PREGONAL_GZIP}" -9 -n -k -f "${_pkg_out}/pregonal.1" "${_pkg_out}/changelog"
+    DEPENDS "${_pkg_out}/pregonal.1" "${_pkg_out}/changelog"
+    COMMENT "Página de manual y registro de cambios comprimidos"
+    VERBATIM)
+add_custom_target(pregonal_docs ALL DEPENDS "${_pkg_out}/pregonal.1.gz" "${_pkg_out}/changelog.gz")
+
 # What `cmake --install` puts in place.
 # The Qt libraries are the system's: no run path ($ORIGIN) in the installed program.
 set_target_properties(pregonal PROPERTIES INSTALL_RPATH "")
@@ -58,6 +72,10 @@ endforeach()
 install(FILES "${PREGONAL_ICON_SVG}"
     DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps"
     RENAME "${PREGONAL_APP_ID}.svg")
+# The page is Spanish, as the program is: it goes where man looks first, not under man/es only.
+install(FILES "${_pkg_out}/pregonal.1.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+install(FILES "${_pkg_dir}/debian/copyright" "${_pkg_out}/changelog.gz"
+    DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/pregonal")
 
 # The Debian package.
 set(CPACK_GENERATOR "DEB")
@@ -84,8 +102,9 @@ the DTR/RTS lines of a serial port.")
 # dpkg-shlibdeps finds the libraries the program links (Qt Widgets, Multimedia, Serial Port,
 # Svg, libsndfile). What Qt opens at run time it cannot see: Qt 6.4 Multimedia talks to the sound
 # server through libpulse (PulseAudio, or PipeWire through pipewire-pulse), and the platform
-# plugins; the SVG icon engine comes with libqt6svg6, which shlibdeps already lists.
+# plugins; the SVG icon engine comes with libqt6svg6, which shlibdeps already lists. Qt's own
+# texts (standard dialogs and buttons) read Spanish from qt6-translations-l10n.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libpulse0, qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libpulse0, qt6-qpa-plugins, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse")
 include(CPack)

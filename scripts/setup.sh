@@ -10,6 +10,7 @@ packages=(
     pulseaudio pulseaudio-utils xvfb xauth
     desktop-file-utils appstream dpkg-dev x11-utils
     python3-serial
+    qt6-translations-l10n lintian
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -40,17 +40,22 @@ quint8 readIntervalo(const SettingsStore &store)
     return readByteSetting(store, kIntervalo, 10);
 }
 
-void writePuerto(SettingsStore &store, int port)
+bool writePuerto(SettingsStore &store, int port)
 {
-    store.write(kApplication, kSection, kPuerto, QString::number(port));
+    return store.write(kApplication, kSection, kPuerto, QString::number(port));
 }
 
-void writeIntervalo(SettingsStore &store, int seconds)
+bool writeIntervalo(SettingsStore &store, int seconds)
 {
-    store.write(kApplication, kSection, kIntervalo, QString::number(seconds));
+    return store.write(kApplication, kSection, kIntervalo, QString::number(seconds));
 }
 
 QString readPortDevice(const SettingsStore &store, int port)
 {
     return store.read(kApplication, kPuertos, QStringLiteral("COM%1").arg(port), QString()).trimmed();
+}
+
+QString settingsLocation(const SettingsStore &store)
+{
+    return store.location(kApplication);
 }

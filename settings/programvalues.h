@@ -27,8 +27,11 @@ quint8 readByteSetting(const SettingsStore &store, const QString &key, quint8 de
 // the pause of a loop in seconds ("intervalo", default 10), each read as above.
 quint8 readPuerto(const SettingsStore &store);
 quint8 readIntervalo(const SettingsStore &store);
-void writePuerto(SettingsStore &store, int port);
-void writeIntervalo(SettingsStore &store, int seconds);
+// The writers return whether the store really keeps the value.
+bool writePuerto(SettingsStore &store, int port);
+bool writeIntervalo(SettingsStore &store, int seconds);
+// The file that holds the program's settings, for messages to the operator.
+QString settingsLocation(const SettingsStore &store);
 
 // The device the operator gave a port number in group "puertos", key "COMn" (blanks around it
 // ignored), or an empty name.

@@ -24,10 +24,18 @@ QString SettingsStore::read(const QString &application, const QString &section, 
     return value.isValid() ? value.toString() : defaultText;
 }
 
-void SettingsStore::write(const QString &application, const QString &section, const QString &key,
+bool SettingsStore::write(const QString &application, const QString &section, const QString &key,
                           const QString &text)
 {
     const auto settings = open(application);
     settings->setValue(section + '/' + key, text);
     settings->sync();
+    // A file that was already damaged reads back a format error, yet is rewritten with the value:
+    // only an access error means the value did not reach the store.
+    return settings->status() != QSettings::AccessError;
+}
+
+QString SettingsStore::location(const QString &application) const
+{
+    return open(application)->fileName();
 }

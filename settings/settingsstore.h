@@ -20,8 +20,11 @@ public:
     // Never creates anything.
     QString read(const QString &application, const QString &section, const QString &key,
                  const QString &defaultText) const;
-    // Stores text under the key, creating application and section when absent.
-    void write(const QString &application, const QString &section, const QString &key, const QString &text);
+    // Stores text under the key, creating application and section when absent. Returns whether
+    // the store really holds it now (false when the file or its folder cannot be written).
+    bool write(const QString &application, const QString &section, const QString &key, const QString &text);
+    // Where the application's settings are kept (a file path), for messages to the operator.
+    QString location(const QString &application) const;
 
 private:
     std::unique_ptr<QSettings> open(const QString &application) const;

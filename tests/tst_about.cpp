@@ -3,12 +3,15 @@
 #include "windowfixture.h"
 
 #include "frmabout.h"
+#include "pictures.h"
 #include "sysinfo.h"
 #include "systemregistry.h"
 
 #include <QFile>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
+#include <QSvgRenderer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -54,7 +57,7 @@ void TestAbout::captionsAndVersion()
 {
     WindowFixture f;
     f.load();
-    frmAbout d(*f.window);
+    frmAbout d(f.window.get(), *f.registry, *f.launcher, *f.boxes);
     QCOMPARE(d.windowTitle(), QStringLiteral("Acerca de Pregonal"));
     QCOMPARE(d.lblTitle->text(), QStringLiteral("Pregonal"));
     QCOMPARE(d.lblVersion->text(), QStringLiteral("Versión 3.0.8"));
@@ -68,7 +71,7 @@ void TestAbout::layout()
 {
     WindowFixture f;
     f.load();
-    frmAbout d(*f.window);
+    frmAbout d(f.window.get(), *f.registry, *f.launcher, *f.boxes);
     QCOMPARE(d.size(), QSize(396, 237));
     QCOMPARE(d.minimumSize(), d.maximumSize());
     QVERIFY(!d.windowIcon().isNull());
@@ -153,12 +156,40 @@ void TestAbout::pictureIsDrawn()
 {
     WindowFixture f;
     f.load();
-    frmAbout d(*f.window);
-    QCOMPARE(frmAbout::kPictureWidth, 3386.0 / 6);
-    QCOMPARE(frmAbout::kPictureHeight, 1684.0 / 6);
+    frmAbout d(f.window.get(), *f.registry, *f.launcher, *f.boxes);
+    // The drawing spans 3386 x 1684 units at 576 to the inch: 5.878 x 2.924 inches, which at
+    // 96 pixels to the inch is 564.3 x 280.7 pixels, larger than the box both ways.
+    QVERIFY2(qAbs(frmAbout::kPictureWidth - 564.33) < 0.01,
+             qPrintable(QString::number(frmAbout::kPictureWidth)));
+    QVERIFY2(qAbs(frmAbout::kPictureHeight - 280.67) < 0.01,
+             qPrintable(QString::number(frmAbout::kPictureHeight)));
+    QVERIFY(frmAbout::kPictureWidth > d.width() && frmAbout::kPictureHeight > d.height());
     d.lblWeb->hide();
     const QImage image = d.grab().toImage();
     QCOMPARE(image.size() / image.devicePixelRatio(), d.size());
+
+    // With every control hidden, the box shows exactly the top left of the drawing at that size.
+    for (QWidget *child : d.findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        child->hide();
+    const QImage bare = d.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QImage expected(bare.size(), QImage::Format_RGB32);
+    expected.setDevicePixelRatio(bare.devicePixelRatio());
+    expected.fill(Qt::black);
+    {
+        QPainter painter(&expected);
+        QSvgRenderer(aboutPicturePath()).render(&painter, QRectF(0, 0, 564.33, 280.67));
+    }
+    // The widget paints through its backing store, so edges are shaded a little differently; the
+    // same drawing 2 pixels narrower or wider is off by more than twice what this allows.
+    double difference = 0;
+    for (int y = 0; y < bare.height(); ++y) {
+        for (int x = 0; x < bare.width(); ++x) {
+            const QRgb a = bare.pixel(x, y), b = expected.pixel(x, y);
+            difference += qAbs(qRed(a) - qRed(b)) + qAbs(qGreen(a) - qGreen(b)) + qAbs(qBlue(a) - qBlue(b));
+        }
+    }
+    const double mean = difference / (3.0 * bare.width() * bare.height());
+    QVERIFY2(mean < 0.6, qPrintable(QStringLiteral("mean difference %1 levels").arg(mean)));
     // Dark overall, with the drawing's own greys and lamps somewhere.
     QSet<QRgb> colours;
     for (int y = 0; y < image.height(); y += 3) {
@@ -289,7 +320,7 @@ void TestAbout::startSysInfo()
         f.launcher->existing << kTool;
     f.launcher->startable = startable;
 
-    frmAbout d(*f.window);
+    frmAbout d(f.window.get(), *f.registry, *f.launcher, *f.boxes);
     d.show();
     d.cmdSysInfo->click();
     QVERIFY2(d.isVisible(), "the box stays open");

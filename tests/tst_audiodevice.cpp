@@ -188,7 +188,6 @@ private slots:
     void leadAndTail();
     void longFileBoundedBuffer_data();
     void longFileBoundedBuffer();
-    void doneTiming();
 
     // Recording.
     void recordsWhatIsPlayed();
@@ -689,40 +688,6 @@ void TestAudioDevice::longFileBoundedBuffer()
     p.dev.setCommand(QStringLiteral("close"));
     QVERIFY(p.done.wait(1000));
     QCOMPARE(takeResult(p.done), int(AudioDevice::Aborted));
-}
-
-// Measures Done against the capture over several plays; run with PREGONAL_AUDIO_TIMING=<plays>.
-void TestAudioDevice::doneTiming()
-{
-    NEED_SOUND();
-    const int plays = qEnvironmentVariableIntValue("PREGONAL_AUDIO_TIMING");
-    if (plays <= 0)
-        QSKIP("Set PREGONAL_AUDIO_TIMING=<plays> to measure.");
-    Stage s; // the capture and the tone; each play has a new device
-    const QString path = tone(s.dir, 300);
-    QVERIFY(s.start());
-    std::vector<double> after, start;
-    for (int i = 0; i < plays; ++i) {
-        s.mark();
-        Player p;
-        open(p.dev, path);
-        p.closeOnDone();
-        const qint64 playNs = monotonicNs();
-        playArmed(p.dev);
-        QVERIFY(p.done.wait(5000));
-        QVERIFY(s.catchUp(p.doneNs, 80));
-        const auto bursts = s.bursts();
-        QCOMPARE(int(bursts.size()), 1);
-        VERIFY_LASTS(bursts[0], 300);
-        after.push_back((p.doneNs - bursts[0].endNs) / 1e6);
-        start.push_back((bursts[0].startNs - playNs) / 1e6);
-    }
-    std::sort(after.begin(), after.end());
-    std::sort(start.begin(), start.end());
-    qInfo("%d plays: Done after the last sample: min %.1f median %.1f worst %.1f ms", plays, after.front(),
-          after[after.size() / 2], after.back());
-    qInfo("first sample after play: min %.1f median %.1f worst %.1f ms", start.front(),
-          start[start.size() / 2], start.back());
 }
 
 // ---- Recording.

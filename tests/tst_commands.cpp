@@ -65,7 +65,12 @@ void TestCommands::give(WindowFixture &f, Way way, const QString &command)
         return;
     }
     if (command == QLatin1String("tick")) {
-        QTRY_VERIFY(f.window->Timer1().isEnabled() == false || f.audio->playing);
+        // The pause after a loop play is being timed, and when it runs out the message plays again.
+        QVERIFY2(f.window->Timer1().isEnabled(), "the repeat timer was not armed for the pause");
+        QVERIFY(!f.audio->playing);
+        const auto plays = f.log->count(QStringLiteral("play"));
+        QTRY_VERIFY(f.audio->playing && f.log->count(QStringLiteral("play")) == plays + 1);
+        QVERIFY(!f.window->Timer1().isEnabled());
         return;
     }
     if (command == QLatin1String("open"))
@@ -100,6 +105,8 @@ void TestCommands::enableStates_data()
         {"loop playing", {"open", "loop"}, kSending},
         {"loop pause", {"open", "loop", "done"}, kSending},
         {"loop playing again", {"open", "loop", "done", "tick"}, kSending},
+        {"loop pause after playing again", {"open", "loop", "done", "tick", "done"}, kSending},
+        {"loop playing a third time", {"open", "loop", "done", "tick", "done", "tick"}, kSending},
         {"stop while sending once", {"open", "once", "stop"}, kMessageLoaded},
         {"stop in a loop play", {"open", "loop", "stop"}, kMessageLoaded},
         {"stop in a pause", {"open", "loop", "done", "stop"}, kMessageLoaded},
@@ -121,8 +128,11 @@ void TestCommands::enableStates()
     f.load();
     f.window->Timer1().setInterval(10);
     QVERIFY(f.showActive());
-    for (const QString &event : events)
+    for (const QString &event : events) {
         give(f, way, event);
+        if (QTest::currentTestFailed())
+            return;
+    }
     QCOMPARE(layout(*f.window), expected);
     QVERIFY(f.boxes->shown.isEmpty());
 }

@@ -2,10 +2,12 @@
 #include "windowfixture.h"
 
 #include "frmopciones.h"
-#include "settingsstore.h"
 #include "layout.h"
+#include "portnames.h"
+#include "settingsstore.h"
 
 #include <QButtonGroup>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -22,6 +24,14 @@ QString stored(const WindowFixture &f, const QString &key)
 {
     return SettingsStore(f.storeDir.path())
         .read(QStringLiteral("Pregonal"), QStringLiteral("conf"), key, QStringLiteral("<none>"));
+}
+
+// The dialog as the window's command builds it, from the values the window runs with.
+std::unique_ptr<frmopciones> optionsDialog(WindowFixture &f)
+{
+    return std::make_unique<frmopciones>(
+        f.window.get(), f.values.puertocom, f.values.intervalosegs,
+        [&f](int port) { return serialDeviceForPort(f.window->settings(), port); });
 }
 
 int checkedPort(const frmopciones &d)
@@ -45,6 +55,8 @@ private slots:
     void leavingWithoutAcceptChangesNothing();
     void acceptStoresAndApplies_data();
     void acceptStoresAndApplies();
+    void acceptUnsavedIsTold_data();
+    void acceptUnsavedIsTold();
     void acceptUnchangedWritesBothSettings();
     void menuIntervalIsResetByAccept();
     void labelFollowsTheBar();
@@ -175,6 +187,72 @@ void TestOptions::acceptStoresAndApplies()
     QCOMPARE(f.serial->commPort(), 4);
     QVERIFY(!f.serial->portOpen());
     QCOMPARE(*f.log, QStringList({"CommPort=4"}));
+    QVERIFY(f.boxes->shown.isEmpty());
+}
+
+void TestOptions::acceptUnsavedIsTold_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("settings folder is a file") << "folderfile";
+    QTest::newRow("settings file is a folder") << "filefolder";
+    QTest::newRow("read-only folder") << "readonlyfolder";
+    QTest::newRow("read-only file") << "readonlyfile";
+}
+
+// The store refuses the values: they still apply for this run, and the operator is told.
+void TestOptions::acceptUnsavedIsTold()
+{
+    QFETCH(QString, how);
+    WindowFixture f;
+    const QString folder = f.storeDir.path();
+    Frmprincipal &w = f.load();
+    if (how == "folderfile") {
+        QVERIFY(QDir(folder).removeRecursively());
+        QFile file(folder);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    } else if (how == "filefolder") {
+        QVERIFY(QDir().mkpath(f.storeFile()));
+    } else {
+        f.store("puerto", "2");
+        const QString target = how == "readonlyfolder" ? folder : f.storeFile();
+        QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::ExeOwner));
+        QFile probe(how == "readonlyfolder" ? folder + QStringLiteral("/sonda") : f.storeFile());
+        if (probe.open(QIODevice::ReadWrite)) {
+            probe.close();
+            QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QSKIP("this account writes read-only files and folders (root)");
+        }
+    }
+    const QString before = stored(f, "puerto");
+    const bool shown = whileModal<frmopciones>([&] { w.mnuopciones_Click(); },
+                                               [&](frmopciones &d) {
+                                                   d.Option1[3]->click();
+                                                   d.HScroll1->setValue(30);
+                                                   d.cmdaceptar->click();
+                                               });
+    if (how == "folderfile")
+        QFile::remove(folder);
+    else if (how.startsWith(QLatin1String("readonly")))
+        QFile::setPermissions(how == "readonlyfolder" ? folder : f.storeFile(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(shown);
+    // It really was not stored.
+    QCOMPARE(stored(f, "puerto"), before);
+    QCOMPARE(f.values.puertocom, quint8(4));
+    QCOMPARE(f.values.intervalosegs, quint8(30));
+    QCOMPARE(f.panel(2), QStringLiteral("Puerto COM = 4"));
+    QCOMPARE(f.panel(3), QStringLiteral("Intervalo = 30 segs"));
+    QCOMPARE(w.Timer1().interval(), 30000);
+    QCOMPARE(f.serial->commPort(), 4);
+    QCOMPARE(f.boxes->shown.size(), 1);
+    const auto &box = f.boxes->shown.constFirst();
+    QCOMPARE(box.text, QStringLiteral("No se han podido guardar las opciones. Se aplican ahora, pero se "
+                                      "perderán al cerrar el programa."));
+    QCOMPARE(box.buttons, MessageBoxes::OkOnly);
+    QCOMPARE(box.icon, MessageBoxes::Warning);
+    QCOMPARE(box.caption, QStringLiteral("Pregonal"));
+    QVERIFY2(box.detail.contains(f.storeFile()), qPrintable(box.detail));
+    QVERIFY(w.findChildren<frmopciones *>().isEmpty());
 }
 
 void TestOptions::acceptUnchangedWritesBothSettings()
@@ -213,7 +291,8 @@ void TestOptions::labelFollowsTheBar()
 {
     WindowFixture f;
     f.load();
-    frmopciones d(*f.window);
+    const auto dialog = optionsDialog(f);
+    frmopciones &d = *dialog;
     QCOMPARE(d.label1->text(), QStringLiteral("10 segs"));
     for (int v = 1; v <= 60; ++v) {
         d.HScroll1->setValue(v);
@@ -249,7 +328,8 @@ void TestOptions::labelWaitsForTheThumb()
 {
     WindowFixture f;
     f.load();
-    frmopciones d(*f.window);
+    const auto dialog = optionsDialog(f);
+    frmopciones &d = *dialog;
     QVERIFY(!d.HScroll1->hasTracking());
     d.HScroll1->setSliderDown(true);
     d.HScroll1->setSliderPosition(40);
@@ -265,7 +345,8 @@ void TestOptions::portButtonsFormOneGroup()
 {
     WindowFixture f;
     f.load();
-    frmopciones d(*f.window);
+    const auto dialog = optionsDialog(f);
+    frmopciones &d = *dialog;
     QVERIFY(d.Option1Group->exclusive());
     for (int i = 0; i < 6; ++i) {
         QCOMPARE(d.Option1Group->button(i), d.Option1[i]);
@@ -311,13 +392,19 @@ void TestOptions::storedValuesOutOfRange()
     f.store("intervalo", intervalo);
     Frmprincipal &w = f.load();
     const quint8 port = f.values.puertocom;
-    whileModal<frmopciones>([&] { w.mnuopciones_Click(); },
-                            [&](frmopciones &d) {
-                                QCOMPARE(checkedPort(d), checked);
-                                QCOMPARE(d.HScroll1->value(), bar);
-                                QCOMPARE(d.label1->text(), QStringLiteral("%1 segs").arg(bar));
-                                d.cmdaceptar->click();
-                            });
+    bool accepted = false;
+    const bool shown =
+        whileModal<frmopciones>([&] { w.mnuopciones_Click(); },
+                                [&](frmopciones &d) {
+                                    QCOMPARE(checkedPort(d), checked);
+                                    QCOMPARE(d.HScroll1->value(), bar);
+                                    QCOMPARE(d.label1->text(), QStringLiteral("%1 segs").arg(bar));
+                                    d.cmdaceptar->click();
+                                    accepted = d.result() == QDialog::Accepted;
+                                });
+    // Rows whose values are already in range would pass untouched if the dialog never came up.
+    QVERIFY(shown);
+    QVERIFY(accepted);
     // With no button selected the port is neither stored nor changed.
     QCOMPARE(f.values.puertocom, checked < 0 ? port : quint8(checked + 1));
     QCOMPARE(stored(f, "puerto"), checked < 0 ? puerto : QString::number(checked + 1));
@@ -334,7 +421,8 @@ void TestOptions::layout()
     WindowFixture f;
     f.store("puerto", "0"); // so that no port button is selected, as at creation
     f.load();
-    frmopciones d(*f.window);
+    const auto dialog = optionsDialog(f);
+    frmopciones &d = *dialog;
     QCOMPARE(d.windowTitle(), QStringLiteral("Opciones"));
     QCOMPARE(d.size(), QSize(291, 201));
     QCOMPARE(d.minimumSize(), d.maximumSize());
@@ -391,7 +479,8 @@ void TestOptions::tabOrder()
 {
     WindowFixture f;
     f.load();
-    frmopciones d(*f.window);
+    const auto dialog = optionsDialog(f);
+    frmopciones &d = *dialog;
     QList<QWidget *> chain;
     QWidget *w = d.Option1[0];
     do {
@@ -454,13 +543,20 @@ void TestOptions::tooltipsNameTheDevices()
     WindowFixture f;
     f.store("COM3", "/dev/ttyUSB0", "puertos");
     f.load();
-    frmopciones d(*f.window);
-    QCOMPARE(d.Option1[2]->toolTip(), QStringLiteral("/dev/ttyUSB0"));
+    QStringList tips;
+    const bool shown = whileModal<frmopciones>([&] { f.window->mnuopciones_Click(); },
+                                               [&](frmopciones &d) {
+                                                   for (QRadioButton *button : d.Option1)
+                                                       tips << button->toolTip();
+                                               });
+    QVERIFY(shown);
+    QCOMPARE(tips.size(), 6);
+    QCOMPARE(tips[2], QStringLiteral("/dev/ttyUSB0"));
     for (int i : {0, 1, 3, 4, 5}) {
 #ifdef Q_OS_WIN
-        QCOMPARE(d.Option1[i]->toolTip(), QStringLiteral("COM%1").arg(i + 1));
+        QCOMPARE(tips[i], QStringLiteral("COM%1").arg(i + 1));
 #else
-        QCOMPARE(d.Option1[i]->toolTip(), QStringLiteral("/dev/ttyS%1").arg(i));
+        QCOMPARE(tips[i], QStringLiteral("/dev/ttyS%1").arg(i));
 #endif
     }
     QVERIFY(f.log->isEmpty());

@@ -1,6 +1,6 @@
 # Checks shared by tst_package_install.sh and tst_package_deb.sh (sourced, not run).
-# check_tree ROOT PREFIX: the program, desktop entry, icons and metainfo are under ROOT/PREFIX,
-# and the desktop entry's Exec and Icon resolve inside ROOT.
+# check_tree ROOT PREFIX: the program, desktop entry, icons, metainfo, manual page, copyright and
+# changelog are under ROOT/PREFIX, and the desktop entry's Exec and Icon resolve inside ROOT.
 app_id=org.pregonal.Pregonal
 failures=0
 fail() { echo "FALLO: $*" >&2; failures=$((failures + 1)); }
@@ -55,6 +55,42 @@ check_tree() {
 
     grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" \
         "$share/metainfo/$app_id.metainfo.xml" || fail "el metainfo no lanza $app_id.desktop"
+
+    # The manual page: gzip, a page for pregonal(1) that documents every setting and the ports.
+    local man="$share/man/man1/pregonal.1.gz" page
+    if [ ! -f "$man" ]; then
+        fail "falta la página de manual $prefix/share/man/man1/pregonal.1.gz"
+    elif ! page=$(gzip -dc "$man"); then
+        fail "la página de manual no es gzip"
+    else
+        echo "$page" | grep -q '^\.TH PREGONAL 1 ' || fail "la página de manual no es pregonal(1)"
+        local key
+        for key in puerto intervalo retardo cola lineas tiempomaximo '\[conf\]' '\[puertos\]' \
+                Pregonal.conf registro.ini XDG_CONFIG_HOME; do
+            echo "$page" | grep -q "$key" || fail "la página de manual no habla de $key"
+        done
+        if command -v man >/dev/null; then
+            local warnings
+            warnings=$(man -l --warnings -E UTF-8 -Tutf8 "$man" 2>&1 >/dev/null)
+            [ -z "$warnings" ] || fail "man avisa: $warnings"
+        fi
+    fi
+
+    # Copyright in the machine-readable format, and the changelog of a native package.
+    local doc="$share/doc/pregonal"
+    if [ ! -f "$doc/copyright" ]; then
+        fail "falta $prefix/share/doc/pregonal/copyright"
+    else
+        head -n1 "$doc/copyright" |
+            grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+            fail "copyright no está en el formato legible por máquina"
+        grep -qx 'License: GPL-3.0-or-later' "$doc/copyright" || fail "copyright sin License: GPL-3.0-or-later"
+    fi
+    if [ ! -f "$doc/changelog.gz" ]; then
+        fail "falta $prefix/share/doc/pregonal/changelog.gz"
+    else
+        gzip -dc "$doc/changelog.gz" | head -n1 | grep -q '^pregonal (' || fail "changelog.gz no empieza por pregonal (...)"
+    fi
 }
 
 finish() {

@@ -290,7 +290,8 @@ private slots:
         auto &line = bench.line;
         line->setPortOpen(true);
         QVERIFY(line->portOpen());
-        line->setPortOpen(true); // already open: stays open
+        // Already open here: refused as busy, and the open port stays as it was.
+        VERIFY_OPEN_FAILS(*line, QStringLiteral("ocupado"), bench.pty.slave);
         QVERIFY(line->portOpen());
         line->setPortOpen(false);
         QVERIFY(!line->portOpen());

@@ -1,6 +1,5 @@
 #include "frmabout.h"
 
-#include "frmprincipal.h"
 #include "layout.h"
 #include "pictures.h"
 #include "sysinfo.h"
@@ -52,7 +51,9 @@ void fitCaption(QPushButton *button)
 }
 } // namespace
 
-frmAbout::frmAbout(Frmprincipal &main) : QDialog(&main), m_main(main), m_picture(aboutPicturePath())
+frmAbout::frmAbout(QWidget *parent, RegistryReader &registry, ProgramLauncher &launcher, MessageBoxes &boxes)
+    : QDialog(parent), m_registry(registry), m_launcher(launcher), m_boxes(boxes),
+      m_picture(aboutPicturePath())
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
@@ -111,7 +112,7 @@ void frmAbout::cmdSysInfo_Click()
 
 void frmAbout::StartSysInfo()
 {
-    ::StartSysInfo(m_main.registry(), m_main.launcher(), m_main.messageBoxes());
+    ::StartSysInfo(m_registry, m_launcher, m_boxes);
 }
 
 // Black, covered from the top left by the drawing at its own size; the box shows its top left part.

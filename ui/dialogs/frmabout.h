@@ -3,8 +3,10 @@
 #include <QDialog>
 #include <QSvgRenderer>
 
-class Frmprincipal;
+class MessageBoxes;
+class ProgramLauncher;
 class QLabel;
+class RegistryReader;
 class QPushButton;
 
 // The About box: title, version, credit line and web address over the telephone drawing, and
@@ -13,7 +15,9 @@ class frmAbout : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmAbout(Frmprincipal &main);
+    // The system information tool is found through registry, started by launcher; boxes tell
+    // when it cannot be.
+    frmAbout(QWidget *parent, RegistryReader &registry, ProgramLauncher &launcher, MessageBoxes &boxes);
 
     void Form_Load();
     void cmdOK_Click();
@@ -36,6 +40,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    Frmprincipal &m_main;
+    RegistryReader &m_registry;
+    ProgramLauncher &m_launcher;
+    MessageBoxes &m_boxes;
     QSvgRenderer m_picture;
 };

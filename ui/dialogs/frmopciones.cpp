@@ -1,9 +1,7 @@
 #include "frmopciones.h"
 
-#include "frmprincipal.h"
 #include "layout.h"
 #include "pictures.h"
-#include "portnames.h"
 
 #include <QButtonGroup>
 #include <QFrame>
@@ -21,7 +19,9 @@ QString segs(int seconds)
 }
 } // namespace
 
-frmopciones::frmopciones(Frmprincipal &main) : QDialog(&main), m_main(main)
+frmopciones::frmopciones(QWidget *parent, int puertocom, int intervalosegs,
+                         const std::function<QString(int)> &deviceForPort)
+    : QDialog(parent), m_puertocom(puertocom), m_intervalosegs(intervalosegs)
 {
     setObjectName(QStringLiteral("frmopciones"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
@@ -44,7 +44,7 @@ frmopciones::frmopciones(Frmprincipal &main) : QDialog(&main), m_main(main)
     for (int i = 0; i < 6; ++i) {
         auto *button = new QRadioButton(QString::number(i + 1), this);
         button->setObjectName(QStringLiteral("Option1_%1").arg(i));
-        button->setToolTip(serialDeviceForPort(main.settings(), i + 1));
+        button->setToolTip(deviceForPort(i + 1));
         placeInTwips(button, 735 + 480 * i, 360, 615, 375);
         Option1Group->addButton(button, i);
         Option1[i] = button;
@@ -101,8 +101,8 @@ frmopciones::frmopciones(Frmprincipal &main) : QDialog(&main), m_main(main)
 
 void frmopciones::Form_Load()
 {
-    const int port = m_main.module1().puertocom;
-    const int seconds = m_main.module1().intervalosegs;
+    const int port = m_puertocom;
+    const int seconds = m_intervalosegs;
     // A stored port outside 1 to 6 selects no button; then "Aceptar" keeps the port as it is.
     if (port >= 1 && port <= 6)
         Option1[port - 1]->setChecked(true);
@@ -118,23 +118,21 @@ void frmopciones::HScroll1_Change()
 
 void frmopciones::cmdaceptar_Click()
 {
-    ProgramValues &values = m_main.module1();
-    for (m_puerto = 1; m_puerto <= 6; ++m_puerto) {
-        if (Option1[m_puerto - 1]->isChecked()) {
-            m_main.settings().write(kApplication, kSection, QStringLiteral("puerto"),
-                                    QString::number(m_puerto));
-            values.puertocom = m_puerto;
-            break;
-        }
-    }
-    m_main.settings().write(kApplication, kSection, QStringLiteral("intervalo"),
-                            QString::number(HScroll1->value()));
-    values.intervalosegs = quint8(HScroll1->value());
-    m_main.Timer1().setInterval(int(values.intervalosegs) * 1000);
-    m_main.showInterval(values.intervalosegs);
-    m_main.MSComm1().setCommPort(qint16(values.puertocom));
-    m_main.showPort(values.puertocom);
     accept();
+}
+
+std::optional<int> frmopciones::chosenPort() const
+{
+    for (int port = 1; port <= 6; ++port) {
+        if (Option1[port - 1]->isChecked())
+            return port;
+    }
+    return std::nullopt;
+}
+
+int frmopciones::chosenInterval() const
+{
+    return HScroll1->value();
 }
 
 void frmopciones::cmdcancelar_Click()

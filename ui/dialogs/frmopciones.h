@@ -2,7 +2,9 @@
 
 #include <QDialog>
 
-class Frmprincipal;
+#include <functional>
+#include <optional>
+
 class QButtonGroup;
 class QFrame;
 class QGroupBox;
@@ -12,12 +14,19 @@ class QRadioButton;
 class QScrollBar;
 
 // The options dialog: the serial port that keys the transmitter (COM1 to COM6) and the pause
-// between looped plays (1 to 60 s). "Aceptar" stores both and applies them to the main window.
+// between looped plays (1 to 60 s), shown from the values the program runs with. Accepted with
+// "Aceptar", it gives back the chosen port (none when no button is selected) and pause; the main
+// window stores and applies them.
 class frmopciones : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmopciones(Frmprincipal &main);
+    // deviceForPort names the device each port number opens, for the buttons' tooltips.
+    frmopciones(QWidget *parent, int puertocom, int intervalosegs,
+                const std::function<QString(int)> &deviceForPort);
+
+    std::optional<int> chosenPort() const;
+    int chosenInterval() const;
 
     void Form_Load();
     void HScroll1_Change();
@@ -38,6 +47,6 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    Frmprincipal &m_main;
-    quint8 m_puerto = 0; // port counter of the accept search
+    int m_puertocom;
+    int m_intervalosegs;
 };

@@ -1,10 +1,12 @@
 #include "frmprincipal.h"
 
+#include "desktop.h"
 #include "frmabout.h"
 #include "frmopciones.h"
 #include "keyingsettings.h"
 #include "layout.h"
 #include "pictures.h"
+#include "portnames.h"
 
 #include <QAction>
 #include <QApplication>
@@ -14,6 +16,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
@@ -236,6 +239,14 @@ void Frmprincipal::applyKeyingSettings()
                        keying.tiempomaximoSecs * 1000);
 }
 
+void Frmprincipal::showEvent(QShowEvent *event)
+{
+    if (!m_shownBefore && !event->spontaneous() && !testAttribute(Qt::WA_Moved))
+        centreOnPointerScreen(*this);
+    m_shownBefore = true;
+    QMainWindow::showEvent(event);
+}
+
 void Frmprincipal::closeEvent(QCloseEvent *event)
 {
     event->accept();
@@ -275,15 +286,38 @@ void Frmprincipal::mnusalir_Click()
         close();
 }
 
+// "Aceptar" in the options dialog stores the port and the pause and applies them at once. When the
+// store cannot keep them they still apply for this run, and the operator is told.
 void Frmprincipal::mnuopciones_Click()
 {
-    frmopciones dialog(*this);
-    dialog.exec();
+    frmopciones dialog(this, m_module1.puertocom, m_module1.intervalosegs,
+                       [this](int port) { return serialDeviceForPort(settings(), port); });
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    bool saved = true;
+    if (const std::optional<int> port = dialog.chosenPort()) {
+        saved = writePuerto(settings(), *port);
+        m_module1.puertocom = quint8(*port);
+    }
+    saved = writeIntervalo(settings(), dialog.chosenInterval()) && saved;
+    m_module1.intervalosegs = quint8(dialog.chosenInterval());
+    Timer1().setInterval(int(m_module1.intervalosegs) * 1000);
+    showInterval(m_module1.intervalosegs);
+    MSComm1().setCommPort(m_module1.puertocom);
+    showPort(m_module1.puertocom);
+    if (!saved)
+        messageBoxes().show(
+            QStringLiteral("No se han podido guardar las opciones. Se aplican ahora, pero se perderán "
+                           "al cerrar el programa."),
+            MessageBoxes::OkOnly, MessageBoxes::Warning, kTitle,
+            QStringLiteral("No se puede escribir el fichero de configuración %1. Compruebe que el "
+                           "fichero y su carpeta existan y se puedan escribir.")
+                .arg(settingsLocation(settings())));
 }
 
 void Frmprincipal::mnuacercade_Click()
 {
-    frmAbout dialog(*this);
+    frmAbout dialog(this, registry(), launcher(), messageBoxes());
     dialog.exec();
 }
 

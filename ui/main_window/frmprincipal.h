@@ -98,6 +98,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // The first show centres the window on the screen of the mouse pointer, unless it was placed.
+    void showEvent(QShowEvent *event) override;
 
 private:
     void buildMenus();
@@ -121,4 +123,5 @@ private:
     QList<QLabel *> m_panels;
     bool m_unloaded = false;
     bool m_ending = false;
+    bool m_shownBefore = false;
 };
