@@ -14,5 +14,5 @@ set_tests_properties(tst_serialline_shim PROPERTIES
     LABELS serial
     TIMEOUT 300)
 
-# The Spanish causes of device errors: pure functions, no device needed.
-pregonal_add_test(tst_errortext SOURCES tst_errortext.cpp LIBS pregonal_devices)
+# The pure functions: error causes, keying-line forms, tolerant settings. No window, no device.
+pregonal_add_test(tst_pure SOURCES tst_pure.cpp LIBS pregonal_devices pregonal_settings)

@@ -10,10 +10,8 @@ class TestKeying : public QObject
 {
     Q_OBJECT
 private slots:
-    void numbersAreTolerated_data();
-    void numbersAreTolerated();
-    void linesReachTheSerialLine_data();
-    void linesReachTheSerialLine();
+    void storedKeyingReachesTheDevices();
+    void badKeyingFallsBack();
     void guardCoversEachPlay();
     void guardCutsAHungPlay();
     void capShortensTheGuard_data();
@@ -21,75 +19,32 @@ private slots:
     void guardStopsWithTheKey();
 };
 
-void TestKeying::numbersAreTolerated_data()
+// Each form of the numbers and lines is read by pure functions (tst_pure); here, what start-up
+// reads reaches the devices.
+void TestKeying::storedKeyingReachesTheDevices()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("lead");
-    QTest::addColumn<int>("tail");
-    QTest::addColumn<int>("cap");
-    QTest::newRow("absent") << QString() << 300 << 100 << 0;
-    QTest::newRow("plain") << "250" << 250 << 250 << 250;
-    QTest::newRow("blanks around") << " 40 " << 40 << 40 << 40;
-    QTest::newRow("zero") << "0" << 0 << 0 << 0;
-    QTest::newRow("text") << "mucho" << 300 << 100 << 0;
-    QTest::newRow("empty") << "" << 300 << 100 << 0;
-    QTest::newRow("fraction") << "1.5" << 300 << 100 << 0;
-    QTest::newRow("negative clamps") << "-20" << 0 << 0 << 0;
-    QTest::newRow("too large clamps") << "5000" << 2000 << 2000 << 3600;
-    QTest::newRow("overflow clamps") << "99999999999999999999999" << 2000 << 2000 << 3600;
-    QTest::newRow("plus sign") << "+7" << 7 << 7 << 7;
+    WindowFixture f;
+    f.store(QStringLiteral("retardo"), QStringLiteral("250"));
+    f.store(QStringLiteral("cola"), QStringLiteral(" 40 "));
+    f.store(QStringLiteral("lineas"), QStringLiteral(" dtr + !rts "));
+    f.load();
+    QCOMPARE(f.audio->leadMs, 250);
+    QCOMPARE(f.audio->tailMs, 40);
+    QCOMPARE(f.serial->lines.toString(), QStringLiteral("DTR+!RTS"));
 }
 
-void TestKeying::numbersAreTolerated()
+void TestKeying::badKeyingFallsBack()
 {
-    QFETCH(QString, text);
-    QFETCH(int, lead);
-    QFETCH(int, tail);
-    QFETCH(int, cap);
     WindowFixture f;
-    if (!text.isNull()) {
-        for (const char *key : {"retardo", "cola", "tiempomaximo"})
-            f.store(QLatin1String(key), text);
-    }
+    f.store(QStringLiteral("retardo"), QStringLiteral("mucho"));
+    f.store(QStringLiteral("cola"), QStringLiteral("5000"));
+    f.store(QStringLiteral("lineas"), QStringLiteral("CTS"));
     f.load();
-    QCOMPARE(f.audio->leadMs, lead);
-    QCOMPARE(f.audio->tailMs, tail);
-    QCOMPARE(readKeyingSettings(SettingsStore(f.storeDir.path())).tiempomaximoSecs, cap);
-    // Start-up reads; it never writes these back.
+    QCOMPARE(f.audio->leadMs, 300);
+    QCOMPARE(f.audio->tailMs, 2000);
+    QCOMPARE(f.serial->lines.toString(), QStringLiteral("DTR+RTS"));
     QCOMPARE(SettingsStore(f.storeDir.path()).read("Pregonal", "conf", "retardo", "none"),
-             text.isNull() ? QStringLiteral("none") : text);
-}
-
-void TestKeying::linesReachTheSerialLine_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("lines");
-    QTest::newRow("absent") << QString() << "DTR+RTS";
-    QTest::newRow("both") << "DTR+RTS"
-                          << "DTR+RTS";
-    QTest::newRow("dtr") << "DTR"
-                         << "DTR";
-    QTest::newRow("rts inverted") << "!RTS"
-                                  << "!RTS";
-    QTest::newRow("mixed, lower case, blanks") << " dtr + !rts "
-                                               << "DTR+!RTS";
-    QTest::newRow("garbage falls back") << "CTS"
-                                        << "DTR+RTS";
-    QTest::newRow("empty falls back") << ""
-                                      << "DTR+RTS";
-    QTest::newRow("twice falls back") << "DTR+DTR"
-                                      << "DTR+RTS";
-}
-
-void TestKeying::linesReachTheSerialLine()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, lines);
-    WindowFixture f;
-    if (!text.isNull())
-        f.store(QStringLiteral("lineas"), text);
-    f.load();
-    QCOMPARE(f.serial->lines.toString(), lines);
+             QStringLiteral("mucho"));
 }
 
 void TestKeying::guardCoversEachPlay()

@@ -1,0 +1,180 @@
+// The pure functions under the program, with no window and no device: the Spanish causes given
+// for system and sound-file errors, the keying-lines forms, and the tolerant reading of numeric
+// settings (bad text gives the default, out of range the nearest end, nothing written back).
+#include "errortext.h"
+#include "keyinglines.h"
+#include "keyingsettings.h"
+#include "programvalues.h"
+#include "settingsstore.h"
+
+#include <QTemporaryDir>
+
+#include <QRegularExpression>
+#include <QTest>
+
+#include <cerrno>
+
+class TestPure : public QObject
+{
+    Q_OBJECT
+private slots:
+    void fileErrors_data();
+    void fileErrors();
+    void soundFileErrors_data();
+    void soundFileErrors();
+    void keyingLines_data();
+    void keyingLines();
+    void keyingNumbersTolerated_data();
+    void keyingNumbersTolerated();
+    void byteSettingsTolerated_data();
+    void byteSettingsTolerated();
+};
+
+void TestPure::fileErrors_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("EACCES") << EACCES << "permiso denegado";
+    QTest::newRow("EPERM") << EPERM << "permiso denegado";
+    QTest::newRow("ENOENT") << ENOENT << "la carpeta no existe";
+    QTest::newRow("ENOTDIR") << ENOTDIR << "una parte de la ruta no es una carpeta";
+    QTest::newRow("EROFS") << EROFS << "el disco es de solo lectura";
+    QTest::newRow("ENOSPC") << ENOSPC << "no queda espacio en el disco";
+    QTest::newRow("ENAMETOOLONG") << ENAMETOOLONG << "el nombre es demasiado largo";
+    QTest::newRow("EIO") << EIO << "error de lectura o escritura en el disco";
+    QTest::newRow("unknown") << 100000 << "error del sistema número 100000";
+}
+
+void TestPure::fileErrors()
+{
+    QFETCH(int, error);
+    QFETCH(QString, text);
+    QCOMPARE(fileErrorText(error), text);
+}
+
+void TestPure::soundFileErrors_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("systemErrno");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("not a sound file") << 1 << 0 << "no es un archivo de sonido que se pueda leer";
+    QTest::newRow("system: the errno decides") << 2 << EACCES << "permiso denegado";
+    QTest::newRow("malformed") << 3 << 0 << "el archivo de sonido está dañado";
+    QTest::newRow("encoding") << 4 << 0 << "la codificación del sonido no se admite";
+    QTest::newRow("internal detail")
+        << 27 << 0 << "el archivo de sonido no se puede leer (error 27 de la biblioteca de sonido)";
+}
+
+void TestPure::soundFileErrors()
+{
+    QFETCH(int, code);
+    QFETCH(int, systemErrno);
+    QFETCH(QString, text);
+    QCOMPARE(soundFileErrorText(code, systemErrno), text);
+}
+
+void TestPure::keyingLines_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("lines"); // empty: not an accepted form
+    QTest::newRow("both") << "DTR+RTS"
+                          << "DTR+RTS";
+    QTest::newRow("dtr") << "DTR"
+                         << "DTR";
+    QTest::newRow("rts inverted") << "!RTS"
+                                  << "!RTS";
+    QTest::newRow("mixed, lower case, blanks") << " dtr + !rts "
+                                               << "DTR+!RTS";
+    QTest::newRow("other order") << "RTS+DTR"
+                                 << "DTR+RTS";
+    QTest::newRow("garbage") << "CTS"
+                             << "";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("twice") << "DTR+DTR"
+                           << "";
+    QTest::newRow("three") << "DTR+RTS+DTR"
+                           << "";
+}
+
+void TestPure::keyingLines()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, lines);
+    const std::optional<KeyingLines> parsed = KeyingLines::parse(text);
+    QCOMPARE(parsed ? parsed->toString() : QString(), lines);
+    if (parsed)
+        QCOMPARE(KeyingLines::parse(parsed->toString()), parsed);
+}
+
+void TestPure::keyingNumbersTolerated_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("lead");
+    QTest::addColumn<int>("tail");
+    QTest::addColumn<int>("cap");
+    QTest::newRow("absent") << QString() << 300 << 100 << 0;
+    QTest::newRow("plain") << "250" << 250 << 250 << 250;
+    QTest::newRow("blanks around") << " 40 " << 40 << 40 << 40;
+    QTest::newRow("zero") << "0" << 0 << 0 << 0;
+    QTest::newRow("text") << "mucho" << 300 << 100 << 0;
+    QTest::newRow("empty") << "" << 300 << 100 << 0;
+    QTest::newRow("fraction") << "1.5" << 300 << 100 << 0;
+    QTest::newRow("negative clamps") << "-20" << 0 << 0 << 0;
+    QTest::newRow("too large clamps") << "5000" << 2000 << 2000 << 3600;
+    QTest::newRow("overflow clamps") << "99999999999999999999999" << 2000 << 2000 << 3600;
+    QTest::newRow("plus sign") << "+7" << 7 << 7 << 7;
+}
+
+void TestPure::keyingNumbersTolerated()
+{
+    QFETCH(QString, text);
+    QFETCH(int, lead);
+    QFETCH(int, tail);
+    QFETCH(int, cap);
+    QTemporaryDir dir;
+    SettingsStore store(dir.path());
+    if (!text.isNull()) {
+        for (const char *key : {"retardo", "cola", "tiempomaximo"})
+            store.write(kApplication, kSection, QLatin1String(key), text);
+    }
+    const KeyingSettings keying = readKeyingSettings(store);
+    QCOMPARE(keying.retardoMs, lead);
+    QCOMPARE(keying.colaMs, tail);
+    QCOMPARE(keying.tiempomaximoSecs, cap);
+    // Reading never writes back.
+    QCOMPARE(store.read(kApplication, kSection, QStringLiteral("retardo"), QStringLiteral("none")),
+             text.isNull() ? QStringLiteral("none") : text);
+}
+
+void TestPure::byteSettingsTolerated_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("value"); // -1: the default
+    QTest::newRow("plain") << "7" << 7;
+    QTest::newRow("zero") << "0" << 0;
+    QTest::newRow("top") << "255" << 255;
+    QTest::newRow("blanks") << " 12 " << 12;
+    QTest::newRow("too large") << "256" << -1;
+    QTest::newRow("negative") << "-1" << -1;
+    QTest::newRow("sign") << "+5" << -1;
+    QTest::newRow("fraction") << "7.5" << -1;
+    QTest::newRow("hex") << "&h3" << -1;
+    QTest::newRow("exponent") << "1e3" << -1;
+    QTest::newRow("empty") << "" << -1;
+}
+
+void TestPure::byteSettingsTolerated()
+{
+    QFETCH(QString, text);
+    QFETCH(int, value);
+    QTemporaryDir dir;
+    SettingsStore store(dir.path());
+    store.write(kApplication, kSection, QStringLiteral("puerto"), text);
+    store.write(kApplication, kSection, QStringLiteral("intervalo"), text);
+    QCOMPARE(int(readPuerto(store)), value < 0 ? 2 : value);
+    QCOMPARE(int(readIntervalo(store)), value < 0 ? 10 : value);
+}
+
+QTEST_GUILESS_MAIN(TestPure)
+#include "tst_pure.moc"
