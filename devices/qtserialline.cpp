@@ -1,19 +1,13 @@
 #include "qtserialline.h"
 
 #include "deviceerror.h"
+#include "serialposix.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 #include <QSerialPort>
 #include <QSet>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <grp.h>
-#include <sys/stat.h>
-#include <termios.h>
-#include <unistd.h>
 
 namespace {
 
@@ -47,34 +41,9 @@ QString systemPath(const QString &device)
     return QStringLiteral("/dev/") + device;
 }
 
-QString groupName(gid_t gid)
-{
-    const group *entry = ::getgrgid(gid);
-    return entry ? QString::fromLocal8Bit(entry->gr_name) : QString::number(gid);
-}
-
 [[noreturn]] void refuse(int port, const QString &path, const QString &why)
 {
     throw DeviceError(QStringLiteral("No se puede abrir el puerto COM%1 (%2): %3").arg(port).arg(path, why));
-}
-
-// The reasons the system would give in English, checked before opening.
-void checkDevice(int port, const QString &path)
-{
-    const QByteArray name = QFile::encodeName(path);
-    struct stat info;
-    if (::stat(name.constData(), &info) != 0) {
-        const int error = errno;
-        if (error == EACCES)
-            refuse(port, path, QStringLiteral("permiso denegado."));
-        refuse(port, path, QStringLiteral("el dispositivo no existe."));
-    }
-    if (!S_ISCHR(info.st_mode))
-        refuse(port, path, QStringLiteral("no es un puerto serie."));
-    if (::access(name.constData(), R_OK | W_OK) != 0 && errno == EACCES)
-        refuse(port, path,
-               QStringLiteral("permiso denegado; el usuario debe pertenecer al grupo «%1».")
-                   .arg(groupName(info.st_gid)));
 }
 
 // Qt's own texts are English: the operator gets the cause in Spanish only.
@@ -90,17 +59,6 @@ QString openFailure(const QSerialPort &port)
         return QStringLiteral("no es un puerto serie.");
     default:
         return QStringLiteral("error del sistema al abrirlo (código %1 de Qt).").arg(int(port.error()));
-    }
-}
-
-// An inverted line must stay high after the last close (and if the program dies): the hang-up
-// that lowers both lines goes.
-void clearHangup(int fd)
-{
-    termios settings;
-    if (::tcgetattr(fd, &settings) == 0 && (settings.c_cflag & HUPCL)) {
-        settings.c_cflag &= ~tcflag_t(HUPCL);
-        ::tcsetattr(fd, TCSANOW, &settings);
     }
 }
 
@@ -152,8 +110,7 @@ bool QtSerialLine::checkPort()
 {
     if (!m_port)
         return false;
-    termios settings;
-    if (::tcgetattr(m_port->handle(), &settings) != 0) {
+    if (!serialDeviceThere(m_port->handle())) {
         m_port->close();
         forgetPort();
         return false;
@@ -213,7 +170,9 @@ void QtSerialLine::openPort()
             QStringLiteral("El puerto COM%1 no es válido: los puertos se numeran desde 1.").arg(m_commPort));
 
     const QString path = systemPath(device);
-    checkDevice(m_commPort, path);
+    // The reasons the system would give in English, checked before opening.
+    if (const QString problem = serialDeviceProblem(path); !problem.isEmpty())
+        refuse(m_commPort, path, problem);
     const QString canonical = QFileInfo(path).canonicalFilePath();
     if (!claimDevice(canonical))
         refuse(m_commPort, path, QStringLiteral("está ocupado; este programa ya lo tiene abierto."));
@@ -256,13 +215,10 @@ void QtSerialLine::closePort()
     // QSerialPort's close brings back the settings found at open, hang-up on close included. With
     // inverted lines a second descriptor keeps the device open through that, and the last close
     // happens here with hang-up off.
-    const int keeper = m_lines.inverted() ? ::fcntl(m_port->handle(), F_DUPFD_CLOEXEC, 0) : -1;
+    const int keeper = m_lines.inverted() ? holdSerialDevice(m_port->handle()) : -1;
     m_port->close();
     forgetPort();
-    if (keeper >= 0) {
-        clearHangup(keeper);
-        ::close(keeper);
-    }
+    releaseSerialDevice(keeper);
 }
 
 // Both lines at the levels the last writes call for, DTR first; each moves at most once. With
@@ -291,8 +247,7 @@ bool QtSerialLine::setLine(bool dtr, bool level)
     if (dtr ? m_port->setDataTerminalReady(level) : m_port->setRequestToSend(level))
         return true;
     m_port->clearError();
-    termios settings;
-    if (::tcgetattr(m_port->handle(), &settings) != 0) {
+    if (!serialDeviceThere(m_port->handle())) {
         m_port->close();
         forgetPort();
     }
