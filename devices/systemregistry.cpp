@@ -5,10 +5,6 @@
 #include <QTextStream>
 #include <QtEndian>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
-
 namespace {
 const QString kLocalMachine = QStringLiteral("HKEY_LOCAL_MACHINE\\");
 
@@ -90,43 +86,3 @@ void IniRegistry::closeKey(quintptr key)
 {
     m_open.remove(key);
 }
-
-#ifdef Q_OS_WIN
-namespace {
-// The Windows registry through the single-byte functions of advapi32.
-class WindowsRegistry : public RegistryReader
-{
-public:
-    std::optional<quintptr> openKey(quint32 root, const QString &keyName) override
-    {
-        HKEY key = nullptr;
-        const QByteArray name = keyName.toLocal8Bit();
-        if (RegOpenKeyExA(reinterpret_cast<HKEY>(quintptr(root)), name.constData(), 0, 0x2003F, &key) != 0)
-            return std::nullopt;
-        return reinterpret_cast<quintptr>(key);
-    }
-    std::optional<Value> queryValue(quintptr key, const QString &valueName, int bufferSize) override
-    {
-        QByteArray buffer(bufferSize, '\0');
-        DWORD type = 0;
-        DWORD size = DWORD(bufferSize);
-        const QByteArray name = valueName.toLocal8Bit();
-        if (RegQueryValueExA(reinterpret_cast<HKEY>(key), name.constData(), nullptr, &type,
-                             reinterpret_cast<LPBYTE>(buffer.data()), &size) != 0)
-            return std::nullopt;
-        return Value{quint32(type), buffer.left(int(size))};
-    }
-    void closeKey(quintptr key) override { RegCloseKey(reinterpret_cast<HKEY>(key)); }
-};
-} // namespace
-
-std::unique_ptr<RegistryReader> makeSystemRegistry()
-{
-    return std::make_unique<WindowsRegistry>();
-}
-#else
-std::unique_ptr<RegistryReader> makeSystemRegistry()
-{
-    return std::make_unique<IniRegistry>(IniRegistry::systemPath());
-}
-#endif
