@@ -119,6 +119,8 @@ class TestFaultsWav : public QObject
 private slots:
     void initTestCase();
     void brokenFiles();
+    void nothingToHearNeverKeys_data();
+    void nothingToHearNeverKeys();
 
 private:
     QString m_lineLog;
@@ -198,6 +200,54 @@ void TestFaultsWav::brokenFiles()
     qInfo("%d broken files: %d refused with the transmit message, %d played to the end", int(cases.size()),
           refused, played);
     QVERIFY2(failures.isEmpty(), qPrintable(failures.join(QLatin1Char('\n'))));
+}
+
+void TestFaultsWav::nothingToHearNeverKeys_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("file deleted after opening") << "deleted"
+                                                << "No se encuentra el archivo del mensaje";
+    QTest::newRow("header and no samples") << "empty"
+                                           << "está vacío";
+    QTest::newRow("a text file named .wav") << "text"
+                                            << "no es un archivo de sonido que se pueda leer";
+}
+
+// A message with nothing to hear is refused before the key goes up, once or in a loop: the line
+// log shows no line raised, and the operator reads the cause.
+void TestFaultsWav::nothingToHearNeverKeys()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, cause);
+    RealRig rig(RealRig::Options{300, 100, 1});
+    QVERIFY2(rig.ok(), qPrintable(rig.error()));
+    Frmprincipal &w = rig.window();
+    const QString path = rig.dir() + QStringLiteral("/aviso.wav");
+    if (kind == QLatin1String("text")) {
+        QFile text(path);
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("Aviso: mañana no hay red.\n");
+    } else {
+        QVERIFY(writeToneWav(path, 22050, 1, kind == QLatin1String("empty") ? 0 : 22050));
+    }
+    rig.openMessage(path);
+    if (kind == QLatin1String("deleted"))
+        QVERIFY(QFile::remove(path));
+    for (const bool loop : {false, true}) {
+        QFile::resize(m_lineLog, 0);
+        const int boxes = int(rig.boxes().shown.size());
+        loop ? w.mnuenbucle_Click() : w.mnuunavez_Click();
+        QCOMPARE(int(rig.boxes().shown.size()), boxes + 1);
+        QCOMPARE(rig.boxes().shown.last().text, kSendError);
+        QVERIFY2(rig.boxes().shown.last().detail.contains(cause),
+                 qPrintable(rig.boxes().shown.last().detail));
+        QCOMPARE(w.panel(1)->text(), QStringLiteral("Stand by"));
+        QVERIFY(!w.MSComm1().portOpen());
+        waitUntil([] { return false; }, 100);
+        for (const LineEvent &e : readLineLog(m_lineLog))
+            QVERIFY2(!e.dtr && !e.rts, "a line rose for a message with nothing to hear");
+    }
 }
 
 QTEST_MAIN(TestFaultsWav)
