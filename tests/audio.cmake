@@ -1,3 +1,6 @@
 # The real audio device against the test sound server (scripts/testpulse.sh).
 pregonal_add_test(tst_audiodevice SOURCES tst_audiodevice.cpp
     LIBS pregonal_backends pregonal_testsupport Qt6::Multimedia PkgConfig::SNDFILE)
+
+# The test capture's own clock and its gap finding (no sound server needed).
+pregonal_add_test(tst_soundcapture SOURCES tst_soundcapture.cpp LIBS pregonal_testsupport)

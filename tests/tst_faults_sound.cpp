@@ -135,6 +135,7 @@ void TestFaultsSound::serverKilled()
     const QList<LineEvent> after = readLineLog(m_lineLog);
     QVERIFY(linesDownAtEnd(after));
     QCOMPARE(keyPeriods(after).size(), 1);
+    VERIFY_CAPTURE_WHOLE(capture);
     const QList<SoundCapture::Burst> sound = capture.bursts();
     QCOMPARE(sound.size(), 1);
     const qint64 heard = sound.first().endNs - sound.first().startNs;
