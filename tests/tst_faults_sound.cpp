@@ -27,7 +27,7 @@ private slots:
     void serverKilled();
 
 private:
-    QString m_pulseDir;
+    OwnedSoundServer m_server;
     QString m_lineLog;
 };
 
@@ -35,9 +35,11 @@ void TestFaultsSound::initTestCase()
 {
     if (const QString missing = realRigMissing(); !missing.isEmpty())
         QSKIP(qPrintable(missing));
-    m_pulseDir = ownedPulseDir();
-    if (m_pulseDir.isEmpty())
-        QSKIP("Kills its sound server: needs PREGONAL_PULSE_DIR naming the server PULSE_SERVER points to.");
+    m_server = ownedSoundServer();
+    if (!m_server.owned())
+        QSKIP("Kills its sound server: needs PREGONAL_PULSE_DIR or PREGONAL_PIPEWIRE_DIR naming the server "
+              "PULSE_SERVER points to.");
+    qInfo("sound server: %s", qPrintable(m_server.name()));
     m_lineLog = qEnvironmentVariable("PREGONAL_LINELOG");
 }
 
@@ -45,7 +47,7 @@ void TestFaultsSound::cleanup()
 {
     // Whatever happened, leave a server for the next test.
     if (!soundServerAvailable())
-        restartSoundServer(m_pulseDir, QStringLiteral(PREGONAL_TESTPULSE_SCRIPT));
+        restartSoundServer(m_server);
 }
 
 void TestFaultsSound::serverKilled_data()
@@ -79,8 +81,8 @@ void TestFaultsSound::serverKilled()
         QVERIFY(w.guardInterval() > 0); // keyed, playing
     }
     const int guard = kMessageMs + kLead + kTail + 2000;
-    QVERIFY(killSoundServer(m_pulseDir));
     const qint64 killedNs = monotonicNs();
+    QVERIFY(killSoundServer(m_server));
 
     // The key drops within the guard (counted from key-up, so surely from the kill), the window
     // returns to stand-by with the message still loaded.
@@ -105,7 +107,7 @@ void TestFaultsSound::serverKilled()
         QVERIFY2(box.caption == QLatin1String("Pregonal"), qPrintable(box.text));
 
     // The server comes back: a new transmission works.
-    QVERIFY(restartSoundServer(m_pulseDir, QStringLiteral(PREGONAL_TESTPULSE_SCRIPT)));
+    QVERIFY(restartSoundServer(m_server));
     // Qt's sound layer reconnects to a new server on its own after a few seconds; until then a
     // transmission is refused with the transmit message, never left hanging.
     SoundCapture capture;
