@@ -92,6 +92,7 @@ bool run(const char *server, const char *load, const Case &c, const QString &log
     const QList<SoundCapture::Burst> bursts = capture.bursts(0.05, kGapMs);
 
     int broken = 0, early = 0, unheard = 0;
+    QString details; // the first few broken plays: their bursts, from key-up
     QList<double> startErr, endErr;
     for (int i = 0; i < keys.size(); ++i) {
         const KeyPeriod &k = keys.at(i);
@@ -106,8 +107,19 @@ bool run(const char *server, const char *load, const Case &c, const QString &log
             continue;
         }
         const qint64 first = mine.first().startNs, last = mine.last().endNs;
-        if (mine.size() > 1 || (last - first) / kMs < c.messageMs - kShortByMs)
-            ++broken;
+        if (mine.size() > 1 || (last - first) / kMs < c.messageMs - kShortByMs) {
+            if (++broken <= 5) {
+                QString parts;
+                for (const auto &b : mine)
+                    parts += QStringLiteral(" %1 ms at +%2")
+                                 .arg(b.ms(), 0, 'f', 1)
+                                 .arg((b.startNs - k.upNs) / kMs, 0, 'f', 1);
+                details += QStringLiteral("  broken play %1 (key up %2 ms):%3\n")
+                               .arg(i + 1)
+                               .arg((k.downNs - k.upNs) / kMs, 0, 'f', 1)
+                               .arg(parts);
+            }
+        }
         startErr.append((first - k.upNs) / kMs - kLead);
         endErr.append((k.downNs - last) / kMs - c.tailMs);
         early += k.downNs < last;
@@ -118,6 +130,7 @@ bool run(const char *server, const char *load, const Case &c, const QString &log
                 server, load, c.name, int(keys.size()), broken, s.median, s.p95, s.lowest, e.median, e.p95,
                 e.lowest, e.highest, early,
                 fault.isEmpty() ? "" : qPrintable(QStringLiteral(" capture fault: ") + fault));
+    std::printf("%s", qPrintable(details));
     if (unheard)
         std::printf("  (%d plays with no sound found)\n", unheard);
     if (keys.size() != c.plays)

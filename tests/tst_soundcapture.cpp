@@ -19,7 +19,9 @@ struct Event
 
 // Reads every periodMs for totalMs; each read takes what the sink has played by then, less what
 // was lost, and arrives jitterMs late at most (a fixed pattern, so the table is repeatable).
-CaptureClock simulate(const QList<Event> &events, int totalMs, int periodMs = 10, int jitterMs = 2)
+// ppm: how much faster than the monotonic clock the sink plays.
+CaptureClock simulate(const QList<Event> &events, int totalMs, int periodMs = 10, int jitterMs = 2,
+                      int ppm = 0)
 {
     CaptureClock clock(Rate);
     qint64 lost = 0;
@@ -34,7 +36,7 @@ CaptureClock simulate(const QList<Event> &events, int totalMs, int periodMs = 10
         }
         if (late < 0)
             continue;
-        const qint64 played = qint64(t) * Rate / 1000;
+        const qint64 played = qint64(t) * Rate / 1000 + qint64(t) * Rate / 1000 * ppm / 1000000;
         clock.arrived(T0 + qint64(t) * Ms + late, played - lost);
     }
     return clock;
@@ -47,6 +49,8 @@ class TestSoundCapture : public QObject
 private slots:
     void gapsAndOrigin_data();
     void gapsAndOrigin();
+    void placesSamplesLocally_data();
+    void placesSamplesLocally();
 };
 
 void TestSoundCapture::gapsAndOrigin_data()
@@ -87,6 +91,30 @@ void TestSoundCapture::gapsAndOrigin()
         QVERIFY2(std::abs(double(g.lostNs) / Ms - lostMs.at(i)) <= 3, qPrintable(QString::number(g.lostNs)));
         QVERIFY2(std::abs(double(g.sample) / Rate - nearSecond.at(i)) <= 1,
                  qPrintable(QString::number(g.sample)));
+    }
+}
+
+void TestSoundCapture::placesSamplesLocally_data()
+{
+    QTest::addColumn<int>("ppm");
+    QTest::newRow("steady") << 0;
+    QTest::newRow("sink 60 ppm fast") << 60;
+    QTest::newRow("sink 60 ppm slow") << -60;
+}
+
+// Over five minutes of capture, a sample is placed within a few ms of when it played wherever it
+// is, and a slowly drifting sink clock is no gap.
+void TestSoundCapture::placesSamplesLocally()
+{
+    QFETCH(int, ppm);
+    const int totalMs = 300000;
+    const CaptureClock clock = simulate({}, totalMs, 10, 2, ppm);
+    QVERIFY2(clock.gaps().isEmpty(), qPrintable(QString::number(clock.gaps().size())));
+    for (int atMs : {1000, 150000, 299000}) {
+        const qint64 sample = qint64(atMs) * Rate / 1000 * (1000000 + ppm) / 1000000;
+        const double errorMs = double(clock.sampleNs(sample) - (T0 + qint64(atMs) * Ms)) / Ms;
+        QVERIFY2(errorMs >= -0.1 && errorMs <= 2,
+                 qPrintable(QStringLiteral("%1 ms at %2 ms").arg(errorMs).arg(atMs)));
     }
 }
 

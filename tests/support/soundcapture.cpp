@@ -10,8 +10,10 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <limits>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -73,6 +75,7 @@ CaptureClock::CaptureClock(int rate, int windowMs, int gapMs)
 void CaptureClock::arrived(qint64 arrivalNs, qint64 total)
 {
     const qint64 bound = arrivalNs - total * 1000000000LL / m_rate;
+    m_arrivals.push_back({total, bound});
     if (!m_haveOrigin) {
         m_haveOrigin = true;
         m_originNs = bound;
@@ -90,14 +93,26 @@ void CaptureClock::arrived(qint64 arrivalNs, qint64 total)
         // A whole stretch of arrivals, none near the bound: what it is late by went missing.
         if (m_windowLate > m_level + m_gapNs)
             m_gaps.append({m_windowSample, m_windowLate - m_level});
-        if (m_windowLate > m_level + m_gapNs || m_windowLate < m_level)
-            m_level = m_windowLate;
+        m_level = m_windowLate;
         m_windowStartNs = arrivalNs;
         m_windowSample = total;
         m_windowLate = bound - m_originNs;
         return;
     }
     m_windowLate = std::min(m_windowLate, bound - m_originNs);
+}
+
+qint64 CaptureClock::sampleNs(qint64 sample) const
+{
+    const qint64 span = m_rate; // a second either side
+    auto it = std::lower_bound(m_arrivals.begin(), m_arrivals.end(), sample - span,
+                               [](const Arrival &a, qint64 v) { return a.total < v; });
+    qint64 origin = std::numeric_limits<qint64>::max();
+    for (; it != m_arrivals.end() && it->total <= sample + span; ++it)
+        origin = std::min(origin, it->boundNs);
+    if (origin == std::numeric_limits<qint64>::max())
+        origin = m_originNs; // no arrival near it (after a long stall): the whole capture's bound
+    return origin + sample * 1000000000LL / m_rate;
 }
 
 struct SoundCapture::Shared

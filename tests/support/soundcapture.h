@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 // Nanoseconds on CLOCK_MONOTONIC, the clock the modem-line shim stamps its log with.
 qint64 monotonicNs();
@@ -19,10 +20,12 @@ bool writeToneWav(const QString &path, int rate, int channels, qint64 frames, do
 
 // Places captured samples on the monotonic clock from the times their data arrived, and finds
 // where samples went missing. Data that arrives at t holding samples up to n was played no later
-// than t: the earliest such bound over the whole capture fixes sample 0 (a sample is stamped late
-// by at most the monitor's latency). Arrivals that are late only because the reader was slow catch
-// up again; a loss leaves every later arrival late by what was lost, so a stretch of arrivals
-// (windowMs long) none of which comes within gapMs of the bound is reported as a gap.
+// than t: the earliest such bound among the arrivals within a second either side of a sample
+// places it (late by at most the monitor's latency; taken locally, so that neither a slow drift of
+// the sink's clock nor one odd arrival long before or after moves it). Arrivals that are late only
+// because the reader was slow catch up again; a loss leaves every later arrival late by what was
+// lost, so a stretch of arrivals (windowMs long) none of which comes within gapMs of where the
+// stretch before settled is reported as a gap.
 class CaptureClock
 {
 public:
@@ -37,7 +40,7 @@ public:
     void arrived(qint64 arrivalNs, qint64 total);
     bool hasOrigin() const { return m_haveOrigin; }
     qint64 originNs() const { return m_originNs; }
-    qint64 sampleNs(qint64 sample) const { return m_originNs + sample * 1000000000LL / m_rate; }
+    qint64 sampleNs(qint64 sample) const;
     const QList<Gap> &gaps() const { return m_gaps; }
 
 private:
@@ -46,8 +49,14 @@ private:
     qint64 m_originNs = 0;
     bool m_haveOrigin = false;
     qint64 m_windowStartNs = 0, m_windowSample = 0, m_windowLate = 0;
-    qint64 m_level = 0; // how late arrivals settle, above the bound (grows by each gap)
+    qint64 m_level = 0; // how late the arrivals of the last stretch settled, above the bound
     QList<Gap> m_gaps;
+    struct Arrival
+    {
+        qint64 total;
+        qint64 boundNs; // when sample 0 played at the latest, by this arrival
+    };
+    std::vector<Arrival> m_arrivals;
 };
 
 // Captures what the test sink "tx" plays, through its monitor (parec), with each sample placed on
