@@ -1,6 +1,9 @@
 // The sound server killed during a play and during the pause of a loop: the key drops within
 // the guard, the window is back in stand-by with its message, and once the server is back a new
-// transmission goes out normally.
+// transmission goes out normally. On PulseAudio the daemon is killed; on PipeWire the graph
+// (pipewire) and its PulseAudio front end (pipewire-pulse) die together, and the restart brings
+// the whole server back. Both behave alike here: Qt reconnects by itself, and the first attempt
+// right after the restart may be refused with the transmit message.
 #include "fakeplatform.h"
 #include "faultkit.h"
 #include "frmprincipal.h"

@@ -16,6 +16,20 @@ bool pointsInto(const QString &dir)
                                                                          QStringLiteral("/run/pulse/native");
 }
 
+// Dead, or a zombie its parent has not reaped yet (the servers' daemons are orphans, reaped by
+// whoever adopted them, sometimes seconds later).
+bool processGone(pid_t pid)
+{
+    if (::kill(pid, 0) != 0)
+        return true;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    const int close = line.lastIndexOf(')');
+    return close > 0 && line.size() > close + 2 && line.at(close + 2) == 'Z';
+}
+
 bool killPidFile(const QString &path)
 {
     QFile pidFile(path);
@@ -26,9 +40,9 @@ bool killPidFile(const QString &path)
         return false;
     QElapsedTimer clock;
     clock.start();
-    while (::kill(pid, 0) == 0 && clock.elapsed() < 5000)
+    while (!processGone(pid) && clock.elapsed() < 5000)
         QThread::msleep(10);
-    return ::kill(pid, 0) != 0;
+    return processGone(pid);
 }
 } // namespace
 
