@@ -26,7 +26,10 @@ constexpr int PlayTickMs = 5;  // progress checks while the sink still has data 
 constexpr int DrainTickMs = 2; // then, until the last sample (and the tail) has been heard
 constexpr int PrerollMs = 10;  // silence first: the server may drop the very start of a stream
 constexpr int StallMs = 3000;  // the sink not advancing for this long means it is gone
-constexpr qint64 DrainSlackUs = 1000;
+// The server's played time can run a little ahead of what has really left it: under PipeWire
+// (pipewire-pulse) the last sample came out 1-5 ms after the time said it had. Wait this much more
+// before calling the sound (and its tail) heard.
+constexpr qint64 DrainMarginUs = 5000;
 constexpr int CopyFrames = 4096;
 constexpr int MinRate = 1000; // Qt 6.4's sink divides by its period in bytes, which is 0 at a few Hz
 
@@ -613,7 +616,7 @@ void WavAudioDevice::onTick()
     // The sink is fed silence after the file, so its played time stays exact: the last sample
     // (and the tail after it) has been heard once it passes the end of the sound.
     const qint64 endUs = m_stream->soundEndFrame() * 1000000 / m_outRate + qint64(m_tailMs) * 1000;
-    if (processed >= endUs - DrainSlackUs) {
+    if (processed >= endUs + DrainMarginUs) {
         m_tick.stop();
         m_peakReadAhead = std::max(m_peakReadAhead, m_stream->peakBufferBytes());
         m_frame = m_frames;

@@ -1,22 +1,43 @@
 #!/usr/bin/env bash
-# Sets up, builds, starts a sound server of its own and runs the tests. The slow ones (CTest
-# label "long") are left out; `scripts/test.sh --long` runs only those. Other arguments go to ctest.
+# Sets up, builds and runs the tests. The sound tests (CTest label "sound": the real audio device,
+# the end-to-end run and the sound-server faults) run twice, on a PulseAudio server of their own
+# and then on a PipeWire one (pipewire-pulse); everything else runs once, on the first. The slow
+# ones (label "long") are left out; `scripts/test.sh --long` runs only those, on PulseAudio.
+# Other arguments go to ctest.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
+long=0
 labels=(-LE long)
 if [ "${1:-}" = "--long" ]; then
+    long=1
     labels=(-L long)
     shift
 fi
 
-# The test sound server: a PulseAudio null sink, stopped on every way out. Its folder is named
-# explicitly, so that the tests that kill and restart it know it is theirs.
+# The test sound servers, each with a null sink, each stopped on every way out. Their folders are
+# named explicitly, so that the tests that kill and restart a server know it is theirs.
 export PREGONAL_PULSE_DIR=${PREGONAL_PULSE_DIR:-/tmp/pregonal-pulse-$(id -u)}
+export PREGONAL_PIPEWIRE_DIR=${PREGONAL_PIPEWIRE_DIR:-/tmp/pregonal-pipewire-$(id -u)}
 top=$(pwd)
-eval "$("$top/scripts/testpulse.sh" start)"
-trap '"$top/scripts/testpulse.sh" stop' EXIT
+stop_servers() {
+    "$top/scripts/testpulse.sh" stop || true
+    "$top/scripts/testpipewire.sh" stop || true
+}
+trap stop_servers EXIT
+trap 'exit 130' INT TERM HUP
 
-cd build
-ctest --output-on-failure "${labels[@]}" "$@"
+failed=0
+echo "== Tests on PulseAudio"
+eval "$("$top/scripts/testpulse.sh" start)"
+(cd build && ctest --output-on-failure "${labels[@]}" "$@") || failed=1
+"$top/scripts/testpulse.sh" stop
+
+if [ "$long" = 0 ]; then
+    echo "== Sound tests on PipeWire"
+    eval "$("$top/scripts/testpipewire.sh" start)"
+    (cd build && ctest --output-on-failure -L sound -LE long "$@") || failed=1
+    "$top/scripts/testpipewire.sh" stop
+fi
+exit "$failed"

@@ -19,6 +19,7 @@ start() {
     mkdir -p "$base/home" "$base/run"
     chmod 700 "$base/run"
     export HOME="$base/home" XDG_RUNTIME_DIR="$base/run"
+    unset PULSE_SERVER
     cat >"$base/default.pa" <<PA
 load-module module-native-protocol-unix auth-anonymous=1
 load-module module-null-sink sink_name=tx

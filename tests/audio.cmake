@@ -1,3 +1,7 @@
-# The real audio device against the test sound server (scripts/testpulse.sh).
+# The real audio device against the test sound server (scripts/testpulse.sh, and again
+# scripts/testpipewire.sh: label "sound").
 pregonal_add_test(tst_audiodevice SOURCES tst_audiodevice.cpp
-    LIBS pregonal_audio pregonal_testsupport PkgConfig::SNDFILE)
+    LIBS pregonal_audio pregonal_testsupport PkgConfig::SNDFILE LABELS sound)
+
+# The test capture's own clock and its gap finding (no sound server needed).
+pregonal_add_test(tst_soundcapture SOURCES tst_soundcapture.cpp LIBS pregonal_testsupport)

@@ -3,6 +3,7 @@
 # a pty through the modem-line shim). The slow ones carry the label "long" (scripts/test.sh
 # leaves them out; .ci/run runs them separately).
 add_library(pregonal_realrig STATIC support/realrig.h support/realrig.cpp support/faultkit.h support/faultkit.cpp)
+target_compile_definitions(pregonal_realrig PRIVATE PREGONAL_SCRIPTS="${PROJECT_SOURCE_DIR}/scripts")
 target_include_directories(pregonal_realrig PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/support)
 target_link_libraries(pregonal_realrig PUBLIC pregonal_ui pregonal_backends pregonal_fakes pregonal_testsupport
     PRIVATE ${CMAKE_DL_LIBS})
@@ -11,8 +12,6 @@ function(pregonal_add_rig_test name)
     cmake_parse_arguments(F "" "TIMEOUT" "SOURCES;LABELS" ${ARGN})
     pregonal_add_test(${name} SOURCES ${F_SOURCES} LIBS pregonal_realrig PkgConfig::SNDFILE LABELS ${F_LABELS})
     add_dependencies(${name} ptyshim)
-    target_compile_definitions(${name} PRIVATE
-        PREGONAL_TESTPULSE_SCRIPT="${PROJECT_SOURCE_DIR}/scripts/testpulse.sh")
     set_tests_properties(${name} PROPERTIES
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_LOGGING_RULES=qt.multimedia*=false;LD_PRELOAD=$<TARGET_FILE:ptyshim>;PREGONAL_LINESHIM_OPEN=0;PREGONAL_LINELOG=${CMAKE_CURRENT_BINARY_DIR}/${name}-lines.log")
     if(F_TIMEOUT)
@@ -20,8 +19,9 @@ function(pregonal_add_rig_test name)
     endif()
 endfunction()
 
-pregonal_add_rig_test(tst_endtoend SOURCES tst_endtoend.cpp)
-pregonal_add_rig_test(tst_faults_sound SOURCES tst_faults_sound.cpp LABELS faults)
+# Label "sound": scripts/test.sh runs these (and tst_audiodevice) once more on a PipeWire server.
+pregonal_add_rig_test(tst_endtoend SOURCES tst_endtoend.cpp LABELS sound)
+pregonal_add_rig_test(tst_faults_sound SOURCES tst_faults_sound.cpp LABELS faults sound)
 pregonal_add_rig_test(tst_faults_serial SOURCES tst_faults_serial.cpp LABELS faults)
 pregonal_add_rig_test(tst_faults_wav SOURCES tst_faults_wav.cpp LABELS faults)
 pregonal_add_rig_test(tst_faults_settings SOURCES tst_faults_settings.cpp LABELS faults)

@@ -458,6 +458,7 @@ void TestAudioDevice::playsEveryFormat()
     QCOMPARE(takeResult(s.done), int(AudioDevice::Successful));
     QCOMPARE(s.dev.position(), s.dev.length());
     QVERIFY(s.catchUp(monotonicNs(), 50));
+    VERIFY_CAPTURE_WHOLE(s.capture);
     const auto bursts = s.bursts();
     QCOMPARE(int(bursts.size()), 1);
     // Encoders that work in blocks pad the end with near silence.
@@ -501,6 +502,7 @@ void TestAudioDevice::wholeToneThenDone()
     QVERIFY(s.catchUp(s.doneNs, 100));
 
     // The whole tone came out although the output was shut at Done, and Done came after it.
+    VERIFY_CAPTURE_WHOLE(s.capture);
     const auto bursts = s.bursts();
     QCOMPARE(int(bursts.size()), 1);
     VERIFY_LASTS(bursts[0], 600);
@@ -549,6 +551,7 @@ void TestAudioDevice::closeMidPlayNeverSucceeds()
     for (const auto &args : s.done)
         codes << args.at(0).toInt();
     QCOMPARE(codes, expected);
+    VERIFY_CAPTURE_WHOLE(s.capture);
     const auto bursts = s.bursts();
     QCOMPARE(int(bursts.size()), 1);
     QVERIFY(bursts[0].ms() < 800);
@@ -577,6 +580,7 @@ void TestAudioDevice::prevThenPlayPlaysAllAgain()
     QCOMPARE(takeResult(s.done), int(AudioDevice::Successful));
     QCOMPARE(s.dev.position(), 400);
     QVERIFY(s.catchUp(monotonicNs(), 50));
+    VERIFY_CAPTURE_WHOLE(s.capture);
     const auto bursts = s.bursts();
     QCOMPARE(int(bursts.size()), 2);
     QVERIFY(bursts[0].ms() < 350);
@@ -652,6 +656,7 @@ void TestAudioDevice::leadAndTail()
     QVERIFY(!movedInLead);
     QVERIFY(s.catchUp(s.doneNs, 100));
 
+    VERIFY_CAPTURE_WHOLE(s.capture);
     const auto bursts = s.bursts();
     QCOMPARE(int(bursts.size()), 1);
     VERIFY_LASTS(bursts[0], 300);

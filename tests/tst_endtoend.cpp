@@ -69,6 +69,7 @@ void TestEndToEnd::loopKeysAroundEachPlay()
     QVERIFY(!events.isEmpty());
     QVERIFY2(!events.last().dtr && !events.last().rts, "the transmitter is left unkeyed");
     const QList<KeyPeriod> keyed = keyPeriods(events);
+    VERIFY_CAPTURE_WHOLE(capture);
     const QList<SoundCapture::Burst> sound = capture.bursts();
     QCOMPARE(keyed.size(), 2);
     QCOMPARE(sound.size(), 2);

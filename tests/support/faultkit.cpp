@@ -8,19 +8,31 @@
 
 #include <csignal>
 
-QString ownedPulseDir()
+namespace {
+bool pointsInto(const QString &dir)
 {
-    const QString dir = qEnvironmentVariable("PREGONAL_PULSE_DIR");
-    if (dir.isEmpty())
-        return {};
-    const QString expected =
-        QStringLiteral("unix:") + QDir(dir).absolutePath() + QStringLiteral("/run/pulse/native");
-    return qEnvironmentVariable("PULSE_SERVER") == expected ? QDir(dir).absolutePath() : QString();
+    return !dir.isEmpty() && qEnvironmentVariable("PULSE_SERVER") == QStringLiteral("unix:") +
+                                                                         QDir(dir).absolutePath() +
+                                                                         QStringLiteral("/run/pulse/native");
 }
 
-bool killSoundServer(const QString &dir)
+// Dead, or a zombie its parent has not reaped yet (the servers' daemons are orphans, reaped by
+// whoever adopted them, sometimes seconds later).
+bool processGone(pid_t pid)
 {
-    QFile pidFile(dir + QStringLiteral("/run/pulse/pid"));
+    if (::kill(pid, 0) != 0)
+        return true;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    const int close = line.lastIndexOf(')');
+    return close > 0 && line.size() > close + 2 && line.at(close + 2) == 'Z';
+}
+
+bool killPidFile(const QString &path)
+{
+    QFile pidFile(path);
     if (!pidFile.open(QIODevice::ReadOnly))
         return false;
     const pid_t pid = pid_t(pidFile.readAll().trimmed().toLong());
@@ -28,20 +40,48 @@ bool killSoundServer(const QString &dir)
         return false;
     QElapsedTimer clock;
     clock.start();
-    while (::kill(pid, 0) == 0 && clock.elapsed() < 5000)
+    while (!processGone(pid) && clock.elapsed() < 5000)
         QThread::msleep(10);
-    return ::kill(pid, 0) != 0;
+    return processGone(pid);
+}
+} // namespace
+
+OwnedSoundServer ownedSoundServer()
+{
+    const QString pulse = qEnvironmentVariable("PREGONAL_PULSE_DIR");
+    const QString pipewire = qEnvironmentVariable("PREGONAL_PIPEWIRE_DIR");
+    OwnedSoundServer s;
+    if (pointsInto(pulse)) {
+        s.dir = QDir(pulse).absolutePath();
+        s.script = QStringLiteral(PREGONAL_SCRIPTS "/testpulse.sh");
+    } else if (pointsInto(pipewire)) {
+        s.dir = QDir(pipewire).absolutePath();
+        s.pipewire = true;
+        s.script = QStringLiteral(PREGONAL_SCRIPTS "/testpipewire.sh");
+    }
+    return s;
 }
 
-bool restartSoundServer(const QString &dir, const QString &script)
+bool killSoundServer(const OwnedSoundServer &server)
+{
+    if (!server.pipewire)
+        return killPidFile(server.dir + QStringLiteral("/run/pulse/pid"));
+    // The graph and the PulseAudio front end die together, as when the user's session loses them.
+    const bool front = killPidFile(server.dir + QStringLiteral("/pipewire-pulse.pid"));
+    return killPidFile(server.dir + QStringLiteral("/pipewire.pid")) && front;
+}
+
+bool restartSoundServer(const OwnedSoundServer &server)
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PREGONAL_PULSE_DIR"), dir);
+    env.insert(server.pipewire ? QStringLiteral("PREGONAL_PIPEWIRE_DIR")
+                               : QStringLiteral("PREGONAL_PULSE_DIR"),
+               server.dir);
     env.remove(QStringLiteral("LD_PRELOAD"));
     p.setProcessEnvironment(env);
-    p.start(QStringLiteral("bash"), {script, QStringLiteral("start")});
-    if (!p.waitForFinished(20000) || p.exitCode() != 0)
+    p.start(QStringLiteral("bash"), {server.script, QStringLiteral("start")});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
         return false;
     return soundServerAvailable();
 }

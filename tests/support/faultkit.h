@@ -5,13 +5,22 @@
 
 #include <QString>
 
-// The folder of the test sound server this process talks to, when it is one that
-// scripts/testpulse.sh started under PREGONAL_PULSE_DIR (PULSE_SERVER points into it); empty
-// otherwise, so that no test ever stops a server it does not own.
-QString ownedPulseDir();
-// SIGKILLs the daemon of that server (its pid file), and waits until it is gone.
-bool killSoundServer(const QString &dir);
-// Starts it again through scripts/testpulse.sh with the same folder.
-bool restartSoundServer(const QString &dir, const QString &script);
+// The test sound server this process talks to, when it is one that scripts/testpulse.sh started
+// under PREGONAL_PULSE_DIR or scripts/testpipewire.sh under PREGONAL_PIPEWIRE_DIR (PULSE_SERVER
+// points into that folder); dir is empty otherwise, so that no test ever stops a server it does
+// not own.
+struct OwnedSoundServer
+{
+    QString dir;
+    bool pipewire = false; // PipeWire through pipewire-pulse, not PulseAudio
+    QString script;        // the script that starts it again
+    bool owned() const { return !dir.isEmpty(); }
+    QString name() const { return pipewire ? QStringLiteral("PipeWire") : QStringLiteral("PulseAudio"); }
+};
+OwnedSoundServer ownedSoundServer();
+// SIGKILLs its daemons (PulseAudio; or PipeWire and pipewire-pulse), and waits until they are gone.
+bool killSoundServer(const OwnedSoundServer &server);
+// Starts it again through its script with the same folder.
+bool restartSoundServer(const OwnedSoundServer &server);
 // Both lines low at the end of the log (or no change at all).
 bool linesDownAtEnd(const QList<LineEvent> &events);

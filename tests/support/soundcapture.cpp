@@ -3,14 +3,26 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QProcess>
 #include <QTextStream>
+#include <QThread>
 #include <QTimer>
 
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <limits>
+#include <mutex>
+#include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 qint64 monotonicNs()
 {
@@ -28,8 +40,8 @@ bool soundServerAvailable()
     return pactl.waitForFinished(5000) && pactl.exitStatus() == QProcess::NormalExit && pactl.exitCode() == 0;
 }
 
-bool writeToneWav(const QString &path, int rate, int channels, qint64 frames, double amplitude, double frequency,
-                  int format)
+bool writeToneWav(const QString &path, int rate, int channels, qint64 frames, double amplitude,
+                  double frequency, int format)
 {
     SF_INFO info{};
     info.samplerate = rate;
@@ -55,10 +67,67 @@ bool writeToneWav(const QString &path, int rate, int channels, qint64 frames, do
     return sf_close(file) == 0;
 }
 
-SoundCapture::SoundCapture(int rate, QObject *parent) : QObject(parent), m_rate(rate)
+CaptureClock::CaptureClock(int rate, int windowMs, int gapMs)
+    : m_rate(rate), m_windowNs(qint64(windowMs) * 1000000), m_gapNs(qint64(gapMs) * 1000000)
 {
-    connect(&m_parec, &QProcess::readyReadStandardOutput, this, &SoundCapture::readMore);
 }
+
+void CaptureClock::arrived(qint64 arrivalNs, qint64 total)
+{
+    const qint64 bound = arrivalNs - total * 1000000000LL / m_rate;
+    m_arrivals.push_back({total, bound});
+    if (!m_haveOrigin) {
+        m_haveOrigin = true;
+        m_originNs = bound;
+        m_windowStartNs = arrivalNs;
+        m_windowLate = 0;
+        return;
+    }
+    if (bound < m_originNs) {
+        // A tighter bound: everything held so far moves earlier, and every lateness grows with it.
+        m_level += m_originNs - bound;
+        m_windowLate += m_originNs - bound;
+        m_originNs = bound;
+    }
+    if (arrivalNs - m_windowStartNs >= m_windowNs) {
+        // A whole stretch of arrivals, none near the bound: what it is late by went missing.
+        if (m_windowLate > m_level + m_gapNs)
+            m_gaps.append({m_windowSample, m_windowLate - m_level});
+        m_level = m_windowLate;
+        m_windowStartNs = arrivalNs;
+        m_windowSample = total;
+        m_windowLate = bound - m_originNs;
+        return;
+    }
+    m_windowLate = std::min(m_windowLate, bound - m_originNs);
+}
+
+qint64 CaptureClock::sampleNs(qint64 sample) const
+{
+    const qint64 span = m_rate; // a second either side
+    auto it = std::lower_bound(m_arrivals.begin(), m_arrivals.end(), sample - span,
+                               [](const Arrival &a, qint64 v) { return a.total < v; });
+    qint64 origin = std::numeric_limits<qint64>::max();
+    for (; it != m_arrivals.end() && it->total <= sample + span; ++it)
+        origin = std::min(origin, it->boundNs);
+    if (origin == std::numeric_limits<qint64>::max())
+        origin = m_originNs; // no arrival near it (after a long stall): the whole capture's bound
+    return origin + sample * 1000000000LL / m_rate;
+}
+
+struct SoundCapture::Shared
+{
+    mutable std::mutex lock;
+    QByteArray data;
+    CaptureClock clock;
+    QString error;
+    bool stopping = false;
+    pid_t pid = -1;
+    std::thread reader;
+    explicit Shared(int rate) : clock(rate) {}
+};
+
+SoundCapture::SoundCapture(int rate, QObject *parent) : QObject(parent), m_rate(rate) {}
 
 SoundCapture::~SoundCapture()
 {
@@ -67,43 +136,107 @@ SoundCapture::~SoundCapture()
 
 bool SoundCapture::start()
 {
-    m_data.clear();
-    m_haveOrigin = false;
-    m_parec.start(QStringLiteral("parec"),
-                  {QStringLiteral("-d"), QStringLiteral("tx.monitor"), QStringLiteral("--raw"),
-                   QStringLiteral("--format=s16le"), QStringLiteral("--rate=%1").arg(m_rate),
-                   QStringLiteral("--channels=1"), QStringLiteral("--latency-msec=5")});
-    if (!m_parec.waitForStarted(3000))
+    stop();
+    m_shared = std::make_unique<Shared>(m_rate);
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
         return false;
+    fcntl(fds[0], F_SETPIPE_SZ, 1 << 20); // room for seconds of sound, should the thread be held up
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    const QByteArray rate = "--rate=" + QByteArray::number(m_rate);
+    const char *argv[] = {"parec",          "-d",           "tx.monitor",        "--raw", "--format=s16le",
+                          rate.constData(), "--channels=1", "--latency-msec=10", nullptr};
+    pid_t pid = -1;
+    const int spawned = posix_spawnp(&pid, "parec", &actions, nullptr, const_cast<char **>(argv), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    if (spawned != 0) {
+        ::close(fds[0]);
+        return false;
+    }
+    m_shared->pid = pid;
+    m_shared->reader = std::thread([this, fd = fds[0]] { readLoop(fd); });
     // Wait for the first data, so that nothing played afterwards is missed.
-    return m_parec.waitForReadyRead(3000);
+    const QDeadlineTimer deadline(3000);
+    while (samples() == 0 && fault().isEmpty() && !deadline.hasExpired())
+        QThread::msleep(2);
+    return samples() > 0;
+}
+
+void SoundCapture::readLoop(int fd)
+{
+    Shared &s = *m_shared;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        const qint64 now = monotonicNs();
+        if (got < 0 && errno == EINTR)
+            continue;
+        std::lock_guard<std::mutex> hold(s.lock);
+        if (got <= 0) {
+            if (!s.stopping)
+                s.error = QStringLiteral("parec stopped capturing");
+            break;
+        }
+        s.data.append(buffer, got);
+        s.clock.arrived(now, s.data.size() / 2);
+    }
+    ::close(fd);
 }
 
 void SoundCapture::stop()
 {
-    if (m_parec.state() == QProcess::NotRunning)
+    if (!m_shared || m_shared->pid <= 0)
         return;
-    readMore();
-    m_parec.terminate();
-    m_parec.waitForFinished(2000);
+    {
+        std::lock_guard<std::mutex> hold(m_shared->lock);
+        m_shared->stopping = true;
+    }
+    ::kill(m_shared->pid, SIGTERM);
+    if (m_shared->reader.joinable())
+        m_shared->reader.join();
+    ::waitpid(m_shared->pid, nullptr, 0);
+    m_shared->pid = -1;
 }
 
-void SoundCapture::readMore()
+qint64 SoundCapture::samples() const
 {
-    const qint64 now = monotonicNs();
-    m_data += m_parec.readAllStandardOutput();
-    // The data that just arrived ended no later than now: the earliest such bound fixes the origin.
-    const qint64 origin = now - samples() * 1000000000LL / m_rate;
-    if (!m_haveOrigin || origin < m_originNs) {
-        m_originNs = origin;
-        m_haveOrigin = true;
-    }
+    if (!m_shared)
+        return 0;
+    std::lock_guard<std::mutex> hold(m_shared->lock);
+    return m_shared->data.size() / 2;
+}
+
+qint64 SoundCapture::sampleNs(qint64 sample) const
+{
+    if (!m_shared)
+        return 0;
+    std::lock_guard<std::mutex> hold(m_shared->lock);
+    return m_shared->clock.sampleNs(sample);
+}
+
+QString SoundCapture::fault() const
+{
+    if (!m_shared)
+        return QStringLiteral("not started");
+    std::lock_guard<std::mutex> hold(m_shared->lock);
+    QStringList what;
+    if (!m_shared->error.isEmpty())
+        what << m_shared->error;
+    for (const CaptureClock::Gap &g : m_shared->clock.gaps())
+        what << QStringLiteral("about %1 ms of samples lost near %2 s into the capture")
+                    .arg(double(g.lostNs) / 1e6, 0, 'f', 1)
+                    .arg(double(g.sample) / m_rate, 0, 'f', 2);
+    return what.join(QStringLiteral("; "));
 }
 
 bool SoundCapture::catchUp(qint64 untilNs, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
-    while (!m_haveOrigin || sampleNs(samples()) < untilNs) {
+    while (samples() == 0 || sampleNs(samples()) < untilNs) {
         if (deadline.hasExpired())
             return false;
         QEventLoop loop;
@@ -115,17 +248,21 @@ bool SoundCapture::catchUp(qint64 untilNs, int timeoutMs)
 
 QList<SoundCapture::Burst> SoundCapture::bursts(double threshold, int gapMs, qint64 fromSample) const
 {
-    const auto *pcm = reinterpret_cast<const qint16 *>(m_data.constData());
-    const qint64 count = samples();
+    QList<Burst> found;
+    if (!m_shared)
+        return found;
+    std::lock_guard<std::mutex> hold(m_shared->lock);
+    const auto *pcm = reinterpret_cast<const qint16 *>(m_shared->data.constData());
+    const qint64 count = m_shared->data.size() / 2;
+    const CaptureClock &clock = m_shared->clock;
     const int limit = int(threshold * 32767);
     const qint64 gap = qint64(gapMs) * m_rate / 1000;
-    QList<Burst> found;
     qint64 start = -1, last = -1;
     for (qint64 i = qMax<qint64>(0, fromSample); i < count; ++i) {
         if (std::abs(int(pcm[i])) < limit)
             continue;
         if (start >= 0 && i - last > gap) {
-            found.append({sampleNs(start), sampleNs(last + 1)});
+            found.append({clock.sampleNs(start), clock.sampleNs(last + 1)});
             start = -1;
         }
         if (start < 0)
@@ -133,7 +270,7 @@ QList<SoundCapture::Burst> SoundCapture::bursts(double threshold, int gapMs, qin
         last = i;
     }
     if (start >= 0)
-        found.append({sampleNs(start), sampleNs(last + 1)});
+        found.append({clock.sampleNs(start), clock.sampleNs(last + 1)});
     return found;
 }
 

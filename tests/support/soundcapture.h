@@ -3,8 +3,10 @@
 #include <QByteArray>
 #include <QList>
 #include <QObject>
-#include <QProcess>
 #include <QString>
+
+#include <memory>
+#include <vector>
 
 // Nanoseconds on CLOCK_MONOTONIC, the clock the modem-line shim stamps its log with.
 qint64 monotonicNs();
@@ -16,9 +18,51 @@ bool soundServerAvailable();
 bool writeToneWav(const QString &path, int rate, int channels, qint64 frames, double amplitude = 0.5,
                   double frequency = 1000, int format = 0);
 
-// Captures what the test sink "tx" plays, through its monitor, with each sample placed on the
-// monotonic clock. The time of a sample is estimated from the earliest arrival of the data
-// after it, so it is late by at most the monitor's own latency.
+// Places captured samples on the monotonic clock from the times their data arrived, and finds
+// where samples went missing. Data that arrives at t holding samples up to n was played no later
+// than t: the earliest such bound among the arrivals within a second either side of a sample
+// places it (late by at most the monitor's latency; taken locally, so that neither a slow drift of
+// the sink's clock nor one odd arrival long before or after moves it). Arrivals that are late only
+// because the reader was slow catch up again; a loss leaves every later arrival late by what was
+// lost, so a stretch of arrivals (windowMs long) none of which comes within gapMs of where the
+// stretch before settled is reported as a gap.
+class CaptureClock
+{
+public:
+    struct Gap
+    {
+        qint64 sample = 0; // about where it is (the first sample of the stretch that showed it)
+        qint64 lostNs = 0; // about how much went missing
+    };
+
+    explicit CaptureClock(int rate, int windowMs = 300, int gapMs = 10);
+    // Data arrived at arrivalNs; the capture now holds total samples.
+    void arrived(qint64 arrivalNs, qint64 total);
+    bool hasOrigin() const { return m_haveOrigin; }
+    qint64 originNs() const { return m_originNs; }
+    qint64 sampleNs(qint64 sample) const;
+    const QList<Gap> &gaps() const { return m_gaps; }
+
+private:
+    int m_rate;
+    qint64 m_windowNs, m_gapNs;
+    qint64 m_originNs = 0;
+    bool m_haveOrigin = false;
+    qint64 m_windowStartNs = 0, m_windowSample = 0, m_windowLate = 0;
+    qint64 m_level = 0; // how late the arrivals of the last stretch settled, above the bound
+    QList<Gap> m_gaps;
+    struct Arrival
+    {
+        qint64 total;
+        qint64 boundNs; // when sample 0 played at the latest, by this arrival
+    };
+    std::vector<Arrival> m_arrivals;
+};
+
+// Captures what the test sink "tx" plays, through its monitor (parec), with each sample placed on
+// the monotonic clock by a CaptureClock. A thread of its own reads parec's output as it comes, so
+// a busy event loop never holds the capture back. If samples still go missing, fault() says so:
+// the capture, not the play, failed.
 class SoundCapture : public QObject
 {
     Q_OBJECT
@@ -39,22 +83,27 @@ public:
     // among the samples from fromSample on (a mark taken with samples() before the sound).
     QList<Burst> bursts(double threshold = 0.05, int gapMs = 60, qint64 fromSample = 0) const;
     // How many samples it holds so far.
-    qint64 samples() const { return m_data.size() / 2; }
+    qint64 samples() const;
     // When the sink played a sample, on the monotonic clock; samples() gives the end of what is held.
-    qint64 sampleNs(qint64 sample) const { return m_originNs + sample * 1000000000LL / m_rate; }
+    qint64 sampleNs(qint64 sample) const;
     // Runs the event loop until the capture holds what the sink played up to the monotonic time
     // untilNs; false if that takes more than timeoutMs.
     bool catchUp(qint64 untilNs, int timeoutMs = 5000);
+    // Empty while the capture is whole; otherwise what went wrong with it (samples lost, parec gone).
+    QString fault() const;
 
 private:
-    void readMore();
+    void readLoop(int fd);
 
     int m_rate;
-    QProcess m_parec;
-    QByteArray m_data;
-    qint64 m_originNs = 0; // monotonic time of sample 0
-    bool m_haveOrigin = false;
+    struct Shared;
+    std::unique_ptr<Shared> m_shared;
 };
+
+// In a test: fails, saying the capture (not the play) is at fault, when the capture is not whole.
+#define VERIFY_CAPTURE_WHOLE(capture)                                                                        \
+    QVERIFY2((capture).fault().isEmpty(),                                                                    \
+             qPrintable(QStringLiteral("the test's capture failed, not the play: ") + (capture).fault()))
 
 // The modem-line log the shim writes (PREGONAL_LINELOG): the levels of DTR and RTS when a port
 // opens, at each change and when it closes.
