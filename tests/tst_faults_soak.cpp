@@ -45,7 +45,7 @@ void TestFaultsSoak::thousandCycles()
     const QString wav = rig.dir() + QStringLiteral("/corto.wav");
     QVERIFY(writeToneWav(wav, 22050, 1, 22050 / 10)); // 100 ms
     rig.openMessage(wav);
-    w.Timer1().setInterval(0);
+    w.Timer1().setInterval(1); // back to back as near as may be: a stored 0 would wait a second
     QFile::resize(m_lineLog, 0);
 
     int cycles = 0, failures = 0;
