@@ -66,6 +66,8 @@ void TestSoundCapture::gapsAndOrigin_data()
         << QList<Event>{{1000, Event::Stall, 600}} << 10 << QList<int>{} << QList<int>{};
     QTest::newRow("reader held up twice") << QList<Event>{{800, Event::Stall, 250}, {2500, Event::Stall, 900}}
                                           << 10 << QList<int>{} << QList<int>{};
+    QTest::newRow("5 ms lost, enough to split a burst")
+        << QList<Event>{{2000, Event::Lose, 5}} << 10 << QList<int>{5} << QList<int>{2};
     QTest::newRow("30 ms lost") << QList<Event>{{2000, Event::Lose, 30}} << 10 << QList<int>{30}
                                 << QList<int>{2};
     QTest::newRow("lost while held up") << QList<Event>{{1500, Event::Stall, 400}, {1700, Event::Lose, 50}}

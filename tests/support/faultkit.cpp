@@ -64,8 +64,11 @@ OwnedSoundServer ownedSoundServer()
 
 bool killSoundServer(const OwnedSoundServer &server)
 {
-    if (!server.pipewire)
-        return killPidFile(server.dir + QStringLiteral("/run/pulse/pid"));
+    if (!server.pipewire) {
+        // PulseAudio will not start again while its pid file names a process, a zombie included.
+        const QString pidFile = server.dir + QStringLiteral("/run/pulse/pid");
+        return killPidFile(pidFile) && (QFile::remove(pidFile) || !QFile::exists(pidFile));
+    }
     // The graph and the PulseAudio front end die together, as when the user's session loses them.
     const bool front = killPidFile(server.dir + QStringLiteral("/pipewire-pulse.pid"));
     return killPidFile(server.dir + QStringLiteral("/pipewire.pid")) && front;

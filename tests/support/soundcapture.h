@@ -35,7 +35,7 @@ public:
         qint64 lostNs = 0; // about how much went missing
     };
 
-    explicit CaptureClock(int rate, int windowMs = 300, int gapMs = 10);
+    explicit CaptureClock(int rate, int windowMs = 300, int gapMs = 3);
     // Data arrived at arrivalNs; the capture now holds total samples.
     void arrived(qint64 arrivalNs, qint64 total);
     bool hasOrigin() const { return m_haveOrigin; }
