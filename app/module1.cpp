@@ -1,12 +1,12 @@
 #include "module1.h"
 
+#include "audio/wavaudiodevice.h"
 #include "frmprincipal.h"
 #include "portnames.h"
 #include "qtplatform.h"
 #include "qtserialline.h"
 #include "systemlauncher.h"
 #include "systemregistry.h"
-#include "wavaudiodevice.h"
 
 #include <QApplication>
 #include <QSocketNotifier>

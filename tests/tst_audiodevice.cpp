@@ -1,9 +1,9 @@
 // The real audio device against the test sound server: a null sink "tx" whose monitor is
 // captured with parec, and "txin", an input that hears what tx plays.
+#include "audio/wavaudiodevice.h"
+#include "audio/wavaudiostream.h"
 #include "deviceerror.h"
 #include "soundcapture.h"
-#include "wavaudiodevice.h"
-#include "wavaudiostream.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,11 +1,11 @@
 // The sound server killed during a play and during the pause of a loop: the key drops within
 // the guard, the window is back in stand-by with its message, and once the server is back a new
 // transmission goes out normally.
+#include "audio/wavaudiodevice.h"
 #include "fakeplatform.h"
 #include "faultkit.h"
 #include "frmprincipal.h"
 #include "realrig.h"
-#include "wavaudiodevice.h"
 
 #include <QLabel>
 #include <QMenu>
