@@ -108,6 +108,18 @@ void WavAudioDevice::flushNotifications()
     }
 }
 
+void WavAudioDevice::notifyPending(int code)
+{
+    if (std::exchange(m_pending, false))
+        notifyLater(code);
+}
+
+void WavAudioDevice::requireOpen() const
+{
+    if (!m_open)
+        throw DeviceError(QStringLiteral("El dispositivo de sonido no está abierto."));
+}
+
 bool WavAudioDevice::interrupt(bool armed)
 {
     if (m_activity == Activity::Idle)
@@ -188,8 +200,7 @@ void WavAudioDevice::close(bool armed)
 
 void WavAudioDevice::prev(bool armed)
 {
-    if (!m_open)
-        throw DeviceError(QStringLiteral("El dispositivo de sonido no está abierto."));
+    requireOpen();
     const bool interrupted = interrupt(armed);
     m_frame = 0;
     if (armed && !interrupted)
@@ -214,8 +225,7 @@ void WavAudioDevice::stop(bool armed)
 
 void WavAudioDevice::play(bool armed)
 {
-    if (!m_open)
-        throw DeviceError(QStringLiteral("El dispositivo de sonido no está abierto."));
+    requireOpen();
     if (m_activity == Activity::Playing) {
         if (armed) {
             if (m_pending)
@@ -248,8 +258,7 @@ void WavAudioDevice::play(bool armed)
 
 void WavAudioDevice::checkPlayable() const
 {
-    if (!m_open)
-        throw DeviceError(QStringLiteral("El dispositivo de sonido no está abierto."));
+    requireOpen();
     if (m_activity == Activity::Recording)
         return; // the recording becomes what is played
     const QString path = QDir::toNativeSeparators(m_openPath);
@@ -267,8 +276,7 @@ void WavAudioDevice::finishPlay()
         return;
     m_activity = Activity::Idle;
     m_frame = m_frames;
-    if (std::exchange(m_pending, false))
-        notifyLater(Successful);
+    notifyPending(Successful);
 }
 
 void WavAudioDevice::stopPlay()
@@ -281,16 +289,14 @@ void WavAudioDevice::stopPlay()
 void WavAudioDevice::failPlay()
 {
     stopPlay();
-    if (std::exchange(m_pending, false))
-        notifyLater(Failure);
+    notifyPending(Failure);
 }
 
 // ---- Recording.
 
 void WavAudioDevice::record(bool armed)
 {
-    if (!m_open)
-        throw DeviceError(QStringLiteral("El dispositivo de sonido no está abierto."));
+    requireOpen();
     if (m_fileName.isEmpty())
         throw DeviceError(QStringLiteral("No se ha indicado el archivo donde grabar."));
 
@@ -322,27 +328,24 @@ void WavAudioDevice::stopRecording()
     m_channels = 1;
     m_isFloat = m_floatOut = false;
     m_frame = 0;
-    if (!written && std::exchange(m_pending, false))
-        notifyLater(Failure);
+    if (!written)
+        notifyPending(Failure);
 }
 
 void WavAudioDevice::failRecording()
 {
     stopRecording();
-    if (std::exchange(m_pending, false))
-        notifyLater(Failure);
+    notifyPending(Failure);
 }
 
 void WavAudioDevice::save(bool armed)
 {
-    if (!m_open)
-        throw DeviceError(QStringLiteral("El dispositivo de sonido no está abierto."));
+    requireOpen();
     if (m_fileName.isEmpty())
         throw DeviceError(QStringLiteral("No se ha indicado el archivo donde guardar."));
     if (m_activity == Activity::Recording) {
         stopRecording();
-        if (std::exchange(m_pending, false))
-            notifyLater(Successful);
+        notifyPending(Successful);
     } else {
         interrupt(false);
     }

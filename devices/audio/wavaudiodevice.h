@@ -62,6 +62,8 @@ private:
     qint64 heardFrame() const;
     qint32 msFor(qint64 frames) const;
     void notifyLater(int code);
+    void notifyPending(int code); // the Done owed to the running play or recording, if any
+    void requireOpen() const;
     void flushNotifications();
     // Any running play or recording ends; an armed or pending notification reports Aborted.
     bool interrupt(bool armed);
