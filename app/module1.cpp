@@ -1,5 +1,6 @@
 #include "module1.h"
 
+#include "audio/wavaudiodevice.h"
 #include "desktop.h"
 #include "frmprincipal.h"
 #include "portnames.h"
@@ -9,7 +10,6 @@
 #include "systemregistry.h"
 #include "terminationsignals.h"
 #include "version.h"
-#include "wavaudiodevice.h"
 
 #include <QApplication>
 

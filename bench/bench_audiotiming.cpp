@@ -2,9 +2,9 @@
 // after the last sample of a play Done comes, and how long after "play" the first sample is
 // heard. A new device for every play, closed the moment Done comes, as the program unkeys.
 //   bench_audiotiming [plays]      (default 20; bench/run.sh starts the sound server)
+#include "audio/wavaudiodevice.h"
 #include "audiodevice.h"
 #include "soundcapture.h"
-#include "wavaudiodevice.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

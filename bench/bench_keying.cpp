@@ -1,11 +1,11 @@
 // Measures what goes out over the air in the real transmission cycle: the real window, the real
 // sound device on the test sound server and the real serial line on a pty (lines through the
 // shim), against a capture of the sink's monitor on the same monotonic clock. Prints figures.
+#include "audio/wavaudiodevice.h"
 #include "fakeplatform.h"
 #include "frmprincipal.h"
 #include "realrig.h"
 #include "soundcapture.h"
-#include "wavaudiodevice.h"
 
 #include <QApplication>
 #include <QFile>

@@ -4,11 +4,11 @@
 // monotonic clock. Prints, per case, broken plays and the keying errors. bench/servers.sh runs it
 // on PulseAudio and PipeWire, idle and loaded.
 //   bench_servers SERVER LOAD SHORT_PLAYS LONG_PLAYS TAIL0_PLAYS
+#include "audio/wavaudiodevice.h"
 #include "fakeplatform.h"
 #include "frmprincipal.h"
 #include "realrig.h"
 #include "soundcapture.h"
-#include "wavaudiodevice.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,11 +1,11 @@
 // Start-up time of the main window built as the program builds it (in process, offscreen or
 // on the display QT_QPA_PLATFORM names), resident memory after start-up and after 100 loop
 // cycles, and CPU use while idle and while looping. Prints figures.
+#include "audio/wavaudiodevice.h"
 #include "fakeplatform.h"
 #include "frmprincipal.h"
 #include "realrig.h"
 #include "soundcapture.h"
-#include "wavaudiodevice.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -5,3 +5,5 @@ pregonal_add_test(tst_audiodevice SOURCES tst_audiodevice.cpp
 
 # The test capture's own clock and its gap finding (no sound server needed).
 pregonal_add_test(tst_soundcapture SOURCES tst_soundcapture.cpp LIBS pregonal_testsupport)
+# Its parts that need no sound server: the sound-file handle, the play's timing, the header reading.
+pregonal_add_test(tst_soundfile SOURCES tst_soundfile.cpp LIBS pregonal_audio PkgConfig::SNDFILE)

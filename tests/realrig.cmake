@@ -15,7 +15,10 @@ function(pregonal_add_rig_test name)
     set_tests_properties(${name} PROPERTIES
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_LOGGING_RULES=qt.multimedia*=false;LD_PRELOAD=$<TARGET_FILE:ptyshim>;PREGONAL_LINESHIM_OPEN=0;PREGONAL_LINELOG=${CMAKE_CURRENT_BINARY_DIR}/${name}-lines.log")
     if(F_TIMEOUT)
+        # Qt Test stops a test function after 300 s of its own; CTest's limit is the one that counts.
+        math(EXPR function_ms "${F_TIMEOUT} * 1000")
         set_tests_properties(${name} PROPERTIES TIMEOUT ${F_TIMEOUT})
+        set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "QTEST_FUNCTION_TIMEOUT=${function_ms}")
     endif()
 endfunction()
 

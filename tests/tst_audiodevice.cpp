@@ -1,9 +1,9 @@
 // The real audio device against the test sound server: a null sink "tx" whose monitor is
 // captured with parec, and "txin", an input that hears what tx plays.
+#include "audio/wavaudiodevice.h"
+#include "audio/wavaudiostream.h"
 #include "deviceerror.h"
 #include "soundcapture.h"
-#include "wavaudiodevice.h"
-#include "wavaudiostream.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -21,6 +21,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include <sys/stat.h>
@@ -188,6 +189,8 @@ private slots:
     void leadAndTail();
     void longFileBoundedBuffer_data();
     void longFileBoundedBuffer();
+    void destroyedMidPlayGoesQuiet_data();
+    void destroyedMidPlayGoesQuiet();
 
     // Recording.
     void recordsWhatIsPlayed();
@@ -696,6 +699,42 @@ void TestAudioDevice::longFileBoundedBuffer()
 }
 
 // ---- Recording.
+
+// The program may end in the middle of a play, or just after Stop or close: the device goes at
+// once, the sound stops with it, and the sink it let go dies later in the event loop without
+// reaching back into the device.
+void TestAudioDevice::destroyedMidPlayGoesQuiet_data()
+{
+    QTest::addColumn<QString>("lastCommand");
+    QTest::newRow("playing") << QString();
+    QTest::newRow("just stopped") << QStringLiteral("stop");
+    QTest::newRow("just closed") << QStringLiteral("close");
+}
+
+void TestAudioDevice::destroyedMidPlayGoesQuiet()
+{
+    NEED_SOUND();
+    QFETCH(QString, lastCommand);
+    QTemporaryDir dir;
+    SoundCapture capture(CaptureRate);
+    QVERIFY(capture.start());
+    const qint64 from = capture.samples();
+    auto dev = std::make_unique<WavAudioDevice>();
+    open(*dev, tone(dir, 1000));
+    playArmed(*dev);
+    QTRY_VERIFY_WITH_TIMEOUT(dev->position() >= 200, 3000);
+    if (!lastCommand.isEmpty()) {
+        dev->setNotify(true);
+        dev->setCommand(lastCommand);
+    }
+    dev.reset();
+    const qint64 goneNs = monotonicNs();
+    QTest::qWait(100);                                 // the deferred deletions run here
+    QVERIFY(capture.catchUp(goneNs + 1100 * NsPerMs)); // past where the tone would have ended
+    const auto bursts = capture.bursts(double(Loud) / 32767, BurstGapMs, from);
+    QCOMPARE(int(bursts.size()), 1);
+    QVERIFY(bursts[0].endNs < goneNs + PeriodMs * NsPerMs);
+}
 
 void TestAudioDevice::recordsWhatIsPlayed()
 {

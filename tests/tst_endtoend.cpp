@@ -1,10 +1,10 @@
 // The real window, the real sound device on the test sound server and the real serial line on a
 // pseudo-terminal (its modem lines emulated and logged by the shim): what goes out over the air.
+#include "audio/wavaudiodevice.h"
 #include "fakeplatform.h"
 #include "frmprincipal.h"
 #include "realrig.h"
 #include "soundcapture.h"
-#include "wavaudiodevice.h"
 
 #include <QLabel>
 #include <QSignalSpy>

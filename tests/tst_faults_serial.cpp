@@ -1,11 +1,11 @@
 // The serial device vanishing mid-transmission (the pty's master closed, as a USB adapter pulled
 // out): the transmission stops by itself and says so once, nothing crashes, Stop changes
 // nothing afterwards, and a new transmission fails with the port message.
+#include "audio/wavaudiodevice.h"
 #include "fakeplatform.h"
 #include "faultkit.h"
 #include "frmprincipal.h"
 #include "realrig.h"
-#include "wavaudiodevice.h"
 
 #include <QLabel>
 #include <QMenu>

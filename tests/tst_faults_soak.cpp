@@ -1,10 +1,10 @@
 // 1000 loop cycles of a short message with no pause, on the real devices: resident memory stays
 // flat and every cycle keys and unkeys the transmitter exactly once.
+#include "audio/wavaudiodevice.h"
 #include "fakeplatform.h"
 #include "faultkit.h"
 #include "frmprincipal.h"
 #include "realrig.h"
-#include "wavaudiodevice.h"
 
 #include <QLabel>
 #include <QMenu>

@@ -4,11 +4,11 @@
 // (pipewire) and its PulseAudio front end (pipewire-pulse) die together, and the restart brings
 // the whole server back. Both behave alike here: Qt reconnects by itself, and the first attempt
 // right after the restart may be refused with the transmit message.
+#include "audio/wavaudiodevice.h"
 #include "fakeplatform.h"
 #include "faultkit.h"
 #include "frmprincipal.h"
 #include "realrig.h"
-#include "wavaudiodevice.h"
 
 #include <QLabel>
 #include <QMenu>

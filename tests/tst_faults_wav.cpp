@@ -1,11 +1,11 @@
 // A corpus of broken WAV files, made here, through open and play in the real window on the real
 // devices: no crash, no hang, and each time either the transmit message or (where libsndfile can
 // still read what is there) a normal play; the transmitter never left keyed.
+#include "audio/wavaudiodevice.h"
 #include "fakeplatform.h"
 #include "faultkit.h"
 #include "frmprincipal.h"
 #include "realrig.h"
-#include "wavaudiodevice.h"
 
 #include <QFile>
 #include <QLabel>

@@ -1,8 +1,8 @@
 // libFuzzer target for the open path of the real audio device: the bytes become a file that the
 // device opens ("open"), as the transmit command does. Any crash, leak or sanitizer report is a
 // finding; a DeviceError is the expected refusal.
+#include "audio/wavaudiodevice.h"
 #include "deviceerror.h"
-#include "wavaudiodevice.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -1,11 +1,11 @@
 #include "realrig.h"
 
+#include "audio/wavaudiodevice.h"
 #include "fakeplatform.h"
 #include "frmprincipal.h"
 #include "portnames.h"
 #include "qtserialline.h"
 #include "soundcapture.h"
-#include "wavaudiodevice.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

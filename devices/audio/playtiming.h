@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <algorithm>
+
+// The timing of a play: how long the silence before the first sample lasts, where the listener
+// is, and when the last sample (and the tail after it) has been heard. Times in microseconds.
+namespace PlayTiming {
+constexpr int PlayTickMs = 5;  // progress checks while the sink still has data to take
+constexpr int DrainTickMs = 2; // then, until the last sample (and the tail) has been heard
+constexpr int PrerollMs = 10;  // silence first: the server may drop the very start of a stream
+constexpr int StallMs = 3000;  // the sink not advancing for this long means it is gone
+// The server's played time can run a little ahead of what has really left it: under PipeWire
+// (pipewire-pulse) the last sample came out 1-5 ms after the time said it had. Wait this much more
+// before calling the sound (and its tail) heard.
+constexpr qint64 DrainMarginUs = 5000;
+
+// The first frame sounded processedUs after the play started, startUs late: the silence before
+// the first real sample, shortened by that start-up delay so that the sample comes out when the
+// lead time is up. Never shorter than the preroll.
+inline qint64 trimmedLeadUs(int leadMs, qint64 startUs)
+{
+    return std::max<qint64>(PrerollMs * 1000, qint64(leadMs) * 1000 - startUs);
+}
+
+// The drain check. The sink is fed silence after the file, so its played time stays exact: the
+// last sample (and the tail after it) has been heard once it passes the end of the sound, which
+// came at output frame soundEndFrame.
+inline bool allHeard(qint64 processedUs, qint64 soundEndFrame, int outRate, int tailMs)
+{
+    const qint64 endUs = soundEndFrame * 1000000 / outRate + qint64(tailMs) * 1000;
+    return processedUs >= endUs + DrainMarginUs;
+}
+
+// The file frame heard after processedUs of output, of which leadFrames (at outRate) were silence,
+// for a play of a file of frames at rate that started at startFrame.
+inline qint64 heardFrame(qint64 processedUs, qint64 leadFrames, int outRate, qint64 startFrame, qint64 frames,
+                         int rate)
+{
+    const qint64 leadUs = leadFrames * 1000000 / outRate;
+    const qint64 soundUs = processedUs - leadUs;
+    if (soundUs <= 0)
+        return startFrame;
+    return std::min(frames, startFrame + soundUs * rate / 1000000);
+}
+} // namespace PlayTiming
