@@ -14,12 +14,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#ifdef Q_OS_WIN
-#include <io.h>
-#include <windows.h>
-#else
 #include <unistd.h>
-#endif
 
 namespace {
 constexpr int MaxLinks = 40; // as the kernel allows in one path
@@ -40,24 +35,13 @@ QString randomName()
 
 int createNew(const QString &path)
 {
-#ifdef Q_OS_WIN
-    return _wopen(reinterpret_cast<const wchar_t *>(path.utf16()), _O_CREAT | _O_EXCL | _O_RDWR | _O_BINARY,
-                  _S_IREAD | _S_IWRITE);
-#else
     // The mode a new file gets here (umask, default ACL) is read back from this one.
     return ::open(QFile::encodeName(path).constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
-#endif
 }
 
 bool renameOver(const QString &source, const QString &target)
 {
-#ifdef Q_OS_WIN
-    return MoveFileExW(reinterpret_cast<const wchar_t *>(shown(source).utf16()),
-                       reinterpret_cast<const wchar_t *>(shown(target).utf16()),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-#else
     return std::rename(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) == 0;
-#endif
 }
 // The last system call's failure, for saving target.
 [[noreturn]] void fail(const QString &target)
@@ -90,13 +74,11 @@ ReplacementFile::ReplacementFile(const QString &target)
             throw DeviceError(QStringLiteral("No se puede escribir en la carpeta «%1»: %2.")
                                   .arg(shown(m_folder), fileErrorText(error)));
     }
-#ifndef Q_OS_WIN
     struct stat st = {};
     if (::fstat(m_fd, &st) == 0)
         m_newFileMode = st.st_mode & 07777;
     // Private while it is being written; it gets its real mode when it is put in place.
     [[maybe_unused]] const int moded = ::fchmod(m_fd, 0600);
-#endif
 }
 
 ReplacementFile::~ReplacementFile()
@@ -117,15 +99,10 @@ void ReplacementFile::commit(const QString &target)
     const QString final = resolved(target);
     if (QFileInfo(final).absolutePath() != m_folder)
         throw DeviceError(QStringLiteral("No se puede guardar «%1» en otra carpeta.").arg(shown(final)));
-#ifdef Q_OS_WIN
-    if (_commit(m_fd) != 0)
-        fail(final);
-#else
     if (::fsync(m_fd) != 0 && errno != EINVAL)
         fail(final);
     struct stat old = {};
     if (::stat(QFile::encodeName(final).constData(), &old) == 0 && S_ISREG(old.st_mode)) {
-        // Owner first: a change of owner clears the set-id bits the mode may carry.
         // Owner first: a change of owner clears the set-id bits the mode may carry. Where the
         // system does not allow it (another owner, a disk without modes) the file is saved anyway.
         [[maybe_unused]] const bool owned =
@@ -134,16 +111,13 @@ void ReplacementFile::commit(const QString &target)
     } else {
         [[maybe_unused]] const int moded = ::fchmod(m_fd, m_newFileMode);
     }
-#endif
     if (!renameOver(m_path, final))
         fail(final);
     m_committed = true;
-#ifndef Q_OS_WIN
     // The new name itself on disk, so that a power cut does not bring the old file back.
     const int folder = ::open(QFile::encodeName(m_folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
         ::fsync(folder);
         ::close(folder);
     }
-#endif
 }

@@ -5,7 +5,8 @@
 // A hidden file written beside the file it is to become, and put in that file's place in one
 // step: until then whatever the path holds is left as it was. Its own name is short, so that a
 // target of any name the file system takes can be written. The target is followed through
-// symbolic links: a link stays a link and the file it points to is replaced.
+// symbolic links: a link stays a link and the file it points to is replaced. POSIX calls only
+// (open, fsync, fchown, rename): a Windows build would need a file of its own for this class.
 class ReplacementFile
 {
 public:
