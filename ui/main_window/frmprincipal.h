@@ -55,7 +55,7 @@ public:
     bool modounavez() const { return m_engine.modounavez(); }
     TransmissionEngine &engine() { return m_engine; }
 
-    // What the dialogs and tests reach.
+    // The parts it owns, as the tests reach them.
     ProgramValues &module1() { return m_module1; }
     AudioDevice &reproductor() { return *m_parts.reproductor; }
     SerialLine &MSComm1() { return *m_parts.MSComm1; }
