@@ -10,6 +10,7 @@
 #include "soundcardchoice.h"
 #include "soundcardsettings.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <QRegularExpression>
@@ -256,6 +257,13 @@ void TestPure::soundCardSettingsRead()
     QCOMPARE(s.entrada, QString());
     QCOMPARE(s.entradanombre, QStringLiteral("Micrófono"));
     QVERIFY(!(SoundCardChoice{s.entrada, s.entradanombre}.isDefault()));
+
+    // Written by hand: a description with a comma, in double quotes as the README says.
+    QFile file(store.location(kApplication));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("[conf]\nsalidanombre=\"Interfaz, radio\"\n");
+    file.close();
+    QCOMPARE(readSoundCardSettings(store).salidanombre, QStringLiteral("Interfaz, radio"));
 }
 
 QTEST_GUILESS_MAIN(TestPure)
