@@ -1,5 +1,7 @@
 #pragma once
 
+#include "soundcardchoice.h"
+
 #include <QObject>
 #include <QString>
 
@@ -36,6 +38,11 @@ public:
     // Done, in milliseconds: the transmitter needs time to come up and to finish.
     virtual void setLeadTime(int ms) = 0;
     virtual void setTailTime(int ms) = 0;
+    // The card messages are played on and the one recorded from, looked up afresh at each play
+    // and recording; the default choice follows the desktop's default. A chosen card that is not
+    // there makes checkPlayable, "play" and "record" throw DeviceError naming it.
+    virtual void setOutputCard(const SoundCardChoice &card) = 0;
+    virtual void setInputCard(const SoundCardChoice &card) = 0;
 
 signals:
     void Done(int notifyCode);

@@ -1,5 +1,6 @@
 // The real audio device against the test sound server: a null sink "tx" whose monitor is
-// captured with parec, and "txin", an input that hears what tx plays.
+// captured with parec, and "txin", an input that hears what tx plays. The tests of the chosen
+// card load a second null sink, "otra", and an input that hears it.
 #include "audio/wavaudiodevice.h"
 #include "audio/wavaudiostream.h"
 #include "deviceerror.h"
@@ -8,6 +9,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMediaDevices>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -159,6 +162,80 @@ struct Stage : Player
     }
 };
 
+// Runs pactl on the test server; its output, or a null string when it failed.
+QString pactl(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral("pactl"), args);
+    if (!p.waitForFinished(5000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return QString();
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+bool hasOutput(const QString &id)
+{
+    const auto outputs = QMediaDevices::audioOutputs();
+    return std::any_of(outputs.begin(), outputs.end(),
+                       [&](const QAudioDevice &d) { return d.id() == id.toUtf8(); });
+}
+
+bool hasInput(const QString &id)
+{
+    const auto inputs = QMediaDevices::audioInputs();
+    return std::any_of(inputs.begin(), inputs.end(),
+                       [&](const QAudioDevice &d) { return d.id() == id.toUtf8(); });
+}
+
+// A second card on the test server while it lives: the null sink "otra", described as "Otra",
+// and "otrain", an input that hears what it plays. tx and txin stay the defaults.
+struct OtherCard
+{
+    QStringList modules;
+
+    bool load()
+    {
+        for (const QStringList &args :
+             {QStringList{QStringLiteral("module-null-sink"), QStringLiteral("sink_name=otra"),
+                          QStringLiteral("sink_properties=device.description=Otra")},
+              QStringList{QStringLiteral("module-remap-source"), QStringLiteral("master=otra.monitor"),
+                          QStringLiteral("source_name=otrain")}}) {
+            const QString module = pactl(QStringList{QStringLiteral("load-module")} + args);
+            if (module.isEmpty())
+                return false;
+            modules.prepend(module);
+        }
+        // A server that moves its default to a new card would spoil the other tests.
+        if (pactl({QStringLiteral("get-default-sink")}) != QLatin1String("tx"))
+            pactl({QStringLiteral("set-default-sink"), QStringLiteral("tx")});
+        if (pactl({QStringLiteral("get-default-source")}) != QLatin1String("txin"))
+            pactl({QStringLiteral("set-default-source"), QStringLiteral("txin")});
+        // Qt learns of the new card from the server a moment later.
+        QElapsedTimer waited;
+        waited.start();
+        while (!(hasOutput(QStringLiteral("otra")) && hasInput(QStringLiteral("otrain"))) &&
+               waited.elapsed() < 5000)
+            QTest::qWait(20);
+        return hasOutput(QStringLiteral("otra")) && hasInput(QStringLiteral("otrain")) &&
+               pactl({QStringLiteral("get-default-sink")}) == QLatin1String("tx");
+    }
+    ~OtherCard()
+    {
+        for (const QString &module : modules)
+            pactl({QStringLiteral("unload-module"), module});
+    }
+};
+
+// The reason a command gave, or a null string when it went through.
+template <typename F> QString failure(F &&command)
+{
+    try {
+        command();
+    } catch (const DeviceError &e) {
+        return e.reason();
+    }
+    return QString();
+}
+
 } // namespace
 
 class TestAudioDevice : public QObject
@@ -191,6 +268,10 @@ private slots:
     void longFileBoundedBuffer();
     void destroyedMidPlayGoesQuiet_data();
     void destroyedMidPlayGoesQuiet();
+    void playsOnTheChosenCardOnly_data();
+    void playsOnTheChosenCardOnly();
+    void missingCardRefusedNothingPlays_data();
+    void missingCardRefusedNothingPlays();
 
     // Recording.
     void recordsWhatIsPlayed();
@@ -201,6 +282,7 @@ private slots:
     void recordsOverWhateverIsThere();
     void recordingCannotStartSaysWhy_data();
     void recordingCannotStartSaysWhy();
+    void recordsFromTheChosenCard();
 };
 
 // ---- Opening.
@@ -698,6 +780,110 @@ void TestAudioDevice::longFileBoundedBuffer()
     QCOMPARE(takeResult(p.done), int(AudioDevice::Aborted));
 }
 
+// ---- The chosen card.
+
+void TestAudioDevice::playsOnTheChosenCardOnly_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<bool>("onOther"); // heard on "otra", else on tx
+    QTest::newRow("tx by id") << "tx"
+                              << "Null Output" << false;
+    QTest::newRow("the other card by id") << "otra"
+                                          << "" << true;
+    QTest::newRow("id gone, found by description") << "alsa_output.usb-Otra-00.analog-stereo"
+                                                   << "Otra" << true;
+}
+
+// The message goes to the chosen card and nowhere else, whichever card is the default.
+void TestAudioDevice::playsOnTheChosenCardOnly()
+{
+    NEED_SOUND();
+    QFETCH(QString, id);
+    QFETCH(QString, description);
+    QFETCH(bool, onOther);
+    OtherCard other;
+    QVERIFY(other.load());
+    Stage s;
+    SoundCapture otherCapture(CaptureRate);
+    otherCapture.setSource(QStringLiteral("otra.monitor"));
+    QVERIFY(s.start());
+    QVERIFY(otherCapture.start());
+    const qint64 otherFrom = otherCapture.samples();
+
+    s.dev.setOutputCard({id, description});
+    open(s.dev, tone(s.dir, 400));
+    s.dev.checkPlayable();
+    playArmed(s.dev);
+    QVERIFY(s.done.wait(5000));
+    QCOMPARE(takeResult(s.done), int(AudioDevice::Successful));
+    const qint64 doneNs = monotonicNs();
+    QVERIFY(s.catchUp(doneNs, 100));
+    QVERIFY(otherCapture.catchUp(doneNs + 100 * NsPerMs));
+    VERIFY_CAPTURE_WHOLE(s.capture);
+    VERIFY_CAPTURE_WHOLE(otherCapture);
+    const auto onTx = s.bursts();
+    const auto onOtra = otherCapture.bursts(double(Loud) / 32767, BurstGapMs, otherFrom);
+    QCOMPARE(int(onTx.size()), onOther ? 0 : 1);
+    QCOMPARE(int(onOtra.size()), onOther ? 1 : 0);
+    VERIFY_LASTS(onOther ? onOtra[0] : onTx[0], 400);
+}
+
+void TestAudioDevice::missingCardRefusedNothingPlays_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("named"); // how the message names the card
+    QTest::newRow("id and description gone") << "alsa_output.usb-Radio-00.analog-stereo"
+                                             << "Interfaz de radio"
+                                             << "Interfaz de radio";
+    QTest::newRow("id alone, gone") << "alsa_output.usb-Radio-00.analog-stereo"
+                                    << ""
+                                    << "alsa_output.usb-Radio-00.analog-stereo";
+    QTest::newRow("description alone, gone") << ""
+                                             << "Interfaz de radio"
+                                             << "Interfaz de radio";
+}
+
+// A chosen card that is not there: refused before anything is played, named to the operator,
+// and the default output (tx) is not used instead.
+void TestAudioDevice::missingCardRefusedNothingPlays()
+{
+    NEED_SOUND();
+    QFETCH(QString, id);
+    QFETCH(QString, description);
+    QFETCH(QString, named);
+    Stage s;
+    QVERIFY(s.start());
+    s.dev.setOutputCard({id, description});
+    open(s.dev, tone(s.dir, 300));
+    const QString expected = QStringLiteral("No se encuentra la tarjeta de sonido «%1».").arg(named);
+    QString reason = failure([&] { s.dev.checkPlayable(); });
+    QVERIFY2(reason.startsWith(expected), qPrintable(reason));
+    reason = failure([&] { playArmed(s.dev); });
+    QVERIFY2(reason.startsWith(expected), qPrintable(reason));
+    QCOMPARE(s.dev.position(), 0);
+    const qint64 refusedNs = monotonicNs();
+    QTest::qWait(500);
+    QCOMPARE(s.done.count(), 0);
+    QVERIFY(s.catchUp(refusedNs, 400));
+    VERIFY_CAPTURE_WHOLE(s.capture);
+    QCOMPARE(int(s.bursts().size()), 0);
+
+    // The same card named for recording: refused the same way, the open file kept.
+    s.dev.setInputCard({id, description});
+    reason = failure([&] { s.dev.setCommand(QStringLiteral("record")); });
+    QVERIFY2(reason.startsWith(expected), qPrintable(reason));
+    QCOMPARE(s.dev.length(), 300);
+
+    // Back to the default: plays again.
+    s.dev.setOutputCard({});
+    s.dev.checkPlayable();
+    playArmed(s.dev);
+    QVERIFY(s.done.wait(5000));
+    QCOMPARE(takeResult(s.done), int(AudioDevice::Successful));
+}
+
 // ---- Recording.
 
 // The program may end in the middle of a play, or just after Stop or close: the device goes at
@@ -1017,6 +1203,42 @@ void TestAudioDevice::recordingCannotStartSaysWhy()
     QCOMPARE(dev.length(), 0);
     QVERIFY_THROWS_EXCEPTION(DeviceError, dev.setCommand(QStringLiteral("save")));
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 2);
+}
+
+// Recording from the chosen input, not the default one: the tone played on the other card is
+// in the take, while tx (and txin, the default input) stay silent.
+void TestAudioDevice::recordsFromTheChosenCard()
+{
+    NEED_SOUND();
+    OtherCard other;
+    QVERIFY(other.load());
+    QTemporaryDir dir;
+    Player player;
+    player.dev.setOutputCard({QStringLiteral("otra"), QString()});
+    open(player.dev, tone(dir, 600));
+
+    WavAudioDevice rec;
+    rec.setInputCard({QStringLiteral("otrain"), QString()});
+    const QString target = dir.filePath(QStringLiteral("grabacion.wav"));
+    rec.setFileName(target);
+    rec.openForRecording();
+    rec.setCommand(QStringLiteral("record"));
+    playArmed(player.dev);
+    QVERIFY(player.done.wait(5000));
+    QTest::qWait(100);
+    rec.setCommand(QStringLiteral("stop"));
+    rec.setCommand(QStringLiteral("save"));
+
+    SF_INFO info{};
+    SNDFILE *f = sf_open(QFile::encodeName(target).constData(), SFM_READ, &info);
+    QVERIFY(f);
+    std::vector<short> samples(size_t(info.frames));
+    QCOMPARE(sf_readf_short(f, samples.data(), info.frames), info.frames);
+    sf_close(f);
+    const qint64 loud =
+        std::count_if(samples.begin(), samples.end(), [](short v) { return std::abs(int(v)) >= Loud; });
+    const double loudMs = double(loud) * 1000 / info.samplerate;
+    QVERIFY2(loudMs > 300 && loudMs < 600, qPrintable(QString::number(loudMs))); // a sine: loud ~70%
 }
 
 QTEST_GUILESS_MAIN(TestAudioDevice)

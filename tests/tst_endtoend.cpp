@@ -21,6 +21,7 @@ class TestEndToEnd : public QObject
 private slots:
     void initTestCase();
     void loopKeysAroundEachPlay();
+    void missingCardKeysNothing();
 
 private:
     QString m_lineLog;
@@ -87,6 +88,41 @@ void TestEndToEnd::loopKeysAroundEachPlay()
         QVERIFY2(heard > 450 * kMs && heard < 560 * kMs, "the whole message is heard, nothing cut");
     }
     QVERIFY2(keyed.at(1).upNs - keyed.at(0).downNs >= 900 * kMs, "the lines stay down through the pause");
+}
+
+// The card stored for messages is not there: the command fails naming it, the transmitter is
+// never keyed, and the default output stays silent.
+void TestEndToEnd::missingCardKeysNothing()
+{
+    RealRig::Options options;
+    options.salida = QStringLiteral("alsa_output.usb-Radio-00.analog-stereo");
+    options.salidanombre = QStringLiteral("Interfaz de radio");
+    RealRig rig(options);
+    QVERIFY2(rig.ok(), qPrintable(rig.error()));
+    const QString wav = rig.dir() + QStringLiteral("/tono.wav");
+    QVERIFY(writeToneWav(wav, 48000, 1, 48000 / 2));
+    Frmprincipal &window = rig.window();
+    SoundCapture capture;
+    QVERIFY(capture.start());
+    const qint64 from = capture.samples();
+    QFile::resize(m_lineLog, 0);
+    QSignalSpy done(&rig.audio(), &AudioDevice::Done);
+
+    rig.openMessage(wav);
+    window.mnuunavez_Click();
+    QCOMPARE(rig.boxes().shown.size(), 1);
+    QVERIFY2(rig.boxes().shown.first().detail.startsWith(
+                 QStringLiteral("No se encuentra la tarjeta de sonido «Interfaz de radio».")),
+             qPrintable(rig.boxes().shown.first().detail));
+    const qint64 refusedNs = monotonicNs();
+    QTest::qWait(500);
+    QVERIFY(capture.catchUp(refusedNs + 400 * kMs));
+    QCOMPARE(window.panel(1)->text(), QStringLiteral("Stand by"));
+    QVERIFY(!window.MSComm1().portOpen());
+    QCOMPARE(done.count(), 0);
+    QVERIFY2(keyPeriods(readLineLog(m_lineLog)).isEmpty(), "the transmitter was keyed");
+    VERIFY_CAPTURE_WHOLE(capture);
+    QVERIFY(capture.bursts(0.05, 60, from).isEmpty());
 }
 
 QTEST_MAIN(TestEndToEnd)

@@ -4,6 +4,7 @@
 
 #include "keyingsettings.h"
 
+#include <QFile>
 #include <QTest>
 
 class TestKeying : public QObject
@@ -12,6 +13,7 @@ class TestKeying : public QObject
 private slots:
     void storedKeyingReachesTheDevices();
     void badKeyingFallsBack();
+    void storedSoundCardsReachTheDevice();
     void guardCoversEachPlay();
     void guardCutsAHungPlay();
     void capShortensTheGuard_data();
@@ -45,6 +47,36 @@ void TestKeying::badKeyingFallsBack()
     QCOMPARE(f.serial->lines.toString(), QStringLiteral("DTR+RTS"));
     QCOMPARE(SettingsStore(f.storeDir.path()).read("Pregonal", "conf", "retardo", "none"),
              QStringLiteral("mucho"));
+}
+
+// The cards stored for messages and recording reach the audio device at start-up; none stored
+// leaves the desktop's defaults, and nothing is written back.
+void TestKeying::storedSoundCardsReachTheDevice()
+{
+    {
+        WindowFixture f;
+        f.load();
+        QVERIFY(f.audio->outputCard.isDefault());
+        QVERIFY(f.audio->inputCard.isDefault());
+        QVERIFY(!QFile::exists(f.storeFile()));
+    }
+    WindowFixture f;
+    f.store(QStringLiteral("salida"),
+            QStringLiteral("alsa_output.usb-C-Media_USB_Audio_Device-00.analog-stereo"));
+    f.store(QStringLiteral("salidanombre"), QStringLiteral("USB Audio Device Analog Stereo"));
+    f.store(QStringLiteral("entradanombre"), QStringLiteral(" Micrófono USB "));
+    QFile file(f.storeFile());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+    f.load();
+    QCOMPARE(f.audio->outputCard.id,
+             QStringLiteral("alsa_output.usb-C-Media_USB_Audio_Device-00.analog-stereo"));
+    QCOMPARE(f.audio->outputCard.description, QStringLiteral("USB Audio Device Analog Stereo"));
+    QCOMPARE(f.audio->inputCard.id, QString());
+    QCOMPARE(f.audio->inputCard.description, QStringLiteral("Micrófono USB"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
 }
 
 void TestKeying::guardCoversEachPlay()

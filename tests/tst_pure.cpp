@@ -1,12 +1,16 @@
 // The pure functions under the program, with no window and no device: the Spanish causes given
 // for system and sound-file errors, the keying-lines forms, and the tolerant reading of numeric
-// settings (bad text gives the default, out of range the nearest end, nothing written back).
+// settings (bad text gives the default, out of range the nearest end, nothing written back), and
+// the choice of the sound card among those the server has.
 #include "errortext.h"
 #include "keyinglines.h"
 #include "keyingsettings.h"
 #include "programvalues.h"
 #include "settingsstore.h"
+#include "soundcardchoice.h"
+#include "soundcardsettings.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <QRegularExpression>
@@ -28,6 +32,9 @@ private slots:
     void keyingNumbersTolerated();
     void byteSettingsTolerated_data();
     void byteSettingsTolerated();
+    void soundCardChosen_data();
+    void soundCardChosen();
+    void soundCardSettingsRead();
 };
 
 void TestPure::fileErrors_data()
@@ -174,6 +181,89 @@ void TestPure::byteSettingsTolerated()
     store.write(kApplication, kSection, QStringLiteral("intervalo"), text);
     QCOMPARE(int(readPuerto(store)), value < 0 ? 2 : value);
     QCOMPARE(int(readIntervalo(store)), value < 0 ? 10 : value);
+}
+
+void TestPure::soundCardChosen_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<int>("chosen"); // index in the list below, -1: not there
+    const QString usb = QStringLiteral("USB Audio Device Analog Stereo");
+    const QString usb0 = QStringLiteral("alsa_output.usb-C-Media_USB_Audio_Device-00.analog-stereo");
+    const QString usb1 = QStringLiteral("alsa_output.usb-C-Media_USB_Audio_Device-01.analog-stereo");
+    const QString radio = QStringLiteral("Interfaz de radio Estéreo analógico");
+    QTest::newRow("by id") << QStringLiteral("alsa_output.pci-0000_00_1f.3.analog-stereo")
+                           << QStringLiteral("Audio interno Estéreo analógico") << 2;
+    QTest::newRow("by id, description out of date") << usb1 << QStringLiteral("Otro nombre") << 1;
+    QTest::newRow("by id, twin cards: the id decides") << usb1 << usb << 1;
+    QTest::newRow("id gone (new profile): by description")
+        << QStringLiteral("alsa_output.usb-Radio_Interface-00.analog-stereo") << radio << 3;
+    QTest::newRow("description alone") << QString() << radio << 3;
+    QTest::newRow("id alone") << usb0 << QString() << 0;
+    QTest::newRow("id gone, description fits twin cards")
+        << QStringLiteral("alsa_output.usb-C-Media_USB_Audio_Device-02.analog-stereo") << usb << -1;
+    QTest::newRow("id and description gone") << QStringLiteral("alsa_output.usb-Gone-00.analog-stereo")
+                                             << QStringLiteral("Tarjeta desenchufada") << -1;
+    QTest::newRow("id alone, gone") << QStringLiteral("alsa_output.usb-Gone-00.analog-stereo") << QString()
+                                    << -1;
+    QTest::newRow("id differs in case") << usb0.toUpper() << QString() << -1;
+    QTest::newRow("description differs in case") << QString() << radio.toLower() << -1;
+    QTest::newRow("description is an id of another card") << QStringLiteral("x") << usb0 << -1;
+}
+
+void TestPure::soundCardChosen()
+{
+    QFETCH(QString, id);
+    QFETCH(QString, description);
+    QFETCH(int, chosen);
+    const QList<SoundCardEntry> cards = {
+        {QStringLiteral("alsa_output.usb-C-Media_USB_Audio_Device-00.analog-stereo"),
+         QStringLiteral("USB Audio Device Analog Stereo")},
+        {QStringLiteral("alsa_output.usb-C-Media_USB_Audio_Device-01.analog-stereo"),
+         QStringLiteral("USB Audio Device Analog Stereo")},
+        {QStringLiteral("alsa_output.pci-0000_00_1f.3.analog-stereo"),
+         QStringLiteral("Audio interno Estéreo analógico")},
+        {QStringLiteral("alsa_output.usb-Radio_Interface-00.iec958-stereo"),
+         QStringLiteral("Interfaz de radio Estéreo analógico")},
+    };
+    const SoundCardChoice wanted{id, description};
+    QVERIFY(!wanted.isDefault());
+    QCOMPARE(chooseSoundCard(cards, wanted), chosen);
+    QCOMPARE(chooseSoundCard({}, wanted), -1);
+    // The operator is told the card by the name last seen, else by its id.
+    const QString text = missingSoundCardText(wanted);
+    QVERIFY2(text.startsWith(QStringLiteral("No se encuentra la tarjeta de sonido «%1».")
+                                 .arg(description.isEmpty() ? id : description)),
+             qPrintable(text));
+}
+
+// Absent or blank: the default card, as before these settings existed; blanks around a name go.
+void TestPure::soundCardSettingsRead()
+{
+    QTemporaryDir dir;
+    SettingsStore store(dir.path());
+    SoundCardSettings s = readSoundCardSettings(store);
+    QVERIFY(s.salida.isEmpty() && s.salidanombre.isEmpty() && s.entrada.isEmpty() &&
+            s.entradanombre.isEmpty());
+    QVERIFY((SoundCardChoice{s.salida, s.salidanombre}.isDefault()));
+    store.write(kApplication, kSection, QStringLiteral("salida"), QStringLiteral("  tx "));
+    store.write(kApplication, kSection, QStringLiteral("salidanombre"),
+                QStringLiteral(" Interfaz de radio "));
+    store.write(kApplication, kSection, QStringLiteral("entrada"), QStringLiteral("   "));
+    store.write(kApplication, kSection, QStringLiteral("entradanombre"), QStringLiteral("Micrófono"));
+    s = readSoundCardSettings(store);
+    QCOMPARE(s.salida, QStringLiteral("tx"));
+    QCOMPARE(s.salidanombre, QStringLiteral("Interfaz de radio"));
+    QCOMPARE(s.entrada, QString());
+    QCOMPARE(s.entradanombre, QStringLiteral("Micrófono"));
+    QVERIFY(!(SoundCardChoice{s.entrada, s.entradanombre}.isDefault()));
+
+    // Written by hand: a description with a comma, in double quotes as the README says.
+    QFile file(store.location(kApplication));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("[conf]\nsalidanombre=\"Interfaz, radio\"\n");
+    file.close();
+    QCOMPARE(readSoundCardSettings(store).salidanombre, QStringLiteral("Interfaz, radio"));
 }
 
 QTEST_GUILESS_MAIN(TestPure)

@@ -1,11 +1,11 @@
 #include "wavaudiodevice.h"
 
 #include "deviceerror.h"
+#include "soundcards.h"
 #include "wavfile.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QMediaDevices>
 #include <QPointer>
 
 #include <sndfile.h>
@@ -247,11 +247,12 @@ void WavAudioDevice::play(bool armed)
         return;
     }
 
-    const QAudioFormat fmt = WavPlayer::outputFormat(m_rate, m_channels, m_floatOut);
+    const QAudioDevice output = outputCard();
+    const QAudioFormat fmt = WavPlayer::outputFormat(output, m_rate, m_channels, m_floatOut);
     if (!fmt.isValid())
         throw DeviceError(QStringLiteral("No hay ninguna salida de sonido disponible."));
     seekWavFile(m_file, m_openPath, m_frame);
-    m_player.start({m_file.get(), m_frames, m_rate, m_channels, m_isFloat}, m_frame, fmt);
+    m_player.start({m_file.get(), m_frames, m_rate, m_channels, m_isFloat}, m_frame, output, fmt);
     m_activity = Activity::Playing;
     m_pending = armed;
 }
@@ -266,8 +267,15 @@ void WavAudioDevice::checkPlayable() const
         throw DeviceError(QStringLiteral("No se encuentra el archivo del mensaje «%1».").arg(path));
     if (m_frames == 0)
         throw DeviceError(QStringLiteral("El mensaje «%1» está vacío: no contiene sonido.").arg(path));
-    if (QMediaDevices::defaultAudioOutput().isNull())
+    outputCard();
+}
+
+QAudioDevice WavAudioDevice::outputCard() const
+{
+    const QAudioDevice output = findOutputCard(m_outputCard);
+    if (output.isNull())
         throw DeviceError(QStringLiteral("No hay ninguna salida de sonido disponible."));
+    return output;
 }
 
 void WavAudioDevice::finishPlay()
@@ -302,7 +310,7 @@ void WavAudioDevice::record(bool armed)
 
     // Everything that can fail is set up before the device changes state. The recording is
     // written beside its target, which stays as it is until "save".
-    WavRecorder::Setup setup = WavRecorder::prepare(m_fileName);
+    WavRecorder::Setup setup = WavRecorder::prepare(m_fileName, m_inputCard);
     interrupt(armed);
     m_recorder.start(std::move(setup));
 

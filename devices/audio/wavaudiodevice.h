@@ -36,6 +36,8 @@ public:
     // Silence before the first sample of a play, and wait after its last one before Done, in ms.
     void setLeadTime(int ms) override { m_player.setLeadTime(std::max(0, ms)); }
     void setTailTime(int ms) override { m_player.setTailTime(std::max(0, ms)); }
+    void setOutputCard(const SoundCardChoice &card) override { m_outputCard = card; }
+    void setInputCard(const SoundCardChoice &card) override { m_inputCard = card; }
 
     // For tests: the most bytes the running (or last) play held in its own read-ahead buffers.
     qint64 readAheadBytes() const { return m_player.readAheadBytes(); }
@@ -60,6 +62,7 @@ private:
     void failPlay();
     void failRecording();
     qint64 heardFrame() const;
+    QAudioDevice outputCard() const; // throws DeviceError when there is none to play on
     qint32 msFor(qint64 frames) const;
     void notifyLater(int code);
     void notifyPending(int code); // the Done owed to the running play or recording, if any
@@ -71,6 +74,8 @@ private:
     QString m_deviceType;
     QString m_fileName;
     bool m_notifyArmed = false;
+    SoundCardChoice m_outputCard;
+    SoundCardChoice m_inputCard;
 
     // The open file.
     bool m_open = false;

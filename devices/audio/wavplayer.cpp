@@ -6,7 +6,6 @@
 
 #include <QAudioDevice>
 #include <QAudioSink>
-#include <QMediaDevices>
 
 #include <algorithm>
 
@@ -23,9 +22,8 @@ WavPlayer::WavPlayer(QObject *parent) : QObject(parent)
 
 WavPlayer::~WavPlayer() = default;
 
-QAudioFormat WavPlayer::outputFormat(int rate, int channels, bool floatOut)
+QAudioFormat WavPlayer::outputFormat(const QAudioDevice &dev, int rate, int channels, bool floatOut)
 {
-    const QAudioDevice dev = QMediaDevices::defaultAudioOutput();
     if (dev.isNull())
         return {};
     QAudioFormat f;
@@ -53,7 +51,7 @@ void WavPlayer::startSilent()
     m_tailTimer.start(m_leadMs + m_tailMs);
 }
 
-void WavPlayer::start(const Source &source, qint64 from, const QAudioFormat &fmt)
+void WavPlayer::start(const Source &source, qint64 from, const QAudioDevice &output, const QAudioFormat &fmt)
 {
     m_source = source;
     m_startFrame = from;
@@ -75,7 +73,7 @@ void WavPlayer::start(const Source &source, qint64 from, const QAudioFormat &fmt
         },
         Qt::QueuedConnection);
 
-    SinkOwner sink(new QAudioSink(QMediaDevices::defaultAudioOutput(), fmt));
+    SinkOwner sink(new QAudioSink(output, fmt));
     m_playClock.start();
     sink->start(stream.get());
     if (audioFailed(sink->error()) || sink->state() == QAudio::StoppedState)

@@ -2,6 +2,7 @@
 
 #include "audioowners.h"
 
+#include <QAudioDevice>
 #include <QAudioFormat>
 #include <QElapsedTimer>
 #include <QObject>
@@ -10,7 +11,7 @@
 class WavAudioStream;
 struct sf_private_tag;
 
-// One play of an open sound file on the default sound output: the stream that decodes it, the
+// One play of an open sound file on a sound output: the stream that decodes it, the
 // sink that sounds it, the silence before it (the lead, shortened by the output's start-up
 // delay), and the wait until its last sample and the tail after it have really been heard.
 // finished() comes then, the play over. failed() comes when the output stops taking sound or
@@ -38,12 +39,12 @@ public:
     void setLeadTime(int ms) { m_leadMs = ms; }
     void setTailTime(int ms) { m_tailMs = ms; }
 
-    // The format to play a file of this shape in on the default output, floating point when it
-    // has more than 16 bits a sample; invalid when there is no output.
-    static QAudioFormat outputFormat(int rate, int channels, bool floatOut);
-    // Plays source from file frame `from` in format fmt. Throws DeviceError when the output does
-    // not start; nothing runs then.
-    void start(const Source &source, qint64 from, const QAudioFormat &fmt);
+    // The format to play a file of this shape in on output, floating point when it has more than
+    // 16 bits a sample; invalid when output is null.
+    static QAudioFormat outputFormat(const QAudioDevice &output, int rate, int channels, bool floatOut);
+    // Plays source from file frame `from` on output in format fmt. Throws DeviceError when the
+    // output does not start; nothing runs then.
+    void start(const Source &source, qint64 from, const QAudioDevice &output, const QAudioFormat &fmt);
     // A play with nothing left to sound: finished() after the lead and the tail alone.
     void startSilent();
     void stop();

@@ -1,12 +1,12 @@
 #include "wavrecorder.h"
 
 #include "deviceerror.h"
+#include "soundcards.h"
 #include "wavfile.h"
 
 #include <QAudioSource>
 #include <QDir>
 #include <QFileInfo>
-#include <QMediaDevices>
 
 #include <sndfile.h>
 
@@ -31,9 +31,9 @@ WavRecorder::WavRecorder(QObject *parent) : QObject(parent) {}
 
 WavRecorder::~WavRecorder() = default;
 
-WavRecorder::Setup WavRecorder::prepare(const QString &target)
+WavRecorder::Setup WavRecorder::prepare(const QString &target, const SoundCardChoice &inputCard)
 {
-    const QAudioDevice dev = QMediaDevices::defaultAudioInput();
+    const QAudioDevice dev = findInputCard(inputCard);
     if (dev.isNull())
         throw DeviceError(QStringLiteral("No hay ninguna entrada de sonido disponible."));
     QAudioFormat fmt;

@@ -2,6 +2,7 @@
 
 #include "audioowners.h"
 #include "replacementfile.h"
+#include "soundcardchoice.h"
 #include "soundfile.h"
 
 #include <QAudioDevice>
@@ -13,7 +14,7 @@
 
 class QAudioSource;
 
-// A recording from the default sound input, 16-bit mono, into a file beside its target: the
+// A recording from a sound input, 16-bit mono, into a file beside its target: the
 // target stays as it is until the recording is saved over it. After stop() the recording is the
 // take, kept until it is saved or discarded.
 class WavRecorder : public QObject
@@ -33,8 +34,9 @@ public:
     explicit WavRecorder(QObject *parent = nullptr);
     ~WavRecorder() override;
 
-    // Chooses the input and the format and creates the file beside target. Throws DeviceError.
-    static Setup prepare(const QString &target);
+    // Finds the input card and chooses the format, and creates the file beside target. Throws
+    // DeviceError.
+    static Setup prepare(const QString &target, const SoundCardChoice &inputCard);
     // Records into setup, which replaces any take. Throws DeviceError when the input does not
     // start; the take before stays then.
     void start(Setup setup);

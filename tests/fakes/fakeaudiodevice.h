@@ -28,6 +28,8 @@ public:
     qint32 position() const override { return m_position; }
     void setLeadTime(int ms) override { leadMs = ms; }
     void setTailTime(int ms) override { tailMs = ms; }
+    void setOutputCard(const SoundCardChoice &card) override { outputCard = card; }
+    void setInputCard(const SoundCardChoice &card) override { inputCard = card; }
 
     // Ends the running play as the real device would: Done(code) if a notification was armed.
     void finishPlay(int code = Successful);
@@ -43,6 +45,8 @@ public:
     bool notifyArmed = false;
     int leadMs = -1;
     int tailMs = -1;
+    SoundCardChoice outputCard{QStringLiteral("(sin fijar)"), {}}; // what the program last set
+    SoundCardChoice inputCard{QStringLiteral("(sin fijar)"), {}};
 
 private:
     QString m_deviceType;

@@ -37,6 +37,10 @@ RealRig::RealRig(const Options &options)
     parts.settings->write("Pregonal", "conf", "retardo", QString::number(options.leadMs));
     parts.settings->write("Pregonal", "conf", "cola", QString::number(options.tailMs));
     parts.settings->write("Pregonal", "puertos", "COM1", m_slave);
+    if (!options.salida.isEmpty())
+        parts.settings->write("Pregonal", "conf", "salida", options.salida);
+    if (!options.salidanombre.isEmpty())
+        parts.settings->write("Pregonal", "conf", "salidanombre", options.salidanombre);
     const SettingsStore *store = parts.settings.get();
     parts.MSComm1 = std::make_unique<QtSerialLine>([store](int n) { return serialDeviceForPort(*store, n); });
     m_audio = new WavAudioDevice;

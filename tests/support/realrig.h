@@ -23,6 +23,8 @@ public:
         int leadMs = 300;
         int tailMs = 100;
         int intervalSecs = 1;
+        QString salida; // the output card, as stored in "conf" ("salida", "salidanombre")
+        QString salidanombre;
     };
     RealRig();
     explicit RealRig(const Options &options);

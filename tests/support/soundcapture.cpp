@@ -147,8 +147,8 @@ bool SoundCapture::start()
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     const QByteArray rate = "--rate=" + QByteArray::number(m_rate);
-    const char *argv[] = {"parec",          "-d",           "tx.monitor",        "--raw", "--format=s16le",
-                          rate.constData(), "--channels=1", "--latency-msec=10", nullptr};
+    const char *argv[] = {"parec",          "-d",           m_source.constData(), "--raw", "--format=s16le",
+                          rate.constData(), "--channels=1", "--latency-msec=10",  nullptr};
     pid_t pid = -1;
     const int spawned = posix_spawnp(&pid, "parec", &actions, nullptr, const_cast<char **>(argv), environ);
     posix_spawn_file_actions_destroy(&actions);

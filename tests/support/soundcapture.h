@@ -59,7 +59,8 @@ private:
     std::vector<Arrival> m_arrivals;
 };
 
-// Captures what the test sink "tx" plays, through its monitor (parec), with each sample placed on
+// Captures what the test sink "tx" (or another source, see setSource) plays, through its monitor
+// (parec), with each sample placed on
 // the monotonic clock by a CaptureClock. A thread of its own reads parec's output as it comes, so
 // a busy event loop never holds the capture back. If samples still go missing, fault() says so:
 // the capture, not the play, failed.
@@ -77,6 +78,8 @@ public:
     explicit SoundCapture(int rate = 48000, QObject *parent = nullptr);
     ~SoundCapture() override;
 
+    // The source the next start() captures: "tx.monitor" unless told otherwise.
+    void setSource(const QString &source) { m_source = source.toUtf8(); }
     bool start();
     void stop();
     // Stretches of sound louder than threshold (of full scale), split by silences of gapMs or more,
@@ -96,6 +99,7 @@ private:
     void readLoop(int fd);
 
     int m_rate;
+    QByteArray m_source = "tx.monitor";
     struct Shared;
     std::unique_ptr<Shared> m_shared;
 };

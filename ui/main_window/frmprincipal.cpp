@@ -7,6 +7,7 @@
 #include "layout.h"
 #include "pictures.h"
 #include "portnames.h"
+#include "soundcardsettings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -227,6 +228,9 @@ void Frmprincipal::Form_Load()
     showPort(m_module1.puertocom);
     showInterval(m_module1.intervalosegs);
     applyKeyingSettings();
+    const SoundCardSettings cards = readSoundCardSettings(settings());
+    reproductor().setOutputCard({cards.salida, cards.salidanombre});
+    reproductor().setInputCard({cards.entrada, cards.entradanombre});
 }
 
 // Lead and tail around each play, the lines that key the transmitter, and the cap on one

@@ -1,0 +1,33 @@
+#include "soundcards.h"
+
+#include "deviceerror.h"
+
+#include <QMediaDevices>
+
+namespace {
+QAudioDevice find(const QList<QAudioDevice> &devices, const SoundCardChoice &wanted)
+{
+    QList<SoundCardEntry> cards;
+    cards.reserve(devices.size());
+    for (const QAudioDevice &d : devices)
+        cards.append({QString::fromUtf8(d.id()), d.description()});
+    const int at = chooseSoundCard(cards, wanted);
+    if (at < 0)
+        throw DeviceError(missingSoundCardText(wanted));
+    return devices.at(at);
+}
+} // namespace
+
+QAudioDevice findOutputCard(const SoundCardChoice &wanted)
+{
+    if (wanted.isDefault())
+        return QMediaDevices::defaultAudioOutput();
+    return find(QMediaDevices::audioOutputs(), wanted);
+}
+
+QAudioDevice findInputCard(const SoundCardChoice &wanted)
+{
+    if (wanted.isDefault())
+        return QMediaDevices::defaultAudioInput();
+    return find(QMediaDevices::audioInputs(), wanted);
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "soundcardchoice.h"
+
+#include <QAudioDevice>
+
+// The chosen card among the outputs (or inputs) the sound server has at this moment: the list
+// is read afresh each time, since Qt does not tell of cards that come and go under PulseAudio.
+// The default choice gives the desktop's default (null when there is none). Throws DeviceError
+// naming the card when a chosen one is not there: a message never goes silently elsewhere.
+QAudioDevice findOutputCard(const SoundCardChoice &wanted);
+QAudioDevice findInputCard(const SoundCardChoice &wanted);
