@@ -90,11 +90,7 @@ void QtSerialLine::setPortOpen(bool open)
     if (open) {
         // An open port is busy for this program too, as it is for any other.
         if (m_port)
-            throw DeviceError(
-                QStringLiteral("No se puede abrir el puerto COM%1: está ocupado; este programa ya "
-                               "tiene abierto %2.")
-                    .arg(m_commPort)
-                    .arg(m_device));
+            refuse(m_commPort, m_device, QStringLiteral("está ocupado; este programa ya lo tiene abierto."));
         openPort();
     } else {
         closePort();

@@ -73,7 +73,7 @@ void TestFaultsSerial::deviceVanishes()
 
     // Found within a few checks of the port, well before the play or the pause would end.
     QVERIFY(waitUntil([&] { return w.panel(1)->text() == QLatin1String("Stand by"); },
-                      4 * Frmprincipal::PortWatchMs));
+                      4 * TransmissionEngine::PortWatchMs));
     QCOMPARE(rig.boxes().shown.size(), 1);
     QVERIFY2(rig.boxes().shown.first().text.startsWith(QStringLiteral("Se ha perdido el dispositivo")),
              qPrintable(rig.boxes().shown.first().text));

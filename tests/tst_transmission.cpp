@@ -490,14 +490,14 @@ void TestTransmission::keyingDeviceVanishes()
     if (when == QLatin1String("keyup"))
         f.window->Timer1_Timer();
     else
-        QTRY_VERIFY_WITH_TIMEOUT(!f.window->mnustop->isEnabled(), 4 * Frmprincipal::PortWatchMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.window->mnustop->isEnabled(), 4 * TransmissionEngine::PortWatchMs);
     verifyStandBy(f);
     QVERIFY(!f.log->contains(QStringLiteral("play")));
     QCOMPARE(f.window->guardInterval(), -1);
     QCOMPARE(f.boxes->shown.size(), 1);
     QVERIFY(f.boxes->shown.first().text.startsWith(QStringLiteral("Se ha perdido el dispositivo")));
     QVERIFY(f.boxes->shown.first().text.contains(QStringLiteral("COM2 (/dev/falso)")));
-    QTest::qWait(2 * Frmprincipal::PortWatchMs);
+    QTest::qWait(2 * TransmissionEngine::PortWatchMs);
     QCOMPARE(f.boxes->shown.size(), 1);
 }
 

@@ -20,9 +20,13 @@ class RealRig
 public:
     struct Options
     {
-        int leadMs = 300;
-        int tailMs = 100;
-        int intervalSecs = 1;
+        Options(int lead = 300, int tail = 100, int interval = 1)
+            : leadMs(lead), tailMs(tail), intervalSecs(interval)
+        {
+        }
+        int leadMs;
+        int tailMs;
+        int intervalSecs;
         QString salida; // the output card, as stored in "conf" ("salida", "salidanombre")
         QString salidanombre;
     };

@@ -48,12 +48,10 @@ public:
     void Timer1_Timer() { m_engine.Timer1_Timer(); }
     // The key has been up for longer than any play explains: cut the transmission.
     void guardTimeout() { m_engine.guardTimeout(); }
-    static constexpr int PortWatchMs = TransmissionEngine::PortWatchMs;
     // How long the guard allows the key up this time, or -1 while the key is down.
     int guardInterval() const { return m_engine.guardInterval(); }
     // True while the running transmission is a single play.
     bool modounavez() const { return m_engine.modounavez(); }
-    TransmissionEngine &engine() { return m_engine; }
 
     // The parts it owns, as the tests reach them.
     ProgramValues &module1() { return m_module1; }
