@@ -1,5 +1,6 @@
 #include "module1.h"
 
+#include "audio/qtsoundserver.h"
 #include "audio/wavaudiodevice.h"
 #include "desktop.h"
 #include "frmprincipal.h"
@@ -28,6 +29,7 @@ PlatformParts realParts()
     parts.messageBoxes = std::make_unique<QtMessageBoxes>();
     parts.registry = makeSystemRegistry();
     parts.launcher = std::make_unique<SystemLauncher>();
+    parts.sound = std::make_unique<QtSoundServer>();
     return parts;
 }
 } // namespace

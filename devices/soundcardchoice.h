@@ -31,3 +31,22 @@ int chooseSoundCard(const QList<SoundCardEntry> &cards, const SoundCardChoice &w
 
 // Why a play or a recording cannot start on the chosen card, for the operator.
 QString missingSoundCardText(const SoundCardChoice &wanted);
+
+// One entry of a list the operator chooses a card from.
+struct SoundCardItem
+{
+    QString text;
+    SoundCardChoice choice;
+};
+
+// The list to choose from: the desktop's default first, as defaultText, then each card the server
+// has now by its description (with its id when two share it), and the stored choice when it is
+// not there now, marked so, so that accepting the list never changes it silently. current is the
+// entry that stands for stored.
+struct SoundCardItems
+{
+    QList<SoundCardItem> items;
+    int current = 0;
+};
+SoundCardItems soundCardItems(const QList<SoundCardEntry> &cards, const SoundCardChoice &stored,
+                              const QString &defaultText);

@@ -30,3 +30,13 @@ KeyingSettings readKeyingSettings(const SettingsStore &store)
     s.lineas = store.read(kApplication, kSection, QStringLiteral("lineas"), s.lineas);
     return s;
 }
+
+bool writeKeyingSettings(SettingsStore &store, const KeyingSettings &values)
+{
+    return writeConfValues(store, {
+        {QStringLiteral("lineas"), values.lineas},
+        {QStringLiteral("retardo"), QString::number(values.retardoMs)},
+        {QStringLiteral("cola"), QString::number(values.colaMs)},
+        {QStringLiteral("tiempomaximo"), QString::number(values.tiempomaximoSecs)},
+    });
+}

@@ -19,3 +19,6 @@ struct KeyingSettings
 int readClampedSetting(const SettingsStore &store, const QString &key, int defaultValue, int min, int max);
 
 KeyingSettings readKeyingSettings(const SettingsStore &store);
+
+// Stores every value as the station dialog accepted it; false when the store could not keep one.
+bool writeKeyingSettings(SettingsStore &store, const KeyingSettings &values);

@@ -50,6 +50,14 @@ bool writeIntervalo(SettingsStore &store, int seconds)
     return store.write(kApplication, kSection, kIntervalo, QString::number(seconds));
 }
 
+bool writeConfValues(SettingsStore &store, const QList<QPair<QString, QString>> &values)
+{
+    bool saved = true;
+    for (const auto &[key, text] : values)
+        saved = store.write(kApplication, kSection, key, text) && saved;
+    return saved;
+}
+
 QString readPortDevice(const SettingsStore &store, int port)
 {
     return store.read(kApplication, kPuertos, QStringLiteral("COM%1").arg(port), QString()).trimmed();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QtGlobal>
 
@@ -30,6 +32,8 @@ quint8 readIntervalo(const SettingsStore &store);
 // The writers return whether the store really keeps the value.
 bool writePuerto(SettingsStore &store, int port);
 bool writeIntervalo(SettingsStore &store, int seconds);
+// Stores each key and text of "conf"; all are tried, and the result says whether all were kept.
+bool writeConfValues(SettingsStore &store, const QList<QPair<QString, QString>> &values);
 // The file that holds the program's settings, for messages to the operator.
 QString settingsLocation(const SettingsStore &store);
 

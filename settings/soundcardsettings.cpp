@@ -19,3 +19,13 @@ SoundCardSettings readSoundCardSettings(const SettingsStore &store)
     s.entradanombre = readName(store, QStringLiteral("entradanombre"));
     return s;
 }
+
+bool writeSoundCardSettings(SettingsStore &store, const SoundCardSettings &values)
+{
+    return writeConfValues(store, {
+        {QStringLiteral("salida"), values.salida},
+        {QStringLiteral("salidanombre"), values.salidanombre},
+        {QStringLiteral("entrada"), values.entrada},
+        {QStringLiteral("entradanombre"), values.entradanombre},
+    });
+}

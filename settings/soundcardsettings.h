@@ -17,3 +17,6 @@ struct SoundCardSettings
 };
 
 SoundCardSettings readSoundCardSettings(const SettingsStore &store);
+
+// Stores the four values; false when the store could not keep one.
+bool writeSoundCardSettings(SettingsStore &store, const SoundCardSettings &values);

@@ -1,4 +1,5 @@
-# The options dialog, the recorder and the About box, on the real main window built on fakes.
+# The options dialog, the recorder, the About box and the station dialog, on the real main window built on fakes.
 pregonal_add_test(tst_options SOURCES tst_options.cpp windowfixture.h LIBS pregonal_ui pregonal_fakes)
 pregonal_add_test(tst_recorder SOURCES tst_recorder.cpp windowfixture.h LIBS pregonal_ui pregonal_fakes)
 pregonal_add_test(tst_about SOURCES tst_about.cpp windowfixture.h LIBS pregonal_ui pregonal_fakes)
+pregonal_add_test(tst_station SOURCES tst_station.cpp windowfixture.h LIBS pregonal_ui pregonal_fakes)

@@ -2,11 +2,15 @@
 // pseudo-terminal (its modem lines emulated and logged by the shim): what goes out over the air.
 #include "audio/wavaudiodevice.h"
 #include "fakeplatform.h"
+#include "frmestacion.h"
 #include "frmprincipal.h"
 #include "realrig.h"
 #include "soundcapture.h"
 
+#include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
+#include <QTimer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -22,6 +26,8 @@ private slots:
     void initTestCase();
     void loopKeysAroundEachPlay();
     void missingCardKeysNothing();
+    void stationTestIsHeardWhole();
+    void stationTestStopsAtOnce();
 
 private:
     QString m_lineLog;
@@ -123,6 +129,100 @@ void TestEndToEnd::missingCardKeysNothing()
     QVERIFY2(keyPeriods(readLineLog(m_lineLog)).isEmpty(), "the transmitter was keyed");
     VERIFY_CAPTURE_WHOLE(capture);
     QVERIFY(capture.bursts(0.05, 60, from).isEmpty());
+}
+
+namespace {
+// The station dialog over the rig's window, on its real sound server and serial line, with the
+// test sink chosen by name for the tone.
+std::unique_ptr<frmestacion> stationDialog(RealRig &rig, int lead, int tail)
+{
+    Frmprincipal &w = rig.window();
+    KeyingSettings keying;
+    keying.retardoMs = lead;
+    keying.colaMs = tail;
+    auto d = std::make_unique<frmestacion>(&w, keying, SoundCardSettings{}, w.soundServer(), w.MSComm1(),
+                                           w.messageBoxes());
+    for (int i = 0; i < d->cboSalida->count(); ++i)
+        if (d->cboSalida->itemData(i).toStringList().value(0) == QStringLiteral("tx"))
+            d->cboSalida->setCurrentIndex(i);
+    d->show();
+    return d;
+}
+} // namespace
+
+// "Probar": the tone is heard whole between key-up plus lead and key-down minus tail, and the
+// input meter (the test source records the sink) shows its level meanwhile.
+void TestEndToEnd::stationTestIsHeardWhole()
+{
+    const int lead = 200, tail = 100;
+    RealRig rig(RealRig::Options{lead, tail, 1});
+    QVERIFY2(rig.ok(), qPrintable(rig.error()));
+    auto d = stationDialog(rig, lead, tail);
+    QCOMPARE(d->cboSalida->currentData().toStringList().value(0), QStringLiteral("tx"));
+    SoundCapture capture;
+    QVERIFY(capture.start());
+    QFile::resize(m_lineLog, 0);
+    QStringList levelsShown;
+    QTimer sample;
+    connect(&sample, &QTimer::timeout, this, [&] { levelsShown << d->lblNivel->text(); });
+    sample.start(50);
+
+    d->cmdprobar->click();
+    QVERIFY(d->testRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(!d->testRunning(), 8000);
+    sample.stop();
+    QTest::qWait(200);
+    capture.stop();
+
+    QVERIFY2(rig.boxes().shown.isEmpty(), rig.boxes().shown.isEmpty() ? "" : qPrintable(rig.boxes().shown.first().detail));
+    QVERIFY(!rig.window().MSComm1().portOpen());
+    const QList<KeyPeriod> keyed = keyPeriods(readLineLog(m_lineLog));
+    VERIFY_CAPTURE_WHOLE(capture);
+    const QList<SoundCapture::Burst> sound = capture.bursts();
+    QCOMPARE(keyed.size(), 1);
+    QCOMPARE(sound.size(), 1);
+    const KeyPeriod &k = keyed.first();
+    const SoundCapture::Burst &b = sound.first();
+    qInfo("test tone: first sound %.1f ms after key-up, key-down %.1f ms after the last sound, %.1f ms heard",
+          double(b.startNs - k.upNs) / kMs, double(k.downNs - b.endNs) / kMs, double(b.endNs - b.startNs) / kMs);
+    QVERIFY2(b.startNs >= k.upNs + lead * kMs - kPeriod, "the tone starts no earlier than the lead");
+    QVERIFY2(b.endNs <= k.downNs - tail * kMs + kPeriod, "the key stays up for the tail after the tone");
+    const qint64 heard = b.endNs - b.startNs;
+    QVERIFY2(heard > 1950 * kMs && heard < 2060 * kMs, "the whole tone is heard");
+    QVERIFY2(levelsShown.contains(QStringLiteral("-20 dB")) || levelsShown.contains(QStringLiteral("-21 dB")) ||
+                 levelsShown.contains(QStringLiteral("-19 dB")),
+             qPrintable(levelsShown.join(QLatin1Char(' '))));
+}
+
+// Esc while the tone plays: the key drops at once and the tone stops; the dialog stays.
+void TestEndToEnd::stationTestStopsAtOnce()
+{
+    RealRig rig(RealRig::Options{200, 100, 1});
+    QVERIFY2(rig.ok(), qPrintable(rig.error()));
+    auto d = stationDialog(rig, 200, 100);
+    SoundCapture capture;
+    QVERIFY(capture.start());
+    QFile::resize(m_lineLog, 0);
+    d->cmdprobar->click();
+    QTest::qWait(900);
+    QVERIFY(d->testRunning());
+    const qint64 escNs = monotonicNs();
+    QTest::keyClick(d.get(), Qt::Key_Escape);
+    const qint64 afterNs = monotonicNs();
+    QVERIFY(!d->testRunning());
+    QVERIFY(d->isVisible());
+    QTest::qWait(300);
+    QVERIFY(capture.catchUp(afterNs + 250 * kMs));
+    capture.stop();
+
+    const QList<KeyPeriod> keyed = keyPeriods(readLineLog(m_lineLog));
+    QCOMPARE(keyed.size(), 1);
+    QVERIFY2(keyed.first().downNs >= escNs && keyed.first().downNs <= afterNs, "the key drops within the key press");
+    VERIFY_CAPTURE_WHOLE(capture);
+    const QList<SoundCapture::Burst> sound = capture.bursts();
+    QCOMPARE(sound.size(), 1);
+    QVERIFY2(sound.first().endNs <= afterNs + 2 * kPeriod, "the tone stops with the key");
+    QVERIFY(rig.boxes().shown.isEmpty());
 }
 
 QTEST_MAIN(TestEndToEnd)

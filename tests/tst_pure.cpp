@@ -1,15 +1,19 @@
 // The pure functions under the program, with no window and no device: the Spanish causes given
 // for system and sound-file errors, the keying-lines forms, and the tolerant reading of numeric
 // settings (bad text gives the default, out of range the nearest end, nothing written back), and
-// the choice of the sound card among those the server has.
+// the choice of the sound card among those the server has, the lists it is chosen from, the
+// sound levels the input meter shows and the test tone.
 #include "errortext.h"
 #include "keyinglines.h"
 #include "keyingsettings.h"
+#include "levels.h"
 #include "programvalues.h"
 #include "settingsstore.h"
 #include "soundcardchoice.h"
 #include "soundcardsettings.h"
+#include "testtone.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -35,6 +39,12 @@ private slots:
     void soundCardChosen_data();
     void soundCardChosen();
     void soundCardSettingsRead();
+    void stationSettingsRoundTrip();
+    void soundCardList_data();
+    void soundCardList();
+    void levels_data();
+    void levels();
+    void testTone();
 };
 
 void TestPure::fileErrors_data()
@@ -264,6 +274,117 @@ void TestPure::soundCardSettingsRead()
     file.write("[conf]\nsalidanombre=\"Interfaz, radio\"\n");
     file.close();
     QCOMPARE(readSoundCardSettings(store).salidanombre, QStringLiteral("Interfaz, radio"));
+}
+
+// What the station dialog stores reads back the same, a comma in a description included.
+void TestPure::stationSettingsRoundTrip()
+{
+    QTemporaryDir dir;
+    SettingsStore store(dir.path());
+    const KeyingSettings keying{0, 2000, QStringLiteral("!DTR+RTS"), 3600};
+    const SoundCardSettings cards{QStringLiteral("alsa_output.usb-1"), QStringLiteral("Radio, canal 2 \"a\""),
+                                  QString(), QString()};
+    QVERIFY(writeKeyingSettings(store, keying));
+    QVERIFY(writeSoundCardSettings(store, cards));
+    const KeyingSettings k = readKeyingSettings(store);
+    QCOMPARE(k.retardoMs, keying.retardoMs);
+    QCOMPARE(k.colaMs, keying.colaMs);
+    QCOMPARE(k.lineas, keying.lineas);
+    QCOMPARE(k.tiempomaximoSecs, keying.tiempomaximoSecs);
+    const SoundCardSettings c = readSoundCardSettings(store);
+    QCOMPARE(c.salida, cards.salida);
+    QCOMPARE(c.salidanombre, cards.salidanombre);
+    QVERIFY(c.entrada.isEmpty() && c.entradanombre.isEmpty());
+
+    // A store that cannot be written says so.
+    QVERIFY(QFile::remove(store.location(kApplication)));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Pregonal.conf")));
+    QVERIFY(!writeKeyingSettings(store, keying));
+    QVERIFY(!writeSoundCardSettings(store, cards));
+}
+
+void TestPure::soundCardList_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<int>("current");
+    const QStringList present = {"Predeterminada", "Audio interno", "USB Audio (usb-00)", "USB Audio (usb-01)", "usb-radio"};
+    QTest::newRow("default") << QString() << QString() << present << 0;
+    QTest::newRow("by id") << "usb-01" << "USB Audio" << present << 3;
+    QTest::newRow("id changed, by description") << "pci-old" << "Audio interno" << present << 1;
+    QTest::newRow("no description: shown by id") << "usb-radio" << QString() << present << 4;
+    QTest::newRow("gone: kept, marked")
+        << "usb-gone" << "Interfaz" << (present + QStringList{"Interfaz (no está conectada)"}) << 5;
+    QTest::newRow("twins, id gone: kept, marked")
+        << "usb-02" << "USB Audio" << (present + QStringList{"USB Audio (no está conectada)"}) << 5;
+}
+
+void TestPure::soundCardList()
+{
+    QFETCH(QString, id);
+    QFETCH(QString, description);
+    QFETCH(QStringList, texts);
+    QFETCH(int, current);
+    const QList<SoundCardEntry> cards = {{"pci", "Audio interno"},
+                                         {"usb-00", "USB Audio"},
+                                         {"usb-01", "USB Audio"},
+                                         {"usb-radio", ""}};
+    const SoundCardItems list = soundCardItems(cards, {id, description}, QStringLiteral("Predeterminada"));
+    QStringList shown;
+    for (const SoundCardItem &item : list.items)
+        shown << item.text;
+    QCOMPARE(shown, texts);
+    QCOMPARE(list.current, current);
+    QVERIFY(list.items.first().choice.isDefault());
+    // Accepting the list as it stands keeps the card: the one found now, or the one stored.
+    const SoundCardChoice kept = list.items.at(current).choice;
+    if (current == 0)
+        QVERIFY(kept.isDefault());
+    else if (current == texts.size() - 1 && texts.last().endsWith(QStringLiteral("(no está conectada)")))
+        QVERIFY(kept.id == id && kept.description == description);
+    else
+        QCOMPARE(chooseSoundCard(cards, kept), current - 1);
+}
+
+void TestPure::levels_data()
+{
+    QTest::addColumn<QList<qint16>>("samples");
+    QTest::addColumn<int>("percent");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("nothing") << QList<qint16>{} << 0 << "silencio";
+    QTest::newRow("silence") << QList<qint16>{0, 0, 0} << 0 << "silencio";
+    QTest::newRow("below the floor") << QList<qint16>{16, -20} << 0 << "silencio";
+    QTest::newRow("-20 dB, negative peak") << QList<qint16>{100, -3277, 2000} << 67 << "-20 dB";
+    QTest::newRow("-6 dB") << QList<qint16>{16423} << 90 << "-6 dB";
+    QTest::newRow("full scale") << QList<qint16>{32767} << 100 << "0 dB";
+    QTest::newRow("most negative sample") << QList<qint16>{-32768} << 100 << "0 dB";
+}
+
+void TestPure::levels()
+{
+    QFETCH(QList<qint16>, samples);
+    QFETCH(int, percent);
+    QFETCH(QString, text);
+    const double peak = levels::peakOf(samples.constData(), samples.size());
+    QVERIFY(peak >= 0 && peak <= 1);
+    QCOMPARE(levels::percent(peak), percent);
+    QCOMPARE(levels::text(peak), text);
+}
+
+// 2 s of 1 kHz at -20 dBFS that starts and ends at nothing.
+void TestPure::testTone()
+{
+    const QList<qint16> tone = TestTone::samples();
+    QCOMPARE(tone.size(), qsizetype(2 * 48000));
+    const double peak = levels::peakOf(tone.constData(), tone.size());
+    QVERIFY2(std::abs(levels::toDb(peak) + 20.0) < 0.05, qPrintable(QString::number(levels::toDb(peak))));
+    int crossings = 0;
+    for (qsizetype i = 1; i < tone.size(); ++i)
+        crossings += (tone[i - 1] < 0) != (tone[i] < 0) ? 1 : 0;
+    QVERIFY2(std::abs(crossings - 4000) <= 4, qPrintable(QString::number(crossings))); // 2 per cycle
+    QVERIFY(std::abs(tone.first()) <= 1 && std::abs(tone.last()) <= 10);
+    QVERIFY(levels::peakOf(tone.constData(), 48) < peak / 2); // the first millisecond ramps up
 }
 
 QTEST_GUILESS_MAIN(TestPure)

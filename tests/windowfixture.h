@@ -3,6 +3,7 @@
 #include "fakeaudiodevice.h"
 #include "fakeplatform.h"
 #include "fakeserialline.h"
+#include "fakesoundserver.h"
 #include "frmprincipal.h"
 
 #include <QAction>
@@ -31,6 +32,7 @@ struct WindowFixture
     FakeMessageBoxes *boxes = nullptr;
     FakeRegistry *registry = nullptr;
     FakeLauncher *launcher = nullptr;
+    FakeSoundServer *sound = nullptr;
     std::unique_ptr<Frmprincipal> window;
 
     // Writes "conf" settings before the window loads.
@@ -60,6 +62,9 @@ struct WindowFixture
         parts.messageBoxes = std::move(b);
         parts.registry = std::move(r);
         parts.launcher = std::move(l);
+        auto so = std::make_unique<FakeSoundServer>(log);
+        sound = so.get();
+        parts.sound = std::move(so);
         parts.settings = std::make_unique<SettingsStore>(storeDir.path());
         window = std::make_unique<Frmprincipal>(values, std::move(parts));
         window->Form_Load();

@@ -1,5 +1,6 @@
 #include "realrig.h"
 
+#include "audio/qtsoundserver.h"
 #include "audio/wavaudiodevice.h"
 #include "fakeplatform.h"
 #include "frmprincipal.h"
@@ -51,6 +52,7 @@ RealRig::RealRig(const Options &options)
     parts.messageBoxes.reset(m_boxes);
     parts.registry = std::make_unique<FakeRegistry>();
     parts.launcher = std::make_unique<FakeLauncher>();
+    parts.sound = std::make_unique<QtSoundServer>();
     m_window = std::make_unique<Frmprincipal>(*m_values, std::move(parts));
     m_window->Form_Load();
 }

@@ -2,6 +2,7 @@
 
 #include "desktop.h"
 #include "frmabout.h"
+#include "frmestacion.h"
 #include "frmopciones.h"
 #include "keyingsettings.h"
 #include "layout.h"
@@ -69,6 +70,7 @@ void Frmprincipal::buildMenus()
     mnuabrirmensaje->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
     mnuarchivo->addSeparator()->setObjectName(QStringLiteral("non"));
     mnuopciones = mnuarchivo->addAction(QStringLiteral("&Opciones"));
+    mnuestacion = mnuarchivo->addAction(QStringLiteral("&Estación..."));
     mnuarchivo->addSeparator()->setObjectName(QStringLiteral("no"));
     mnusalir = mnuarchivo->addAction(QStringLiteral("&Salir"));
     mnusalir->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -94,6 +96,7 @@ void Frmprincipal::buildMenus()
     const QList<QPair<QAction *, const char *>> names = {{mnunuevomensaje, "mnunuevomensaje"},
                                                          {mnuabrirmensaje, "mnuabrirmensaje"},
                                                          {mnuopciones, "mnuopciones"},
+                                                         {mnuestacion, "mnuestacion"},
                                                          {mnusalir, "mnusalir"},
                                                          {mnuunavez, "mnuunavez"},
                                                          {mnuenbucle, "mnuenbucle"},
@@ -111,6 +114,7 @@ void Frmprincipal::buildMenus()
     connectCommand(mnunuevomensaje, &Frmprincipal::mnunuevomensaje_Click, {mnuarchivo});
     connectCommand(mnuabrirmensaje, &Frmprincipal::mnuabrirmensaje_Click, {mnuarchivo});
     connectCommand(mnuopciones, &Frmprincipal::mnuopciones_Click, {mnuarchivo});
+    connectCommand(mnuestacion, &Frmprincipal::mnuestacion_Click, {mnuarchivo});
     connectCommand(mnusalir, &Frmprincipal::mnusalir_Click, {mnuarchivo});
     connectCommand(mnuunavez, &Frmprincipal::mnuunavez_Click, {mnuedicion, mnutx});
     connectCommand(mnuenbucle, &Frmprincipal::mnuenbucle_Click, {mnuedicion, mnutx});
@@ -227,20 +231,26 @@ void Frmprincipal::Form_Load()
     setPanel(1, QStringLiteral("Stand by"));
     showPort(m_module1.puertocom);
     showInterval(m_module1.intervalosegs);
-    applyKeyingSettings();
-    const SoundCardSettings cards = readSoundCardSettings(settings());
+    applyStation(readKeyingSettings(settings()), readSoundCardSettings(settings()));
+}
+
+// Lead and tail around each play, the lines that key the transmitter, the cap on one
+// transmission and the sound cards, from the next transmission on.
+void Frmprincipal::applyStation(const KeyingSettings &keying, const SoundCardSettings &cards)
+{
+    m_keying = keying;
+    applyKeying();
     reproductor().setOutputCard({cards.salida, cards.salidanombre});
     reproductor().setInputCard({cards.entrada, cards.entradanombre});
 }
 
-// Lead and tail around each play, the lines that key the transmitter, and the cap on one
-// transmission, as the operator set them in the settings file.
-void Frmprincipal::applyKeyingSettings()
+// The keying the program runs with, again on the engine and its serial line (a test transmission
+// borrows the line with values of its own).
+void Frmprincipal::applyKeying()
 {
-    const KeyingSettings keying = readKeyingSettings(settings());
-    m_engine.setKeying(keying.retardoMs, keying.colaMs,
-                       KeyingLines::parse(keying.lineas).value_or(KeyingLines()),
-                       keying.tiempomaximoSecs * 1000);
+    m_engine.setKeying(m_keying.retardoMs, m_keying.colaMs,
+                       KeyingLines::parse(m_keying.lineas).value_or(KeyingLines()),
+                       m_keying.tiempomaximoSecs * 1000);
 }
 
 void Frmprincipal::showEvent(QShowEvent *event)
@@ -313,10 +323,42 @@ void Frmprincipal::mnuopciones_Click()
         messageBoxes().show(
             QStringLiteral("No se han podido guardar las opciones. Se aplican ahora, pero se perderán "
                            "al cerrar el programa."),
-            MessageBoxes::OkOnly, MessageBoxes::Warning, kTitle,
-            QStringLiteral("No se puede escribir el fichero de configuración %1. Compruebe que el "
-                           "fichero y su carpeta existan y se puedan escribir.")
-                .arg(settingsLocation(settings())));
+            MessageBoxes::OkOnly, MessageBoxes::Warning, kTitle, settingsNotWrittenText());
+}
+
+// Why stored values will not last, below the warning that says so.
+QString Frmprincipal::settingsNotWrittenText() const
+{
+    return QStringLiteral("No se puede escribir el fichero de configuración %1. Compruebe que el "
+                          "fichero y su carpeta existan y se puedan escribir.")
+        .arg(settingsLocation(*m_parts.settings));
+}
+
+// The station dialog: the sound cards, the keying and the test transmission. Accepted values are
+// stored and used from the next transmission on; a test only borrows the serial line, which gets
+// the stored keying lines back when the test ends.
+void Frmprincipal::mnuestacion_Click()
+{
+    frmestacion dialog(this, readKeyingSettings(settings()), readSoundCardSettings(settings()), soundServer(),
+                       MSComm1(), messageBoxes());
+    dialog.setTransmitting(m_engine.state() != TransmissionEngine::State::Idle);
+    connect(&m_engine, &TransmissionEngine::stateChanged, &dialog,
+            [&dialog](TransmissionEngine::State state) {
+                dialog.setTransmitting(state != TransmissionEngine::State::Idle);
+            });
+    connect(&dialog, &frmestacion::testEnded, this, &Frmprincipal::applyKeying);
+    if (dialog.exec() == QDialog::Accepted) {
+        const bool saved = writeKeyingSettings(settings(), dialog.chosenKeying()) &
+                           writeSoundCardSettings(settings(), dialog.chosenCards());
+        if (!saved)
+            messageBoxes().show(
+                QStringLiteral("No se han podido guardar los valores de la estación. Se aplican ahora, "
+                               "pero se perderán al cerrar el programa."),
+                MessageBoxes::OkOnly, MessageBoxes::Warning, kTitle, settingsNotWrittenText());
+        applyStation(dialog.chosenKeying(), dialog.chosenCards());
+    } else {
+        applyKeying();
+    }
 }
 
 void Frmprincipal::mnuacercade_Click()

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "keyingsettings.h"
 #include "platformparts.h"
 #include "programvalues.h"
+#include "soundcardsettings.h"
 #include "transmissionengine.h"
 
 #include <QList>
@@ -33,6 +35,7 @@ public:
     void mnunuevomensaje_Click();
     void mnuabrirmensaje_Click();
     void mnuopciones_Click();
+    void mnuestacion_Click();
     void mnusalir_Click();
     void mnuunavez_Click();
     void mnuenbucle_Click();
@@ -62,6 +65,7 @@ public:
     SettingsStore &settings() { return *m_parts.settings; }
     RegistryReader &registry() { return *m_parts.registry; }
     ProgramLauncher &launcher() { return *m_parts.launcher; }
+    SoundServer &soundServer() { return *m_parts.sound; }
     RepeatTimer &Timer1() { return m_engine.Timer1(); }
     QProgressBar *ProgressBar1() const { return m_progressBar1; }
     QToolBar *Toolbar1() const { return m_toolbar1; }
@@ -79,6 +83,7 @@ public:
     QAction *mnunuevomensaje = nullptr;
     QAction *mnuabrirmensaje = nullptr;
     QAction *mnuopciones = nullptr;
+    QAction *mnuestacion = nullptr;
     QAction *mnusalir = nullptr;
     QMenu *mnuedicion = nullptr;
     QMenu *mnutx = nullptr;
@@ -109,7 +114,9 @@ private:
     void setButtonsEnabled(std::initializer_list<std::pair<int, bool>> states);
     void connectEngine();
     void showTransmissionState(TransmissionEngine::State state);
-    void applyKeyingSettings();
+    void applyStation(const KeyingSettings &keying, const SoundCardSettings &cards);
+    void applyKeying();
+    QString settingsNotWrittenText() const;
 
     ProgramValues &m_module1;
     PlatformParts m_parts;
@@ -122,4 +129,5 @@ private:
     bool m_unloaded = false;
     bool m_ending = false;
     bool m_shownBefore = false;
+    KeyingSettings m_keying;
 };

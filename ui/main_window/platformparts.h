@@ -4,6 +4,7 @@
 #include "platform.h"
 #include "serialline.h"
 #include "settingsstore.h"
+#include "soundserver.h"
 
 #include <memory>
 
@@ -17,4 +18,5 @@ struct PlatformParts
     std::unique_ptr<SettingsStore> settings;
     std::unique_ptr<RegistryReader> registry;
     std::unique_ptr<ProgramLauncher> launcher;
+    std::unique_ptr<SoundServer> sound;
 };

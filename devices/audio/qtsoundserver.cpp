@@ -1,0 +1,124 @@
+#include "qtsoundserver.h"
+
+#include "deviceerror.h"
+#include "levels.h"
+#include "soundcards.h"
+#include "soundfile.h"
+#include "testtone.h"
+#include "wavaudiodevice.h"
+
+#include <QAudioSource>
+#include <QFile>
+#include <QMediaDevices>
+
+#include <sndfile.h>
+
+namespace {
+QList<SoundCardEntry> entries(const QList<QAudioDevice> &devices)
+{
+    QList<SoundCardEntry> cards;
+    for (const QAudioDevice &d : devices)
+        cards.append({QString::fromUtf8(d.id()), d.description()});
+    return cards;
+}
+} // namespace
+
+QtLevelMeter::QtLevelMeter(QObject *parent) : InputLevelMeter(parent)
+{
+    m_report.setInterval(ReportMs);
+    connect(&m_report, &QTimer::timeout, this, &QtLevelMeter::report);
+}
+
+QtLevelMeter::~QtLevelMeter()
+{
+    stop();
+}
+
+void QtLevelMeter::start(const SoundCardChoice &card)
+{
+    stop();
+    const QAudioDevice dev = findInputCard(card);
+    if (dev.isNull())
+        throw DeviceError(QStringLiteral("No hay ninguna entrada de sonido disponible."));
+    QAudioFormat fmt;
+    fmt.setChannelCount(1);
+    fmt.setSampleFormat(QAudioFormat::Int16);
+    fmt.setSampleRate(48000);
+    if (!dev.isFormatSupported(fmt))
+        fmt.setSampleRate(44100);
+    if (!dev.isFormatSupported(fmt))
+        throw DeviceError(QStringLiteral("La entrada de sonido no admite 16 bits mono."));
+    auto source = std::make_unique<QAudioSource>(dev, fmt);
+    QIODevice *input = source->start();
+    if (!input || source->error() != QAudio::NoError)
+        throw DeviceError(QStringLiteral("No se puede escuchar la entrada «%1».").arg(dev.description()));
+    m_source = std::move(source);
+    m_input = input;
+    m_peak = 0;
+    connect(m_input, &QIODevice::readyRead, this, &QtLevelMeter::readInput);
+    m_report.start();
+}
+
+void QtLevelMeter::stop()
+{
+    m_report.stop();
+    if (m_input)
+        m_input->disconnect(this);
+    m_input = nullptr;
+    if (m_source)
+        m_source->stop();
+    m_source.reset();
+}
+
+void QtLevelMeter::readInput()
+{
+    const QByteArray data = m_input->readAll();
+    const auto *samples = reinterpret_cast<const qint16 *>(data.constData());
+    m_peak = std::max(m_peak, levels::peakOf(samples, data.size() / qsizetype(sizeof(qint16))));
+}
+
+void QtLevelMeter::report()
+{
+    emit peak(m_peak);
+    m_peak = 0;
+}
+
+QList<SoundCardEntry> QtSoundServer::outputs() const
+{
+    return entries(QMediaDevices::audioOutputs());
+}
+
+QList<SoundCardEntry> QtSoundServer::inputs() const
+{
+    return entries(QMediaDevices::audioInputs());
+}
+
+std::unique_ptr<InputLevelMeter> QtSoundServer::makeLevelMeter()
+{
+    return std::make_unique<QtLevelMeter>();
+}
+
+std::unique_ptr<AudioDevice> QtSoundServer::makePlayer()
+{
+    auto player = std::make_unique<WavAudioDevice>();
+    player->setDeviceType(QStringLiteral("waveaudio"));
+    return player;
+}
+
+void QtSoundServer::writeTestTone(const QString &path)
+{
+    const QList<qint16> samples = TestTone::samples();
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw DeviceError(QStringLiteral("No se puede preparar el tono de prueba en «%1»: %2")
+                              .arg(path, file.errorString()));
+    SF_INFO info{};
+    info.samplerate = TestTone::SampleRate;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SoundFile writer = SoundFile::openDescriptor(file.handle(), SFM_WRITE, info);
+    const bool written = writer && sf_writef_short(writer.get(), samples.constData(), samples.size()) ==
+                                       sf_count_t(samples.size());
+    if (!written || !writer.close() || !file.flush())
+        throw DeviceError(QStringLiteral("No se puede preparar el tono de prueba en «%1».").arg(path));
+}

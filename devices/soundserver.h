@@ -1,0 +1,45 @@
+#pragma once
+
+#include "audiodevice.h"
+#include "soundcardchoice.h"
+
+#include <QList>
+#include <QObject>
+
+#include <memory>
+
+// Listens to a sound input and tells its peak level a few times a second, so that the operator
+// can set the input's level before recording.
+class InputLevelMeter : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~InputLevelMeter() override = default;
+
+    // Listens to card (the default choice: the desktop's default input), leaving any earlier one.
+    // Throws DeviceError with the reason when it cannot; nothing is listened to then.
+    virtual void start(const SoundCardChoice &card) = 0;
+    virtual void stop() = 0;
+
+signals:
+    // The highest sample heard since the last report, from 0 (silence) to 1 (full scale).
+    void peak(double level);
+};
+
+// The sound server as the station dialog sees it: the cards it has now, a meter on an input,
+// and a player of its own for the test transmission.
+class SoundServer
+{
+public:
+    virtual ~SoundServer() = default;
+
+    // Read afresh at each call: cards come and go.
+    virtual QList<SoundCardEntry> outputs() const = 0;
+    virtual QList<SoundCardEntry> inputs() const = 0;
+    virtual std::unique_ptr<InputLevelMeter> makeLevelMeter() = 0;
+    // An audio device like the one that plays messages, for the test tone.
+    virtual std::unique_ptr<AudioDevice> makePlayer() = 0;
+    // Writes the test tone (see testtone.h) as a WAV file at path. Throws DeviceError.
+    virtual void writeTestTone(const QString &path) = 0;
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QList>
+#include <QtGlobal>
+
+// The tone of the test transmission: 1 kHz at -20 dBFS for 2 s, mono, 16-bit, with 5 ms ramps
+// at both ends so that it starts and ends without a click. Deviation is set on it.
+struct TestTone
+{
+    static constexpr int SampleRate = 48000;
+    static constexpr int FrequencyHz = 1000;
+    static constexpr int LengthMs = 2000;
+    static constexpr int RampMs = 5;
+    static constexpr double Amplitude = 0.1; // -20 dBFS
+
+    static QList<qint16> samples();
+};

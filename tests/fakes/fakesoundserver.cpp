@@ -1,0 +1,38 @@
+#include "fakesoundserver.h"
+
+#include "deviceerror.h"
+
+#include <QFile>
+
+void FakeLevelMeter::start(const SoundCardChoice &wanted)
+{
+    listening = false;
+    card = wanted;
+    if (refuse.contains(wanted.id))
+        throw DeviceError(QStringLiteral("No se puede escuchar la entrada «%1».").arg(wanted.shownName()));
+    listening = true;
+}
+
+std::unique_ptr<InputLevelMeter> FakeSoundServer::makeLevelMeter()
+{
+    auto made = std::make_unique<FakeLevelMeter>();
+    made->refuse = refuseInputs;
+    meter = made.get();
+    return made;
+}
+
+std::unique_ptr<AudioDevice> FakeSoundServer::makePlayer()
+{
+    auto made = std::make_unique<FakeAudioDevice>(m_log);
+    made->fakeLength = 2000;
+    player = made.get();
+    return made;
+}
+
+void FakeSoundServer::writeTestTone(const QString &path)
+{
+    QFile file(path);
+    if (failTone || !file.open(QIODevice::WriteOnly))
+        throw DeviceError(QStringLiteral("No se puede preparar el tono de prueba en «%1».").arg(path));
+    file.write("RIFF");
+}

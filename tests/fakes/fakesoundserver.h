@@ -1,0 +1,43 @@
+#pragma once
+
+#include "fakeaudiodevice.h"
+#include "soundserver.h"
+
+#include <QPointer>
+
+// A level meter the test feeds by hand; starting on a card named in refuse throws.
+class FakeLevelMeter : public InputLevelMeter
+{
+    Q_OBJECT
+public:
+    void start(const SoundCardChoice &card) override;
+    void stop() override { listening = false; }
+    void feed(double level) { emit peak(level); }
+
+    bool listening = false;
+    SoundCardChoice card;
+    QStringList refuse;
+};
+
+// Cards set by the test; the players it makes log into the shared log, the tone is a small file.
+class FakeSoundServer : public SoundServer
+{
+public:
+    explicit FakeSoundServer(std::shared_ptr<QStringList> log) : m_log(std::move(log)) {}
+
+    QList<SoundCardEntry> outputs() const override { return outputCards; }
+    QList<SoundCardEntry> inputs() const override { return inputCards; }
+    std::unique_ptr<InputLevelMeter> makeLevelMeter() override;
+    std::unique_ptr<AudioDevice> makePlayer() override;
+    void writeTestTone(const QString &path) override;
+
+    QList<SoundCardEntry> outputCards;
+    QList<SoundCardEntry> inputCards;
+    QPointer<FakeLevelMeter> meter;   // the last one made
+    QPointer<FakeAudioDevice> player; // the last one made
+    QStringList refuseInputs;         // given to each meter made
+    bool failTone = false;
+
+private:
+    std::shared_ptr<QStringList> m_log;
+};

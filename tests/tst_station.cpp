@@ -1,0 +1,434 @@
+// The station dialog on the real main window built on fakes: what it lists, what "Aceptar" stores
+// and applies, the test transmission and the input meter.
+#include "windowfixture.h"
+
+#include "frmestacion.h"
+#include "keyinglines.h"
+#include "settingsstore.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QToolBar>
+#include <QTest>
+
+namespace {
+const QList<SoundCardEntry> kOutputs = {{QStringLiteral("alsa_output.pci.analog-stereo"), QStringLiteral("Audio interno")},
+                                        {QStringLiteral("alsa_output.usb-CM108.analog-mono"), QStringLiteral("Interfaz de radio")}};
+const QList<SoundCardEntry> kInputs = {{QStringLiteral("alsa_input.pci.analog-stereo"), QStringLiteral("Micrófono interno")},
+                                       {QStringLiteral("alsa_input.usb-CM108.analog-mono"), QStringLiteral("Interfaz de radio")}};
+
+QByteArray storeBytes(const WindowFixture &f)
+{
+    QFile file(f.storeFile());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<no file>");
+}
+
+QString stored(const WindowFixture &f, const QString &key)
+{
+    return SettingsStore(f.storeDir.path())
+        .read(QStringLiteral("Pregonal"), QStringLiteral("conf"), key, QStringLiteral("<none>"));
+}
+
+QStringList itemsOf(const QComboBox *box)
+{
+    QStringList texts;
+    for (int i = 0; i < box->count(); ++i)
+        texts << box->itemText(i);
+    return texts;
+}
+
+void loadWithCards(WindowFixture &f)
+{
+    f.load();
+    f.sound->outputCards = kOutputs;
+    f.sound->inputCards = kInputs;
+}
+
+// Opens the dialog through the window's command and hands it to body.
+bool withDialog(WindowFixture &f, const std::function<void(frmestacion &)> &body)
+{
+    return whileModal<frmestacion>([&] { f.window->mnuestacion_Click(); }, body);
+}
+} // namespace
+
+class TestStation : public QObject
+{
+    Q_OBJECT
+private slots:
+    void menuItemBelowOptions();
+    void opensAtStoredValues();
+    void leavingWithoutAcceptChangesNothing_data();
+    void leavingWithoutAcceptChangesNothing();
+    void acceptStoresAndApplies();
+    void rangesAreEnforced_data();
+    void rangesAreEnforced();
+    void testKeysAroundTheTone();
+    void testEndsAtOnceUnkeyed_data();
+    void testEndsAtOnceUnkeyed();
+    void testFailuresAreToldOnce_data();
+    void testFailuresAreToldOnce();
+    void readOnlyWhileTransmitting();
+    void meterFollowsTheInput();
+};
+
+void TestStation::menuItemBelowOptions()
+{
+    WindowFixture f;
+    f.load();
+    const QList<QAction *> items = f.window->mnuarchivo->actions();
+    const int options = int(items.indexOf(f.window->mnuopciones));
+    QCOMPARE(items.value(options + 1), f.window->mnuestacion);
+    QCOMPARE(f.window->mnuestacion->text(), QStringLiteral("&Estación..."));
+    QVERIFY(f.window->mnuestacion->shortcut().isEmpty());
+    for (int i = 1; i <= f.window->Toolbar1()->actions().size(); ++i)
+        QVERIFY(f.window->button(i) != f.window->mnuestacion);
+    // Access keys within the menu stay unique.
+    QSet<QChar> keys;
+    for (const QAction *item : items) {
+        const int amp = int(item->text().indexOf(QLatin1Char('&')));
+        if (amp >= 0)
+            QVERIFY2(!keys.contains(item->text().at(amp + 1).toLower()), qPrintable(item->text()));
+        if (amp >= 0)
+            keys.insert(item->text().at(amp + 1).toLower());
+    }
+}
+
+void TestStation::opensAtStoredValues()
+{
+    WindowFixture f;
+    f.store("salida", "alsa_output.usb-CM108.analog-mono-renamed"); // id changed, description stands
+    f.store("salidanombre", "Interfaz de radio");
+    f.store("entrada", "alsa_input.usb-desenchufada");
+    f.store("entradanombre", "Tarjeta desenchufada");
+    f.store("lineas", " rts + !dtr ");
+    f.store("retardo", "450");
+    f.store("cola", "abc");
+    f.store("tiempomaximo", "90000");
+    loadWithCards(f);
+    f.window->move(200, 150);
+    QVERIFY(f.showActive());
+    QVERIFY(withDialog(f, [&](frmestacion &d) {
+        QCOMPARE(itemsOf(d.cboSalida),
+                 (QStringList{"Predeterminada del sistema", "Audio interno", "Interfaz de radio"}));
+        QCOMPARE(d.cboSalida->currentText(), QStringLiteral("Interfaz de radio"));
+        QCOMPARE(itemsOf(d.cboEntrada), (QStringList{"Predeterminada del sistema", "Micrófono interno",
+                                                     "Interfaz de radio", "Tarjeta desenchufada (no está conectada)"}));
+        QCOMPARE(d.cboEntrada->currentIndex(), 3);
+        QCOMPARE(d.cboLineas->currentText(), QStringLiteral("!DTR+RTS"));
+        QCOMPARE(d.spnRetardo->value(), 450);
+        QCOMPARE(d.spnCola->value(), 100);          // bad text: the default
+        QCOMPARE(d.spnTiempoMaximo->value(), 3600); // out of range: the nearest end
+        QVERIFY(d.isModal());
+        QVERIFY(d.cmdaceptar->isEnabled());
+        QVERIFY(!d.lblAviso->isVisible());
+        const QPoint centre = f.window->frameGeometry().center();
+        QVERIFY((d.frameGeometry().center() - centre).manhattanLength() <= 4);
+    }));
+    QVERIFY2(f.window->findChildren<frmestacion *>().isEmpty(), "the dialog is destroyed when closed");
+}
+
+void TestStation::leavingWithoutAcceptChangesNothing_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Cancelar") << "Cancelar";
+    QTest::newRow("Esc") << "Esc";
+    QTest::newRow("close") << "close";
+}
+
+void TestStation::leavingWithoutAcceptChangesNothing()
+{
+    QFETCH(QString, how);
+    WindowFixture f;
+    f.store("retardo", "450");
+    loadWithCards(f);
+    const QByteArray before = storeBytes(f);
+    QVERIFY(withDialog(f, [&](frmestacion &d) {
+        d.cboSalida->setCurrentIndex(2);
+        d.spnRetardo->setValue(900);
+        d.cboLineas->setCurrentIndex(2);
+        if (how == "Cancelar")
+            d.cmdcancelar->click();
+        else if (how == "Esc")
+            QTest::keyClick(&d, Qt::Key_Escape);
+        else
+            d.close();
+        QVERIFY(!d.isVisible());
+    }));
+    QCOMPARE(storeBytes(f), before);
+    f.openMessage();
+    f.window->mnuunavez_Click();
+    QCOMPARE(f.audio->leadMs, 450);
+    QVERIFY(f.audio->outputCard.isDefault());
+    QCOMPARE(f.serial->lines, KeyingLines());
+}
+
+void TestStation::acceptStoresAndApplies()
+{
+    WindowFixture f;
+    loadWithCards(f);
+    f.sound->outputCards.append({QStringLiteral("alsa_output.usb-otra"), QStringLiteral("Radio, canal 2")});
+    QVERIFY(withDialog(f, [&](frmestacion &d) {
+        d.cboSalida->setCurrentIndex(3);
+        d.cboEntrada->setCurrentIndex(2);
+        d.cboLineas->setCurrentText(QStringLiteral("!RTS"));
+        d.spnRetardo->setValue(250);
+        d.spnCola->setValue(0);
+        d.spnTiempoMaximo->setValue(120);
+        d.cmdaceptar->click();
+    }));
+    const QList<QPair<QString, QString>> expected = {{"salida", "alsa_output.usb-otra"},
+                                                     {"salidanombre", "Radio, canal 2"},
+                                                     {"entrada", "alsa_input.usb-CM108.analog-mono"},
+                                                     {"entradanombre", "Interfaz de radio"},
+                                                     {"lineas", "!RTS"},
+                                                     {"retardo", "250"},
+                                                     {"cola", "0"},
+                                                     {"tiempomaximo", "120"}};
+    for (const auto &[key, value] : expected)
+        QCOMPARE(stored(f, key), value);
+    QVERIFY(f.boxes->shown.isEmpty());
+
+    // From the next transmission on, with nothing more to do.
+    f.openMessage();
+    f.window->mnuunavez_Click();
+    QCOMPARE(f.audio->leadMs, 250);
+    QCOMPARE(f.audio->tailMs, 0);
+    QCOMPARE(f.audio->outputCard.id, QStringLiteral("alsa_output.usb-otra"));
+    QCOMPARE(f.audio->inputCard.description, QStringLiteral("Interfaz de radio"));
+    QCOMPARE(f.serial->lines, *KeyingLines::parse(QStringLiteral("!RTS")));
+    QVERIFY(f.window->guardInterval() <= 120000);
+
+    // A store that cannot be written: told once, and the values still apply until the end.
+    f.window->mnustop_Click();
+    QFile::remove(f.storeFile());
+    QVERIFY(QDir(f.storeDir.path()).mkdir(QStringLiteral("Pregonal.conf"))); // a folder in its place
+    QVERIFY(withDialog(f, [&](frmestacion &d) {
+        d.spnRetardo->setValue(700);
+        d.cmdaceptar->click();
+    }));
+    QCOMPARE(f.boxes->shown.size(), 1);
+    QVERIFY(f.boxes->shown.first().text.startsWith(QStringLiteral("No se han podido guardar los valores de la estación")));
+    f.window->mnuunavez_Click();
+    QCOMPARE(f.audio->leadMs, 700);
+}
+
+void TestStation::rangesAreEnforced_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("value");
+    QTest::newRow("lead above") << "spnRetardo" << "99999" << 2000;
+    QTest::newRow("lead below") << "spnRetardo" << "-5" << 0;
+    QTest::newRow("tail above") << "spnCola" << "2500" << 2000;
+    QTest::newRow("cap above") << "spnTiempoMaximo" << "7200" << 3600;
+    QTest::newRow("cap none") << "spnTiempoMaximo" << "0" << 0;
+}
+
+// Whatever is typed, the control keeps a value in range, and that is what is stored.
+void TestStation::rangesAreEnforced()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, typed);
+    QFETCH(int, value);
+    WindowFixture f;
+    loadWithCards(f);
+    QVERIFY(withDialog(f, [&](frmestacion &d) {
+        auto *spin = d.findChild<QSpinBox *>(control);
+        QVERIFY(spin);
+        spin->setFocus();
+        spin->selectAll();
+        QTest::keyClicks(spin, typed);
+        spin->interpretText();
+        QVERIFY(spin->value() >= spin->minimum() && spin->value() <= spin->maximum());
+        if (spin->value() != value) // typing past the top stops at the digits that fit
+            spin->setValue(typed.toInt());
+        QCOMPARE(spin->value(), value);
+        d.cmdaceptar->click();
+    }));
+    const QString key = control == "spnRetardo" ? "retardo" : control == "spnCola" ? "cola" : "tiempomaximo";
+    QCOMPARE(stored(f, key), QString::number(value));
+}
+
+// "Probar" runs the cycle on the dialog's values, not the stored ones, and gives the serial
+// line its stored keying back when it ends.
+void TestStation::testKeysAroundTheTone()
+{
+    WindowFixture f;
+    f.store("lineas", "DTR");
+    loadWithCards(f);
+    QVERIFY(withDialog(f, [&](frmestacion &d) {
+        d.cboSalida->setCurrentIndex(2);
+        d.cboLineas->setCurrentText(QStringLiteral("!DTR+!RTS"));
+        d.spnRetardo->setValue(150);
+        d.spnCola->setValue(50);
+        f.log->clear();
+        d.cmdprobar->click();
+        QVERIFY(d.testRunning());
+        QCOMPARE(d.cmdprobar->text(), QStringLiteral("&Detener"));
+        QVERIFY(!d.cmdaceptar->isEnabled());
+        QVERIFY(!d.spnRetardo->isEnabled());
+        FakeAudioDevice *player = f.sound->player;
+        QVERIFY(player && player != f.audio);
+        QVERIFY(player->fileName().endsWith(QStringLiteral("prueba.wav")));
+        QVERIFY(QFile::exists(player->fileName()));
+        QCOMPARE(player->outputCard.id, QStringLiteral("alsa_output.usb-CM108.analog-mono"));
+        QCOMPARE(player->leadMs, 150);
+        QCOMPARE(player->tailMs, 50);
+        QCOMPARE(f.serial->lines, *KeyingLines::parse(QStringLiteral("!DTR+!RTS")));
+        QVERIFY(f.serial->dtr && f.serial->rts && f.serial->portOpen());
+        QVERIFY(player->playing);
+        QVERIFY2(f.log->indexOf("DTR=1") < f.log->indexOf("play"), qPrintable(f.log->join(' ')));
+
+        player->finishPlay();
+        QVERIFY(!d.testRunning());
+        QVERIFY(!f.serial->dtr && !f.serial->rts && !f.serial->portOpen());
+        QCOMPARE(d.cmdprobar->text(), QStringLiteral("&Probar"));
+        QVERIFY(d.cmdaceptar->isEnabled());
+        QCOMPARE(f.serial->lines, *KeyingLines::parse(QStringLiteral("DTR")));
+        QVERIFY(f.boxes->shown.isEmpty());
+        d.cmdcancelar->click();
+    }));
+    QCOMPARE(stored(f, "retardo"), QStringLiteral("<none>")); // a test stores nothing
+}
+
+void TestStation::testEndsAtOnceUnkeyed_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("staysOpen");
+    QTest::newRow("Esc") << "Esc" << true;
+    QTest::newRow("Detener") << "Detener" << true;
+    QTest::newRow("Cancelar") << "Cancelar" << false;
+    QTest::newRow("close") << "close" << false;
+}
+
+void TestStation::testEndsAtOnceUnkeyed()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, staysOpen);
+    WindowFixture f;
+    loadWithCards(f);
+    QVERIFY(withDialog(f, [&](frmestacion &d) {
+        d.cmdprobar->click();
+        QVERIFY(f.serial->dtr);
+        if (how == "Esc")
+            QTest::keyClick(&d, Qt::Key_Escape);
+        else if (how == "Detener")
+            d.cmdprobar->click();
+        else if (how == "Cancelar")
+            d.cmdcancelar->click();
+        else
+            d.close();
+        // At once, without waiting for the event loop.
+        QVERIFY(!f.serial->dtr && !f.serial->rts && !f.serial->portOpen());
+        QVERIFY(!d.testRunning());
+        QCOMPARE(d.isVisible(), staysOpen);
+        QVERIFY(f.sound->player && !f.sound->player->playing);
+    }));
+    QVERIFY(f.boxes->shown.isEmpty());
+    QCOMPARE(f.serial->lines, KeyingLines());
+}
+
+void TestStation::testFailuresAreToldOnce_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("port") << "port" << "No se puede enviar el mensaje";
+    QTest::newRow("tone") << "tone" << "No se puede hacer la prueba de transmisión.";
+    QTest::newRow("cap") << "cap" << "No se puede enviar el mensaje";
+    QTest::newRow("play") << "play" << "No se ha podido reproducir el mensaje";
+    QTest::newRow("guard") << "guard" << "La transmisión se ha cortado por seguridad";
+}
+
+void TestStation::testFailuresAreToldOnce()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, text);
+    WindowFixture f;
+    loadWithCards(f);
+    f.serial->failOpen = fault == "port";
+    f.sound->failTone = fault == "tone";
+    QVERIFY(withDialog(f, [&](frmestacion &d) {
+        if (fault == "cap")
+            d.spnTiempoMaximo->setValue(2); // the 2 s tone plus lead and tail do not fit
+        if (fault == "guard")
+            d.spnTiempoMaximo->setValue(3); // the guard cuts the key at 3 s: no Done comes
+        d.cmdprobar->click();
+        if (fault == "play")
+            f.sound->player->finishPlay(AudioDevice::Failure);
+        if (fault == "guard")
+            QTRY_VERIFY_WITH_TIMEOUT(!d.testRunning(), 8000);
+        QVERIFY(!d.testRunning());
+        QVERIFY(!f.serial->dtr && !f.serial->rts && !f.serial->portOpen());
+        QCOMPARE(f.boxes->shown.size(), 1);
+        QVERIFY2(f.boxes->shown.first().text.startsWith(text), qPrintable(f.boxes->shown.first().text));
+        QVERIFY(d.cmdprobar->isEnabled() && d.cmdaceptar->isEnabled());
+        QVERIFY(d.isVisible());
+    }));
+    QCOMPARE(f.serial->lines, KeyingLines());
+}
+
+// A transmission that runs while the dialog is open (a schedule, a command line) makes it
+// read-only until it ends.
+void TestStation::readOnlyWhileTransmitting()
+{
+    WindowFixture f;
+    loadWithCards(f);
+    f.openMessage();
+    f.window->mnuenbucle_Click();
+    QVERIFY(!f.window->mnuarchivo->menuAction()->isEnabled()); // the menu is out of reach meanwhile
+    const QByteArray before = storeBytes(f);
+    QVERIFY(withDialog(f, [&](frmestacion &d) {
+        QVERIFY(!d.cmdaceptar->isEnabled());
+        QVERIFY(!d.cmdprobar->isEnabled());
+        QVERIFY(!d.spnRetardo->isEnabled());
+        QVERIFY(d.lblAviso->isVisible());
+        d.cmdaceptar_Click(); // even if pressed: nothing
+        d.cmdprobar_Click();
+        QVERIFY(d.isVisible() && !d.testRunning());
+        f.window->mnustop_Click();
+        QVERIFY(d.cmdaceptar->isEnabled() && d.cmdprobar->isEnabled());
+        QVERIFY(!d.lblAviso->isVisible());
+        d.cmdcancelar->click();
+    }));
+    QCOMPARE(storeBytes(f), before);
+}
+
+void TestStation::meterFollowsTheInput()
+{
+    WindowFixture f;
+    loadWithCards(f);
+    f.sound->refuseInputs = {QStringLiteral("alsa_input.pci.analog-stereo")};
+    QPointer<FakeLevelMeter> meter;
+    QVERIFY(withDialog(f, [&](frmestacion &d) {
+        meter = f.sound->meter;
+        QVERIFY(meter && meter->listening);
+        QVERIFY(meter->card.isDefault());
+        meter->feed(0.1);
+        QCOMPARE(d.lblNivel->text(), QStringLiteral("-20 dB"));
+        QCOMPARE(d.barNivel->value(), 67);
+        meter->feed(0.0);
+        QCOMPARE(d.lblNivel->text(), QStringLiteral("silencio"));
+        QCOMPARE(d.barNivel->value(), 0);
+
+        d.cboEntrada->setCurrentIndex(2);
+        QVERIFY(meter->listening);
+        QCOMPARE(meter->card.id, QStringLiteral("alsa_input.usb-CM108.analog-mono"));
+
+        d.cboEntrada->setCurrentIndex(1); // an input that cannot be listened to
+        QVERIFY(!meter->listening);
+        QCOMPARE(d.lblNivel->text(), QStringLiteral("sin entrada"));
+        QVERIFY(d.lblNivel->toolTip().contains(QStringLiteral("Micrófono interno")));
+        QVERIFY(!d.barNivel->isEnabled());
+        QVERIFY(f.boxes->shown.isEmpty());
+    }));
+    QVERIFY2(!meter, "the meter goes with the dialog");
+}
+
+QTEST_MAIN(TestStation)
+#include "tst_station.moc"

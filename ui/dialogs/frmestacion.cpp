@@ -1,0 +1,353 @@
+#include "frmestacion.h"
+
+#include "audiodevice.h"
+#include "deviceerror.h"
+#include "keyinglines.h"
+#include "layout.h"
+#include "levels.h"
+#include "pictures.h"
+#include "platform.h"
+#include "serialline.h"
+#include "soundserver.h"
+#include "transmissionengine.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QVBoxLayout>
+
+namespace {
+const QString kDefaultCard = QStringLiteral("Predeterminada del sistema");
+const QString kTitle = QStringLiteral("Pregonal");
+
+// Every form the keying lines can take, the usual ones first.
+const char *const kLineForms[] = {"DTR+RTS", "DTR", "RTS", "!DTR+!RTS", "!DTR", "!RTS", "DTR+!RTS", "!DTR+RTS"};
+
+QComboBox *cardList(QWidget *parent, const char *name, const QList<SoundCardEntry> &cards,
+                    const SoundCardChoice &stored)
+{
+    auto *box = new QComboBox(parent);
+    box->setObjectName(QLatin1String(name));
+    const SoundCardItems list = soundCardItems(cards, stored, kDefaultCard);
+    for (const SoundCardItem &item : list.items)
+        box->addItem(item.text, QStringList{item.choice.id, item.choice.description});
+    box->setCurrentIndex(list.current);
+    box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    box->setMinimumContentsLength(28);
+    return box;
+}
+
+SoundCardChoice chosenCard(const QComboBox *box)
+{
+    const QStringList data = box->currentData().toStringList();
+    return data.size() == 2 ? SoundCardChoice{data.at(0), data.at(1)} : SoundCardChoice{};
+}
+
+QSpinBox *spinBox(QWidget *parent, const char *name, int min, int max, int step, int value,
+                  const QString &suffix)
+{
+    auto *spin = new QSpinBox(parent);
+    spin->setObjectName(QLatin1String(name));
+    spin->setRange(min, max);
+    spin->setSingleStep(step);
+    spin->setSuffix(suffix);
+    spin->setValue(value);
+    spin->setAlignment(Qt::AlignRight);
+    return spin;
+}
+
+QGroupBox *group(QWidget *parent, const QString &title, QFormLayout *&form)
+{
+    auto *box = new QGroupBox(title, parent);
+    form = new QFormLayout(box);
+    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    return box;
+}
+
+QLabel *buddyLabel(const QString &text, QWidget *buddy)
+{
+    auto *label = new QLabel(text);
+    label->setBuddy(buddy);
+    return label;
+}
+} // namespace
+
+frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const SoundCardSettings &cards,
+                         SoundServer &sound, SerialLine &line, MessageBoxes &boxes)
+    : QDialog(parent), m_sound(sound), m_line(line), m_boxes(boxes)
+{
+    setObjectName(QStringLiteral("frmestacion"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowTitle(QStringLiteral("Estación"));
+    setWindowIcon(programIcon());
+    setModal(true);
+
+    QFormLayout *soundForm = nullptr;
+    QGroupBox *soundBox = group(this, QStringLiteral("Sonido:"), soundForm);
+    soundBox->setObjectName(QStringLiteral("Frame1"));
+    cboSalida = cardList(soundBox, "cboSalida", m_sound.outputs(), {cards.salida, cards.salidanombre});
+    cboEntrada = cardList(soundBox, "cboEntrada", m_sound.inputs(), {cards.entrada, cards.entradanombre});
+    barNivel = new QProgressBar(soundBox);
+    barNivel->setObjectName(QStringLiteral("barNivel"));
+    barNivel->setRange(0, 100);
+    barNivel->setValue(0);
+    barNivel->setTextVisible(false);
+    barNivel->setFixedHeight(twips(225));
+    lblNivel = new QLabel(soundBox);
+    lblNivel->setObjectName(QStringLiteral("lblNivel"));
+    lblNivel->setMinimumWidth(twips(1000));
+    auto *levelRow = new QHBoxLayout;
+    levelRow->addWidget(barNivel, 1);
+    levelRow->addWidget(lblNivel);
+    soundForm->addRow(buddyLabel(QStringLiteral("&Salida de los mensajes:"), cboSalida), cboSalida);
+    soundForm->addRow(buddyLabel(QStringLiteral("&Entrada para grabar:"), cboEntrada), cboEntrada);
+    soundForm->addRow(QStringLiteral("Nivel de la entrada:"), levelRow);
+    soundForm->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+
+    QFormLayout *keyForm = nullptr;
+    QGroupBox *keyBox = group(this, QStringLiteral("Transmisor:"), keyForm);
+    keyBox->setObjectName(QStringLiteral("Frame2"));
+    cboLineas = new QComboBox(keyBox);
+    cboLineas->setObjectName(QStringLiteral("cboLineas"));
+    const KeyingLines storedLines = KeyingLines::parse(keying.lineas).value_or(KeyingLines());
+    for (const char *form : kLineForms) {
+        const QString text = QLatin1String(form);
+        cboLineas->addItem(text, text);
+        if (KeyingLines::parse(text) == storedLines)
+            cboLineas->setCurrentIndex(cboLineas->count() - 1);
+    }
+    spnRetardo = spinBox(keyBox, "spnRetardo", 0, 2000, 50, keying.retardoMs, QStringLiteral(" ms"));
+    spnCola = spinBox(keyBox, "spnCola", 0, 2000, 50, keying.colaMs, QStringLiteral(" ms"));
+    spnTiempoMaximo =
+        spinBox(keyBox, "spnTiempoMaximo", 0, 3600, 10, keying.tiempomaximoSecs, QStringLiteral(" s"));
+    spnTiempoMaximo->setSpecialValueText(QStringLiteral("Sin límite"));
+    keyForm->addRow(buddyLabel(QStringLiteral("&Líneas que lo activan:"), cboLineas), cboLineas);
+    keyForm->addRow(buddyLabel(QStringLiteral("&Retardo antes del sonido:"), spnRetardo), spnRetardo);
+    keyForm->addRow(buddyLabel(QStringLiteral("&Cola tras el sonido:"), spnCola), spnCola);
+    keyForm->addRow(buddyLabel(QStringLiteral("&Transmisión más larga:"), spnTiempoMaximo), spnTiempoMaximo);
+
+    lblAviso = new QLabel(QStringLiteral("Se está transmitiendo: puede ver los valores, pero no cambiarlos "
+                                         "ni probarlos hasta que acabe."),
+                          this);
+    lblAviso->setObjectName(QStringLiteral("lblAviso"));
+    lblAviso->setWordWrap(true);
+    lblAviso->hide();
+
+    auto *line1 = new QFrame(this);
+    line1->setObjectName(QStringLiteral("Line1"));
+    line1->setFrameStyle(QFrame::HLine | QFrame::Plain);
+    line1->setLineWidth(2);
+
+    auto button = [this](const QString &text, const char *name) {
+        auto *b = new QPushButton(text, this);
+        b->setObjectName(QLatin1String(name));
+        b->setFont(msSansSerif(9.75));
+        b->setFixedSize(twips(1815), twips(495));
+        return b;
+    };
+    cmdprobar = button(QStringLiteral("&Probar"), "cmdprobar");
+    cmdprobar->setToolTip(QStringLiteral("Activa el transmisor y envía un tono de 1 kHz durante 2 segundos "
+                                         "con los valores de esta ventana."));
+    cmdcancelar = button(QStringLiteral("Cancelar"), "cmdcancelar");
+    cmdaceptar = button(QStringLiteral("Aceptar"), "cmdaceptar");
+    cmdaceptar->setDefault(true);
+    connect(cmdprobar, &QPushButton::clicked, this, &frmestacion::cmdprobar_Click);
+    connect(cmdcancelar, &QPushButton::clicked, this, &frmestacion::cmdcancelar_Click);
+    connect(cmdaceptar, &QPushButton::clicked, this, &frmestacion::cmdaceptar_Click);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(cmdprobar);
+    buttons->addStretch(1);
+    buttons->addWidget(cmdcancelar);
+    buttons->addWidget(cmdaceptar);
+
+    auto *page = new QVBoxLayout(this);
+    page->addWidget(soundBox);
+    page->addWidget(keyBox);
+    page->addWidget(lblAviso);
+    page->addWidget(line1);
+    page->addLayout(buttons);
+    page->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(cboEntrada, &QComboBox::currentIndexChanged, this, &frmestacion::listenToInput);
+    m_meter = m_sound.makeLevelMeter();
+    connect(m_meter.get(), &InputLevelMeter::peak, this, &frmestacion::showLevel);
+    listenToInput();
+    updateControls();
+    cboSalida->setFocus();
+}
+
+// Whatever way the dialog goes, a test still running is stopped unkeyed first.
+frmestacion::~frmestacion()
+{
+    if (m_test)
+        m_test->release();
+}
+
+KeyingSettings frmestacion::chosenKeying() const
+{
+    KeyingSettings s;
+    s.lineas = cboLineas->currentData().toString();
+    s.retardoMs = spnRetardo->value();
+    s.colaMs = spnCola->value();
+    s.tiempomaximoSecs = spnTiempoMaximo->value();
+    return s;
+}
+
+SoundCardSettings frmestacion::chosenCards() const
+{
+    const SoundCardChoice out = chosenCard(cboSalida);
+    const SoundCardChoice in = chosenCard(cboEntrada);
+    return {out.id, out.description, in.id, in.description};
+}
+
+void frmestacion::setTransmitting(bool transmitting)
+{
+    m_transmitting = transmitting;
+    updateControls();
+}
+
+bool frmestacion::testRunning() const
+{
+    return m_test && m_test->state() != TransmissionEngine::State::Idle;
+}
+
+void frmestacion::cmdprobar_Click()
+{
+    if (testRunning())
+        stopTest();
+    else
+        startTest();
+}
+
+void frmestacion::cmdaceptar_Click()
+{
+    if (m_transmitting || testRunning())
+        return;
+    accept();
+}
+
+void frmestacion::cmdcancelar_Click()
+{
+    stopTest();
+    reject();
+}
+
+// Esc stops a test that is running and leaves the dialog open; otherwise it presses "Cancelar".
+void frmestacion::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        if (testRunning())
+            stopTest();
+        else
+            cmdcancelar->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void frmestacion::closeEvent(QCloseEvent *event)
+{
+    stopTest();
+    QDialog::closeEvent(event);
+}
+
+// The test goes through the same cycle as a message: port, key, lead, tone, tail, unkey, with
+// the guard and the undo of any failure. Only the values come from the dialog.
+void frmestacion::startTest()
+{
+    if (m_transmitting)
+        return;
+    try {
+        if (!m_toneDir) {
+            auto dir = std::make_unique<QTemporaryDir>();
+            if (!dir->isValid())
+                throw DeviceError(QStringLiteral("No se puede crear una carpeta temporal para el tono de prueba."));
+            m_sound.writeTestTone(dir->filePath(QStringLiteral("prueba.wav")));
+            m_toneDir = std::move(dir);
+        }
+    } catch (const DeviceError &e) {
+        m_boxes.show(QStringLiteral("No se puede hacer la prueba de transmisión."), MessageBoxes::OkOnly,
+                     MessageBoxes::Critical, kTitle, e.reason());
+        return;
+    }
+    if (!m_test) {
+        m_player = m_sound.makePlayer();
+        m_test = std::make_unique<TransmissionEngine>(*m_player, m_line);
+        connect(m_test.get(), &TransmissionEngine::failed, this,
+                [this](const QString &message, const QString &cause) {
+                    m_boxes.show(message, MessageBoxes::OkOnly, MessageBoxes::Critical, kTitle, cause);
+                });
+        connect(m_test.get(), &TransmissionEngine::stateChanged, this, [this](TransmissionEngine::State state) {
+            if (state == TransmissionEngine::State::Idle)
+                testFinished();
+            else
+                updateControls();
+        });
+    }
+    const KeyingSettings keying = chosenKeying();
+    m_player->setFileName(m_toneDir->filePath(QStringLiteral("prueba.wav")));
+    m_player->setOutputCard(chosenCard(cboSalida));
+    m_test->setKeying(keying.retardoMs, keying.colaMs, KeyingLines::parse(keying.lineas).value_or(KeyingLines()),
+                      keying.tiempomaximoSecs * 1000);
+    m_test->sendOnce();
+    if (!testRunning())
+        testFinished(); // refused before anything started: the engine said why
+}
+
+void frmestacion::stopTest()
+{
+    if (testRunning())
+        m_test->stop();
+}
+
+void frmestacion::testFinished()
+{
+    updateControls();
+    emit testEnded();
+}
+
+void frmestacion::listenToInput()
+{
+    try {
+        m_meter->start(chosenCard(cboEntrada));
+        barNivel->setEnabled(true);
+        lblNivel->setText(levels::text(0));
+        lblNivel->setToolTip(QString());
+    } catch (const DeviceError &e) {
+        barNivel->setValue(0);
+        barNivel->setEnabled(false);
+        lblNivel->setText(QStringLiteral("sin entrada"));
+        lblNivel->setToolTip(e.reason());
+    }
+}
+
+void frmestacion::showLevel(double peak)
+{
+    barNivel->setValue(levels::percent(peak));
+    lblNivel->setText(levels::text(peak));
+}
+
+void frmestacion::updateControls()
+{
+    const bool testing = testRunning();
+    const bool editable = !m_transmitting && !testing;
+    for (QWidget *w : std::initializer_list<QWidget *>{cboSalida, cboEntrada, cboLineas, spnRetardo, spnCola,
+                                                       spnTiempoMaximo})
+        w->setEnabled(editable);
+    cmdaceptar->setEnabled(editable);
+    cmdprobar->setEnabled(!m_transmitting);
+    cmdprobar->setText(testing ? QStringLiteral("&Detener") : QStringLiteral("&Probar"));
+    lblAviso->setVisible(m_transmitting);
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "keyingsettings.h"
+#include "soundcardsettings.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class AudioDevice;
+class InputLevelMeter;
+class MessageBoxes;
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QTemporaryDir;
+class SerialLine;
+class SoundServer;
+class TransmissionEngine;
+
+// The station dialog: the sound card messages go out on and the one recordings come from, with a
+// live meter on the input; the lines that key the transmitter, the lead before the sound, the
+// tail after it and the longest one transmission may last. "Probar" keys the transmitter and
+// plays a test tone with the values as they stand; "Aceptar" gives them back to be stored.
+class frmestacion : public QDialog
+{
+    Q_OBJECT
+public:
+    // line is the serial line the messages key through (its port as the options set it); boxes
+    // tell why a test failed.
+    frmestacion(QWidget *parent, const KeyingSettings &keying, const SoundCardSettings &cards,
+                SoundServer &sound, SerialLine &line, MessageBoxes &boxes);
+    ~frmestacion() override;
+
+    KeyingSettings chosenKeying() const;
+    SoundCardSettings chosenCards() const;
+
+    // While a transmission runs the values can be read, but neither accepted nor tried.
+    void setTransmitting(bool transmitting);
+    bool testRunning() const;
+
+    void cmdprobar_Click();
+    void cmdaceptar_Click();
+    void cmdcancelar_Click();
+
+    QComboBox *cboSalida = nullptr;
+    QComboBox *cboEntrada = nullptr;
+    QProgressBar *barNivel = nullptr;
+    QLabel *lblNivel = nullptr;
+    QComboBox *cboLineas = nullptr;
+    QSpinBox *spnRetardo = nullptr;
+    QSpinBox *spnCola = nullptr;
+    QSpinBox *spnTiempoMaximo = nullptr;
+    QLabel *lblAviso = nullptr;
+    QPushButton *cmdprobar = nullptr;
+    QPushButton *cmdcancelar = nullptr;
+    QPushButton *cmdaceptar = nullptr;
+
+signals:
+    // A test transmission has ended (whole, stopped or failed) and the line is released.
+    void testEnded();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void startTest();
+    void stopTest();
+    void testFinished();
+    void listenToInput();
+    void showLevel(double peak);
+    void updateControls();
+
+    SoundServer &m_sound;
+    SerialLine &m_line;
+    MessageBoxes &m_boxes;
+    std::unique_ptr<InputLevelMeter> m_meter;
+    std::unique_ptr<QTemporaryDir> m_toneDir;
+    std::unique_ptr<AudioDevice> m_player;
+    std::unique_ptr<TransmissionEngine> m_test;
+    bool m_transmitting = false;
+};
