@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-multimedia-dev qt6-serialport-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
     libsndfile1-dev libgl-dev
     pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon xvfb xauth
-    desktop-file-utils appstream dpkg-dev x11-utils
+    desktop-file-utils appstream dpkg-dev x11-utils xdotool
     python3-serial
     qt6-translations-l10n lintian
 )

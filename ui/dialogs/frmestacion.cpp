@@ -62,6 +62,7 @@ QSpinBox *spinBox(QWidget *parent, const char *name, int min, int max, int step,
     spin->setSuffix(suffix);
     spin->setValue(value);
     spin->setAlignment(Qt::AlignRight);
+    spin->setMinimumWidth(twips(1700));
     return spin;
 }
 
@@ -120,6 +121,7 @@ frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const So
     keyBox->setObjectName(QStringLiteral("Frame2"));
     cboLineas = new QComboBox(keyBox);
     cboLineas->setObjectName(QStringLiteral("cboLineas"));
+    cboLineas->setMinimumWidth(twips(1700));
     const KeyingLines storedLines = KeyingLines::parse(keying.lineas).value_or(KeyingLines());
     for (const char *form : kLineForms) {
         const QString text = QLatin1String(form);
