@@ -103,9 +103,10 @@ void Scheduler::check()
     m_checking = true;
     const QDateTime now = m_clock.now();
     const qint64 monotonicMs = m_clock.monotonicMs();
-    // After a step back nothing new has passed; the slots ahead come round again and those
-    // already sent are known.
-    const QDateTime from = m_lastCheck.isValid() && m_lastCheck < now ? m_lastCheck : now;
+    // After a step back the slots from there on come round again (those sent are known), and one
+    // just before the new time is as due as at start-up.
+    const QDateTime from =
+        m_lastCheck.isValid() && m_lastCheck <= now ? m_lastCheck : now.addSecs(-kSlotToleranceSecs);
     const SlotScan scan = scanSlots(m_entries, from, now, m_zone, m_sent);
     m_lastCheck = now;
     m_next = scan.next;
