@@ -266,8 +266,9 @@ void TransmissionLog::transmissionStarted(const TransmissionRecord &started)
 
 void TransmissionLog::stillOnAir()
 {
+    // Never creates the note: a late status update after key-down must not fake a crash.
     QFile marker(markerPath());
-    if (marker.open(QIODevice::ReadWrite))
+    if (marker.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
         marker.setFileTime(QDateTime::currentDateTimeUtc(), QFileDevice::FileModificationTime);
 }
 
