@@ -179,9 +179,8 @@ ScheduleReading readSchedule(const SettingsStore &store)
         ScheduleEntry entry;
         entry.number = name.captured(1).toInt();
         if (numbers.contains(entry.number)) {
-            reading.problems << QStringLiteral("%1: el número %2 ya lo lleva otro grupo")
-                                    .arg(group)
-                                    .arg(entry.number);
+            reading.problems
+                << QStringLiteral("%1: el número %2 ya lo lleva otro grupo").arg(group).arg(entry.number);
             continue;
         }
         numbers.insert(entry.number);

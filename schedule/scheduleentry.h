@@ -19,8 +19,8 @@ struct ScheduleEntry
 
     int number = 0; // the N of "programaN"
     QString archivo;
-    QList<QTime> horas; // sorted, no repeats, whole minutes; empty when cada is used
-    int cada = 0;       // minutes, 1 to kMaxCada; 0 when horas is used
+    QList<QTime> horas;     // sorted, no repeats, whole minutes; empty when cada is used
+    int cada = 0;           // minutes, 1 to kMaxCada; 0 when horas is used
     quint8 dias = kAllDays; // bit 0 Monday ... bit 6 Sunday
     QDate desde;            // null: no first day
     QDate hasta;            // null: no last day

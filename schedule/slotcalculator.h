@@ -42,9 +42,9 @@ struct MissedSlots
 
 struct SlotScan
 {
-    QList<DueSlot> due;         // at most one per entry, oldest first
-    QList<MissedSlots> missed;  // at most one run per entry
-    QDateTime next;             // the first slot after now, of any entry; invalid when none
+    QList<DueSlot> due;        // at most one per entry, oldest first
+    QList<MissedSlots> missed; // at most one run per entry
+    QDateTime next;            // the first slot after now, of any entry; invalid when none
 };
 
 // Slot instants already sent, in ms since the epoch, by entry number.

@@ -123,29 +123,38 @@ void TestSchedule::entriesRead_data()
     QTest::addColumn<int>("cada");
     QTest::addColumn<QString>("dias");
     const QByteArray f = "archivo=/srv/aviso.wav\n";
-    QTest::newRow("times unquoted") << f + "horas=13:30, 9:00,13:30\n" << "" << "09:00,13:30" << 0
-                                    << "L,M,X,J,V,S,D";
+    QTest::newRow("times unquoted") << f + "horas=13:30, 9:00,13:30\n"
+                                    << ""
+                                    << "09:00,13:30" << 0 << "L,M,X,J,V,S,D";
     QTest::newRow("times quoted, days") << f + "horas=\"09:00,13:30\"\ndias=l, m,X\n"
-                                        << "" << "09:00,13:30" << 0 << "L,M,X";
-    QTest::newRow("every, days run together") << f + "cada=10\ndias=SD\n" << "" << "" << 10 << "S,D";
-    QTest::newRow("every, whole day") << f + "cada=1440\nactivo=0\n" << "" << "" << 1440 << "L,M,X,J,V,S,D";
+                                        << ""
+                                        << "09:00,13:30" << 0 << "L,M,X";
+    QTest::newRow("every, days run together") << f + "cada=10\ndias=SD\n"
+                                              << ""
+                                              << "" << 10 << "S,D";
+    QTest::newRow("every, whole day") << f + "cada=1440\nactivo=0\n"
+                                      << ""
+                                      << "" << 1440 << "L,M,X,J,V,S,D";
     QTest::newRow("hour 25") << f + "horas=09:00,25:00\n"
-                             << "programa3: la hora «25:00» no es válida (escríbala como HH:MM)" << "" << 0
-                             << "";
+                             << "programa3: la hora «25:00» no es válida (escríbala como HH:MM)"
+                             << "" << 0 << "";
     QTest::newRow("minute 60") << f + "horas=10:60\n"
-                               << "programa3: la hora «10:60» no es válida (escríbala como HH:MM)" << "" << 0
-                               << "";
+                               << "programa3: la hora «10:60» no es válida (escríbala como HH:MM)"
+                               << "" << 0 << "";
     QTest::newRow("both") << f + "horas=09:00\ncada=5\n"
-                          << "programa3: lleva «horas» y «cada»; debe llevar solo uno de los dos" << "" << 0
-                          << "";
-    QTest::newRow("neither") << f + "dias=L\n" << "programa3: falta «horas» o «cada»" << "" << 0 << "";
+                          << "programa3: lleva «horas» y «cada»; debe llevar solo uno de los dos"
+                          << "" << 0 << "";
+    QTest::newRow("neither") << f + "dias=L\n"
+                             << "programa3: falta «horas» o «cada»"
+                             << "" << 0 << "";
     for (const char *bad : {"0", "1441", "5.5", "+5", "diez"})
         QTest::addRow("every %s", bad)
             << f + "cada=" + bad + "\n"
             << QStringLiteral("programa3: «cada» debe ser un número de minutos de 1 a 1440, no «%1»").arg(bad)
             << "" << 0 << "";
     QTest::newRow("day") << f + "cada=5\ndias=L,Q\n"
-                         << "programa3: el día «Q» no es válido (use L, M, X, J, V, S o D)" << "" << 0 << "";
+                         << "programa3: el día «Q» no es válido (use L, M, X, J, V, S o D)"
+                         << "" << 0 << "";
     QTest::newRow("date") << f + "cada=5\ndesde=2026-02-30\n"
                           << "programa3: la fecha «2026-02-30» de «desde» no es válida (escríbala como "
                              "AAAA-MM-DD)"
@@ -154,9 +163,11 @@ void TestSchedule::entriesRead_data()
                                    << "programa3: «desde» (2026-05-02) es posterior a «hasta» (2026-05-01)"
                                    << "" << 0 << "";
     QTest::newRow("active unclear") << f + "cada=5\nactivo=quizá\n"
-                                    << "programa3: «activo» debe ser 1 o 0, no «quizá»" << "" << 0 << "";
+                                    << "programa3: «activo» debe ser 1 o 0, no «quizá»"
+                                    << "" << 0 << "";
     QTest::newRow("no message") << QByteArray("cada=5\n")
-                                << "programa3: falta el mensaje que enviar («archivo»)" << "" << 0 << "";
+                                << "programa3: falta el mensaje que enviar («archivo»)"
+                                << "" << 0 << "";
 }
 
 // One bad group is told by name and the good ones around it still run.
@@ -170,7 +181,8 @@ void TestSchedule::entriesRead()
     QTemporaryDir dir;
     SettingsStore store(dir.path());
     writeConf(store, "[conf]\nintervalo=5\n[programa1]\narchivo=/srv/a.wav\nhoras=08:00\n"
-                     "[programa3]\n" + group + "[programa10]\narchivo=/srv/b.wav\ncada=30\n");
+                     "[programa3]\n" +
+                         group + "[programa10]\narchivo=/srv/b.wav\ncada=30\n");
     const ScheduleReading reading = readSchedule(store);
     QList<int> numbers;
     for (const ScheduleEntry &e : reading.entries)
@@ -222,56 +234,60 @@ void TestSchedule::nextSlot_data()
     QTest::addColumn<QString>("hasta");
     QTest::addColumn<QString>("after");
     QTest::addColumn<QString>("next"); // empty: none
-    // 2026-12-09 is a Wednesday; Madrid is at +01:00 in winter, +02:00 in summer.
-    QTest::newRow("later today") << "09:00,13:30" << 0 << "" << "" << "" << "2026-12-09T10:00:00+01:00"
-                                 << "2026-12-09T13:30:00+01:00";
-    QTest::newRow("strictly after") << "09:00,13:30" << 0 << "" << "" << "" << "2026-12-09T13:30:00+01:00"
-                                    << "2026-12-10T09:00:00+01:00";
-    QTest::newRow("a second before") << "13:30" << 0 << "" << "" << "" << "2026-12-09T13:29:59+01:00"
-                                     << "2026-12-09T13:30:00+01:00";
-    QTest::newRow("over midnight") << "00:00" << 0 << "" << "" << "" << "2026-12-09T23:59:59+01:00"
-                                   << "2026-12-10T00:00:00+01:00";
-    QTest::newRow("after in another zone") << "13:30" << 0 << "" << "" << "" << "2026-12-09T12:10:00Z"
-                                           << "2026-12-09T13:30:00+01:00";
-    QTest::newRow("every 10") << "" << 10 << "" << "" << "" << "2026-12-09T10:05:00+01:00"
-                              << "2026-12-09T10:10:00+01:00";
-    QTest::newRow("every 7 starts again at midnight") << "" << 7 << "" << "" << "" << "2026-12-09T23:55:00+01:00"
-                                                      << "2026-12-10T00:00:00+01:00";
-    QTest::newRow("every 1440") << "" << 1440 << "" << "" << "" << "2026-12-09T00:00:00+01:00"
-                                << "2026-12-10T00:00:00+01:00";
-    QTest::newRow("weekend only") << "09:00" << 0 << "S,D" << "" << "" << "2026-12-09T10:00:00+01:00"
-                                  << "2026-12-12T09:00:00+01:00";
-    QTest::newRow("sunday to monday") << "09:00" << 0 << "L" << "" << "" << "2026-12-13T09:00:00+01:00"
-                                      << "2026-12-14T09:00:00+01:00";
-    QTest::newRow("first day ahead") << "09:00" << 0 << "" << "2026-12-20" << "" << "2026-12-09T10:00:00+01:00"
-                                     << "2026-12-20T09:00:00+01:00";
-    QTest::newRow("first day ahead, its weekday off") << "09:00" << 0 << "L" << "2026-12-20" << ""
-                                                      << "2026-12-09T10:00:00+01:00"
-                                                      << "2026-12-21T09:00:00+01:00";
-    QTest::newRow("last day, today's slot gone") << "09:00" << 0 << "" << "" << "2026-12-09"
-                                                 << "2026-12-09T10:00:00+01:00" << "";
-    QTest::newRow("last day, still to come") << "09:00,11:00" << 0 << "" << "" << "2026-12-09"
-                                             << "2026-12-09T10:00:00+01:00" << "2026-12-09T11:00:00+01:00";
-    QTest::newRow("last day past") << "09:00" << 0 << "" << "" << "2026-12-01" << "2026-12-09T10:00:00+01:00"
-                                   << "";
-    // Spring forward, 2026-03-29: 02:00 CET becomes 03:00 CEST.
-    QTest::newRow("spring: a time that does not exist is skipped")
-        << "02:30" << 0 << "" << "" << "" << "2026-03-29T00:00:00+01:00" << "2026-03-30T02:30:00+02:00";
-    QTest::newRow("spring: every 30 jumps the gap") << "" << 30 << "" << "" << "" << "2026-03-29T01:45:00+01:00"
-                                                    << "2026-03-29T03:00:00+02:00";
-    QTest::newRow("spring: the hour before") << "01:30" << 0 << "" << "" << "" << "2026-03-29T00:00:00+01:00"
-                                             << "2026-03-29T01:30:00+01:00";
-    // Fall back, 2026-10-25: 03:00 CEST becomes 02:00 CET; 02:00-02:59 happen twice.
-    QTest::newRow("fall: the first pass") << "02:30" << 0 << "" << "" << "" << "2026-10-25T00:00:00+02:00"
-                                          << "2026-10-25T02:30:00+02:00";
-    QTest::newRow("fall: not again on the second pass")
-        << "02:30" << 0 << "" << "" << "" << "2026-10-25T02:30:00+02:00" << "2026-10-26T02:30:00+01:00";
-    QTest::newRow("fall: every 30 after the first pass")
-        << "" << 30 << "" << "" << "" << "2026-10-25T02:40:00+02:00" << "2026-10-25T03:00:00+01:00";
-    QTest::newRow("fall: every 30 from inside the second pass")
-        << "" << 30 << "" << "" << "" << "2026-10-25T02:10:00+01:00" << "2026-10-25T03:00:00+01:00";
-    QTest::newRow("fall: the hour after") << "03:00" << 0 << "" << "" << "" << "2026-10-25T02:59:00+02:00"
-                                          << "2026-10-25T03:00:00+01:00";
+    struct Row
+    {
+        const char *name, *horas;
+        int cada;
+        const char *dias, *desde, *hasta, *after, *next;
+    };
+    // 2026-12-09 is a Wednesday; Madrid is at +01:00 in winter, +02:00 in summer. Spring forward
+    // on 2026-03-29: 02:00 CET becomes 03:00 CEST. Fall back on 2026-10-25: 03:00 CEST becomes
+    // 02:00 CET, so 02:00-02:59 happen twice.
+    const Row rows[] = {
+        {"later today", "09:00,13:30", 0, "", "", "", "2026-12-09T10:00:00+01:00",
+         "2026-12-09T13:30:00+01:00"},
+        {"strictly after", "09:00,13:30", 0, "", "", "", "2026-12-09T13:30:00+01:00",
+         "2026-12-10T09:00:00+01:00"},
+        {"a second before", "13:30", 0, "", "", "", "2026-12-09T13:29:59+01:00", "2026-12-09T13:30:00+01:00"},
+        {"over midnight", "00:00", 0, "", "", "", "2026-12-09T23:59:59+01:00", "2026-12-10T00:00:00+01:00"},
+        {"after in another zone", "13:30", 0, "", "", "", "2026-12-09T12:10:00Z",
+         "2026-12-09T13:30:00+01:00"},
+        {"every 10", "", 10, "", "", "", "2026-12-09T10:05:00+01:00", "2026-12-09T10:10:00+01:00"},
+        {"every 7 starts again at midnight", "", 7, "", "", "", "2026-12-09T23:55:00+01:00",
+         "2026-12-10T00:00:00+01:00"},
+        {"every 1440", "", 1440, "", "", "", "2026-12-09T00:00:00+01:00", "2026-12-10T00:00:00+01:00"},
+        {"weekend only", "09:00", 0, "S,D", "", "", "2026-12-09T10:00:00+01:00", "2026-12-12T09:00:00+01:00"},
+        {"sunday to monday", "09:00", 0, "L", "", "", "2026-12-13T09:00:00+01:00",
+         "2026-12-14T09:00:00+01:00"},
+        {"first day ahead", "09:00", 0, "", "2026-12-20", "", "2026-12-09T10:00:00+01:00",
+         "2026-12-20T09:00:00+01:00"},
+        {"first day ahead, its weekday off", "09:00", 0, "L", "2026-12-20", "", "2026-12-09T10:00:00+01:00",
+         "2026-12-21T09:00:00+01:00"},
+        {"last day, today's slot gone", "09:00", 0, "", "", "2026-12-09", "2026-12-09T10:00:00+01:00", ""},
+        {"last day, still to come", "09:00,11:00", 0, "", "", "2026-12-09", "2026-12-09T10:00:00+01:00",
+         "2026-12-09T11:00:00+01:00"},
+        {"last day past", "09:00", 0, "", "", "2026-12-01", "2026-12-09T10:00:00+01:00", ""},
+        {"spring: a time that does not exist is skipped", "02:30", 0, "", "", "", "2026-03-29T00:00:00+01:00",
+         "2026-03-30T02:30:00+02:00"},
+        {"spring: every 30 jumps the gap", "", 30, "", "", "", "2026-03-29T01:45:00+01:00",
+         "2026-03-29T03:00:00+02:00"},
+        {"spring: the hour before", "01:30", 0, "", "", "", "2026-03-29T00:00:00+01:00",
+         "2026-03-29T01:30:00+01:00"},
+        {"fall: the first pass", "02:30", 0, "", "", "", "2026-10-25T00:00:00+02:00",
+         "2026-10-25T02:30:00+02:00"},
+        {"fall: not again on the second pass", "02:30", 0, "", "", "", "2026-10-25T02:30:00+02:00",
+         "2026-10-26T02:30:00+01:00"},
+        {"fall: every 30 after the first pass", "", 30, "", "", "", "2026-10-25T02:40:00+02:00",
+         "2026-10-25T03:00:00+01:00"},
+        {"fall: every 30 from inside the second pass", "", 30, "", "", "", "2026-10-25T02:10:00+01:00",
+         "2026-10-25T03:00:00+01:00"},
+        {"fall: the hour after", "03:00", 0, "", "", "", "2026-10-25T02:59:00+02:00",
+         "2026-10-25T03:00:00+01:00"},
+    };
+    for (const Row &r : rows) {
+        QTest::newRow(r.name) << QString(r.horas) << r.cada << QString(r.dias) << QString(r.desde)
+                              << QString(r.hasta) << QString(r.after) << QString(r.next);
+    }
 }
 
 void TestSchedule::nextSlot()
@@ -306,15 +322,26 @@ void TestSchedule::scan_data()
     QTest::addColumn<QString>("due");  // or empty
     QTest::addColumn<int>("missed");
     QTest::addColumn<QString>("next");
-    // Entry: every 60 minutes.
-    QTest::newRow("on time") << "09:59:59" << "10:00:00" << "" << "10:00:00" << 0 << "11:00:00";
-    QTest::newRow("60 s late still goes") << "09:59:59" << "10:01:00" << "" << "10:00:00" << 0 << "11:00:00";
-    QTest::newRow("61 s late is missed") << "09:59:59" << "10:01:01" << "" << "" << 1 << "11:00:00";
-    QTest::newRow("already sent") << "09:59:00" << "10:00:10" << "10:00:00" << "" << 0 << "11:00:00";
-    QTest::newRow("jump forward") << "09:30:00" << "12:00:30" << "" << "12:00:00" << 2 << "13:00:00";
-    QTest::newRow("nothing yet") << "09:00:01" << "09:59:59" << "" << "" << 0 << "10:00:00";
-    // A clock set years forward looks back one day at most.
-    QTest::newRow("years forward") << "2020-01-01T00:00:00" << "10:30:00" << "" << "" << 24 << "11:00:00";
+    struct Row
+    {
+        const char *name, *from, *now, *sent, *due;
+        int missed;
+        const char *next;
+    };
+    // Entry: every 60 minutes. A clock set years forward looks back one day at most.
+    const Row rows[] = {
+        {"on time", "09:59:59", "10:00:00", "", "10:00:00", 0, "11:00:00"},
+        {"60 s late still goes", "09:59:59", "10:01:00", "", "10:00:00", 0, "11:00:00"},
+        {"61 s late is missed", "09:59:59", "10:01:01", "", "", 1, "11:00:00"},
+        {"already sent", "09:59:00", "10:00:10", "10:00:00", "", 0, "11:00:00"},
+        {"jump forward", "09:30:00", "12:00:30", "", "12:00:00", 2, "13:00:00"},
+        {"nothing yet", "09:00:01", "09:59:59", "", "", 0, "10:00:00"},
+        {"years forward", "2020-01-01T00:00:00", "10:30:00", "", "", 24, "11:00:00"},
+    };
+    for (const Row &r : rows) {
+        QTest::newRow(r.name) << QString(r.from) << QString(r.now) << QString(r.sent) << QString(r.due)
+                              << r.missed << QString(r.next);
+    }
 }
 
 void TestSchedule::scan()
@@ -459,9 +486,10 @@ void TestSchedule::clockJumps()
     QCOMPARE(missed.at(0).at(1).toDateTime(), at("2026-12-09T11:00:00+01:00"));
     QCOMPARE(missed.at(0).at(2).toDateTime(), at("2026-12-09T13:00:00+01:00"));
     QCOMPARE(missed.at(0).at(3).toInt(), 3);
-    QCOMPARE(missed.at(0).at(4).toString(), missedDetail(at("2026-12-09T11:00:00+01:00"),
-                                                         at("2026-12-09T13:00:00+01:00"), 3));
-    QVERIFY(missed.at(0).at(4).toString().startsWith("No se enviaron 3 emisiones, de las 11:00 del 2026-12-09"));
+    QCOMPARE(missed.at(0).at(4).toString(),
+             missedDetail(at("2026-12-09T11:00:00+01:00"), at("2026-12-09T13:00:00+01:00"), 3));
+    QVERIFY(
+        missed.at(0).at(4).toString().startsWith("No se enviaron 3 emisiones, de las 11:00 del 2026-12-09"));
 
     // Back two hours, past 12:00 that was missed and 11:00: those go out at their times now;
     // the 10:00 sent before does not.
@@ -530,7 +558,8 @@ void TestSchedule::missedWhileNotRunning()
     QSignalSpy missed(&scheduler, &Scheduler::slotsMissed);
     QTemporaryDir dir;
     SettingsStore store(dir.path());
-    writeConf(store, "[programa1]\narchivo=/srv/a.wav\ncada=30\n[programa2]\narchivo=/srv/b.wav\nhoras=9:99\n");
+    writeConf(store,
+              "[programa1]\narchivo=/srv/a.wav\ncada=30\n[programa2]\narchivo=/srv/b.wav\nhoras=9:99\n");
     scheduler.load(store);
     QCOMPARE(rejected.size(), 1);
     QVERIFY(rejected.at(0).at(0).toString().startsWith("programa2: la hora «9:99»"));

@@ -44,6 +44,7 @@ class TestTransmissionLog : public QObject
 private slots:
     void line_data();
     void line();
+    void times();
     void journalFields();
     void stateFolder();
     void rotation();
@@ -61,17 +62,20 @@ void TestTransmissionLog::line_data()
     QTest::addColumn<QString>("expected");
     const QString times = "2026-12-09T10:00:00.250+01:00;2026-12-09T10:00:12.560+01:00;";
     QTest::newRow("scheduled, seconds from the times")
-        << int(LogOrigin::Programa) << int(LogResult::Completa) << -1.0 << "/srv/aviso.wav" << ""
-        << times + "programa 3;/srv/aviso.wav;12,3;completa;";
-    QTest::newRow("seconds given, rounded") << int(LogOrigin::Manual) << int(LogResult::Detenida) << 4.96
-                                            << "/srv/aviso.wav" << "" << times + "manual;/srv/aviso.wav;5,0;detenida;";
+        << int(LogOrigin::Programa) << int(LogResult::Completa) << -1.0 << "/srv/aviso.wav"
+        << "" << times + "programa 3;/srv/aviso.wav;12,3;completa;";
+    QTest::newRow("seconds given, rounded")
+        << int(LogOrigin::Manual) << int(LogResult::Detenida) << 4.96 << "/srv/aviso.wav"
+        << "" << times + "manual;/srv/aviso.wav;5,0;detenida;";
     QTest::newRow("semicolon and quotes quoted")
         << int(LogOrigin::Bucle) << int(LogResult::Fallo) << 0.0 << "/srv/a;b.wav"
         << "No se puede enviar: \"COM2\" ocupado"
         << times + "bucle;\"/srv/a;b.wav\";0,0;fallo;\"No se puede enviar: \"\"COM2\"\" ocupado\"";
     QTest::newRow("line end quoted") << int(LogOrigin::Prueba) << int(LogResult::CortadaPorSeguridad) << 1.0
-                                     << "/srv/aviso.wav" << "uno\ndos"
-                                     << times + "prueba;/srv/aviso.wav;1,0;cortada por seguridad;\"uno\ndos\"";
+                                     << "/srv/aviso.wav"
+                                     << "uno\ndos"
+                                     << times +
+                                            "prueba;/srv/aviso.wav;1,0;cortada por seguridad;\"uno\ndos\"";
 }
 
 // The line as written, and read back field by field the same.
@@ -96,6 +100,15 @@ void TestTransmissionLog::line()
     QCOMPARE(rows.at(1).size(), 7);
     QCOMPARE(rows.at(1).at(3), archivo);
     QCOMPARE(rows.at(1).at(6), detalle);
+}
+
+// Every time carries its offset, west of Greenwich and at Greenwich too.
+void TestTransmissionLog::times()
+{
+    QCOMPARE(logTime(at("2026-12-09T10:00:00.005Z")), QStringLiteral("2026-12-09T10:00:00.005+00:00"));
+    QCOMPARE(logTime(QDateTime(QDate(2026, 12, 9), QTime(7, 0), QTimeZone(-3 * 3600 - 1800))),
+             QStringLiteral("2026-12-09T07:00:00.000-03:30"));
+    QCOMPARE(logTime(QDateTime()), QString());
 }
 
 void TestTransmissionLog::journalFields()

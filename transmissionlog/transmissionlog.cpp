@@ -17,13 +17,15 @@
 #include <systemd/sd-journal.h>
 #endif
 
-const QString TransmissionLog::Header = QStringLiteral("inicio;fin;origen;archivo;segundos;resultado;detalle");
+const QString TransmissionLog::Header =
+    QStringLiteral("inicio;fin;origen;archivo;segundos;resultado;detalle");
 const QString TransmissionLog::FileName = QStringLiteral("registro.csv");
 
 namespace {
 const QString kMarker = QStringLiteral("en_curso");
-const QString kInterrupted = QStringLiteral("El programa terminó de forma inesperada durante la transmisión; "
-                                            "el fin es el último momento en que se sabe que seguía en el aire.");
+const QString kInterrupted =
+    QStringLiteral("El programa terminó de forma inesperada durante la transmisión; "
+                   "el fin es el último momento en que se sabe que seguía en el aire.");
 
 // Writes all of data to the file at path (appending or replacing); on failure returns the errno.
 int writeFile(const QString &path, const QByteArray &data, bool append)
@@ -106,7 +108,9 @@ QString logTime(const QDateTime &time)
     const int offset = time.offsetFromUtc();
     const int minutes = qAbs(offset) / 60;
     return time.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")) + (offset < 0 ? '-' : '+') +
-           QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
+           QStringLiteral("%1:%2")
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
 QString logSeconds(double seconds)
@@ -135,8 +139,8 @@ double secondsOf(const TransmissionRecord &r)
 
 QString csvLine(const TransmissionRecord &r)
 {
-    const QStringList fields{logTime(r.inicio),         logTime(r.fin),        originText(r.origen, r.programa),
-                             r.archivo,                 logSeconds(secondsOf(r)), resultText(r.resultado),
+    const QStringList fields{logTime(r.inicio), logTime(r.fin),           originText(r.origen, r.programa),
+                             r.archivo,         logSeconds(secondsOf(r)), resultText(r.resultado),
                              r.detalle};
     QStringList quoted;
     for (const QString &f : fields)
@@ -230,7 +234,9 @@ QString TransmissionLog::defaultFolder()
     return base + QStringLiteral("/Pregonal");
 }
 
-TransmissionLog::TransmissionLog(const QString &folder, QObject *parent) : QObject(parent), m_folder(folder) {}
+TransmissionLog::TransmissionLog(const QString &folder, QObject *parent) : QObject(parent), m_folder(folder)
+{
+}
 
 bool TransmissionLog::journalBuiltIn()
 {
