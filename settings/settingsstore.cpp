@@ -21,7 +21,11 @@ QString SettingsStore::read(const QString &application, const QString &section, 
 {
     const auto settings = open(application);
     const QVariant value = settings->value(section + '/' + key);
-    return value.isValid() ? value.toString() : defaultText;
+    if (!value.isValid())
+        return defaultText;
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QStringLiteral(", "));
+    return value.toString();
 }
 
 bool SettingsStore::write(const QString &application, const QString &section, const QString &key,
@@ -32,6 +36,21 @@ bool SettingsStore::write(const QString &application, const QString &section, co
     settings->sync();
     // A file that was already damaged reads back a format error, yet is rewritten with the value:
     // only an access error means the value did not reach the store.
+    return settings->status() != QSettings::AccessError;
+}
+
+QStringList SettingsStore::sections(const QString &application) const
+{
+    QStringList groups = open(application)->childGroups();
+    groups.sort();
+    return groups;
+}
+
+bool SettingsStore::removeSection(const QString &application, const QString &section)
+{
+    const auto settings = open(application);
+    settings->remove(section);
+    settings->sync();
     return settings->status() != QSettings::AccessError;
 }
 

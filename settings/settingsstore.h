@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -17,12 +18,17 @@ public:
     ~SettingsStore();
 
     // Returns the stored text, or defaultText when the key, section or application is absent.
-    // Never creates anything.
+    // Never creates anything. A value written by hand with commas and no quotes (QSettings reads
+    // it as a list) comes back as its items joined by ", ".
     QString read(const QString &application, const QString &section, const QString &key,
                  const QString &defaultText) const;
     // Stores text under the key, creating application and section when absent. Returns whether
     // the store really holds it now (false when the file or its folder cannot be written).
     bool write(const QString &application, const QString &section, const QString &key, const QString &text);
+    // The sections the application's store holds, sorted; empty when it has none.
+    QStringList sections(const QString &application) const;
+    // Removes the section and all its keys. Returns whether the store no longer holds it.
+    bool removeSection(const QString &application, const QString &section);
     // Where the application's settings are kept (a file path), for messages to the operator.
     QString location(const QString &application) const;
 

@@ -1,0 +1,386 @@
+#include "transmissionlog.h"
+
+#include "errortext.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QtGlobal>
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+#ifdef PREGONAL_HAVE_JOURNAL
+#include <sys/uio.h>
+#include <systemd/sd-journal.h>
+#endif
+
+const QString TransmissionLog::Header =
+    QStringLiteral("inicio;fin;origen;archivo;segundos;resultado;detalle");
+const QString TransmissionLog::FileName = QStringLiteral("registro.csv");
+
+namespace {
+const QString kMarker = QStringLiteral("en_curso");
+const QString kInterrupted =
+    QStringLiteral("El programa terminó de forma inesperada durante la transmisión; "
+                   "el fin es el último momento en que se sabe que seguía en el aire.");
+
+// Writes all of data to the file at path (appending or replacing); on failure returns the errno.
+int writeFile(const QString &path, const QByteArray &data, bool append)
+{
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+    const int fd = ::open(QFile::encodeName(path).constData(), flags, 0644);
+    if (fd < 0)
+        return errno;
+    qsizetype done = 0;
+    int error = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
+            break;
+        }
+        done += n;
+    }
+    if (::close(fd) != 0 && error == 0 && errno != EINTR)
+        error = errno;
+    return error;
+}
+
+LogOrigin originFromText(const QString &text, int *programa)
+{
+    if (text.startsWith(QLatin1String("programa "))) {
+        *programa = text.mid(9).toInt();
+        return LogOrigin::Programa;
+    }
+    for (const LogOrigin o : {LogOrigin::Bucle, LogOrigin::Prueba}) {
+        if (text == originText(o, 0))
+            return o;
+    }
+    return LogOrigin::Manual;
+}
+} // namespace
+
+QString originText(LogOrigin origin, int programa)
+{
+    switch (origin) {
+    case LogOrigin::Manual:
+        return QStringLiteral("manual");
+    case LogOrigin::Bucle:
+        return QStringLiteral("bucle");
+    case LogOrigin::Programa:
+        return QStringLiteral("programa %1").arg(programa);
+    case LogOrigin::Prueba:
+        return QStringLiteral("prueba");
+    }
+    return QString();
+}
+
+QString resultText(LogResult result)
+{
+    switch (result) {
+    case LogResult::Completa:
+        return QStringLiteral("completa");
+    case LogResult::Detenida:
+        return QStringLiteral("detenida");
+    case LogResult::Fallo:
+        return QStringLiteral("fallo");
+    case LogResult::CortadaPorSeguridad:
+        return QStringLiteral("cortada por seguridad");
+    case LogResult::Omitida:
+        return QStringLiteral("omitida");
+    case LogResult::Perdida:
+        return QStringLiteral("perdida");
+    case LogResult::Interrumpida:
+        return QStringLiteral("interrumpida");
+    }
+    return QString();
+}
+
+QString logTime(const QDateTime &time)
+{
+    if (!time.isValid())
+        return QString();
+    const int offset = time.offsetFromUtc();
+    const int minutes = qAbs(offset) / 60;
+    return time.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")) + (offset < 0 ? '-' : '+') +
+           QStringLiteral("%1:%2")
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString logSeconds(double seconds)
+{
+    return QString::number(qMax(0.0, seconds), 'f', 1).replace(QLatin1Char('.'), QLatin1Char(','));
+}
+
+QString csvField(const QString &text)
+{
+    static const QString special = QStringLiteral(";\"\r\n");
+    if (std::none_of(text.cbegin(), text.cend(), [](QChar c) { return special.contains(c); }))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+namespace {
+double secondsOf(const TransmissionRecord &r)
+{
+    if (r.segundos >= 0 || !r.inicio.isValid() || !r.fin.isValid())
+        return qMax(0.0, r.segundos);
+    return r.inicio.msecsTo(r.fin) / 1000.0;
+}
+} // namespace
+
+QString csvLine(const TransmissionRecord &r)
+{
+    const QStringList fields{logTime(r.inicio), logTime(r.fin),           originText(r.origen, r.programa),
+                             r.archivo,         logSeconds(secondsOf(r)), resultText(r.resultado),
+                             r.detalle};
+    QStringList quoted;
+    for (const QString &f : fields)
+        quoted << csvField(f);
+    return quoted.join(QLatin1Char(';'));
+}
+
+QList<QByteArray> journalFields(const TransmissionRecord &r)
+{
+    const QString origin = originText(r.origen, r.programa);
+    QString message = QStringLiteral("Transmisión %1 (%2): %3, %4 s")
+                          .arg(resultText(r.resultado), origin, r.archivo, logSeconds(secondsOf(r)));
+    if (!r.detalle.isEmpty())
+        message += QStringLiteral(". ") + r.detalle;
+    int priority = 6; // info
+    if (r.resultado == LogResult::Omitida || r.resultado == LogResult::Perdida ||
+        r.resultado == LogResult::Interrumpida)
+        priority = 4; // warning
+    else if (r.resultado == LogResult::Fallo || r.resultado == LogResult::CortadaPorSeguridad)
+        priority = 3; // err
+    QList<QByteArray> fields;
+    const auto add = [&fields](const char *name, const QString &value) {
+        fields << QByteArray(name) + '=' + value.toUtf8();
+    };
+    add("MESSAGE", message);
+    add("PRIORITY", QString::number(priority));
+    add("SYSLOG_IDENTIFIER", QStringLiteral("pregonal"));
+    add("PREGONAL_INICIO", logTime(r.inicio));
+    add("PREGONAL_FIN", logTime(r.fin));
+    add("PREGONAL_ORIGEN", origin);
+    if (r.origen == LogOrigin::Programa)
+        add("PREGONAL_PROGRAMA", QString::number(r.programa));
+    add("PREGONAL_ARCHIVO", r.archivo);
+    add("PREGONAL_SEGUNDOS", logSeconds(secondsOf(r)));
+    add("PREGONAL_RESULTADO", resultText(r.resultado));
+    if (!r.detalle.isEmpty())
+        add("PREGONAL_DETALLE", r.detalle);
+    return fields;
+}
+
+QList<QStringList> parseCsv(const QString &text)
+{
+    QList<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool quoted = false;
+    bool any = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (quoted) {
+            if (c == QLatin1Char('"') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('"')) {
+                field += c;
+                ++i;
+            } else if (c == QLatin1Char('"')) {
+                quoted = false;
+            } else {
+                field += c;
+            }
+            continue;
+        }
+        if (c == QLatin1Char('"')) {
+            quoted = true;
+        } else if (c == QLatin1Char(';')) {
+            row << field;
+            field.clear();
+        } else if (c == QLatin1Char('\n')) {
+            row << field;
+            rows << row;
+            row.clear();
+            field.clear();
+            any = false;
+            continue;
+        } else if (c != QLatin1Char('\r')) {
+            field += c;
+        }
+        any = true;
+    }
+    if (any) {
+        row << field;
+        rows << row;
+    }
+    return rows;
+}
+
+QString TransmissionLog::defaultFolder()
+{
+    QString base = qEnvironmentVariable("XDG_STATE_HOME");
+    // The base directory specification: a relative path is invalid and ignored.
+    if (base.isEmpty() || QDir::isRelativePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/state");
+    return base + QStringLiteral("/Pregonal");
+}
+
+TransmissionLog::TransmissionLog(const QString &folder, QObject *parent) : QObject(parent), m_folder(folder)
+{
+}
+
+bool TransmissionLog::journalBuiltIn()
+{
+#ifdef PREGONAL_HAVE_JOURNAL
+    return true;
+#else
+    return false;
+#endif
+}
+
+QString TransmissionLog::filePath() const
+{
+    return m_folder + QLatin1Char('/') + FileName;
+}
+
+QString TransmissionLog::markerPath() const
+{
+    return m_folder + QLatin1Char('/') + kMarker;
+}
+
+QString TransmissionLog::rotatedPath(int n) const
+{
+    return n == 0 ? filePath() : filePath() + QLatin1Char('.') + QString::number(n);
+}
+
+void TransmissionLog::transmissionStarted(const TransmissionRecord &started)
+{
+    QDir().mkpath(m_folder);
+    const int error = writeFile(markerPath(), (csvLine(started) + QLatin1Char('\n')).toUtf8(), false);
+    if (error != 0)
+        failed(markerPath(), error);
+}
+
+void TransmissionLog::stillOnAir()
+{
+    // Never creates the note: a late status update after key-down must not fake a crash.
+    QFile marker(markerPath());
+    if (marker.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+        marker.setFileTime(QDateTime::currentDateTimeUtc(), QFileDevice::FileModificationTime);
+}
+
+bool TransmissionLog::transmissionEnded(const TransmissionRecord &record)
+{
+    const bool written = append(record);
+    QFile::remove(markerPath());
+    return written;
+}
+
+bool TransmissionLog::append(const TransmissionRecord &record)
+{
+    if (m_journal)
+        sendToJournal(record);
+    return writeLine(csvLine(record));
+}
+
+bool TransmissionLog::recoverInterrupted()
+{
+    QFile marker(markerPath());
+    if (!marker.exists())
+        return false;
+    const QDateTime lastAlive = QFileInfo(marker).lastModified();
+    TransmissionRecord r;
+    if (marker.open(QIODevice::ReadOnly)) {
+        const QList<QStringList> rows = parseCsv(QString::fromUtf8(marker.readAll()));
+        const QStringList f = rows.value(0);
+        r.inicio = QDateTime::fromString(f.value(0), Qt::ISODateWithMs);
+        r.origen = originFromText(f.value(2), &r.programa);
+        r.archivo = f.value(3);
+        marker.close();
+    }
+    if (!r.inicio.isValid() || r.inicio > lastAlive)
+        r.inicio = lastAlive;
+    // The line's times in the zone they were written in.
+    r.fin = lastAlive.toOffsetFromUtc(r.inicio.offsetFromUtc());
+    r.resultado = LogResult::Interrumpida;
+    r.detalle = kInterrupted;
+    transmissionEnded(r);
+    return true;
+}
+
+bool TransmissionLog::writeLine(const QString &line)
+{
+    QDir().mkpath(m_folder);
+    QByteArray data = (line + QLatin1Char('\n')).toUtf8();
+    const QFileInfo file(filePath());
+    if (file.exists() && file.size() > 0 && file.size() + data.size() > RotateBytes)
+        rotate();
+    if (!QFileInfo::exists(filePath()) || QFileInfo(filePath()).size() == 0)
+        data.prepend((Header + QLatin1Char('\n')).toUtf8());
+    const int error = writeFile(filePath(), data, true);
+    if (error != 0) {
+        failed(filePath(), error);
+        return false;
+    }
+    m_error.clear();
+    return true;
+}
+
+void TransmissionLog::rotate()
+{
+    QFile::remove(rotatedPath(KeptFiles));
+    for (int n = KeptFiles; n > 0; --n) {
+        if (QFile::exists(rotatedPath(n - 1)))
+            QFile::rename(rotatedPath(n - 1), rotatedPath(n));
+    }
+}
+
+void TransmissionLog::failed(const QString &what, int errnoValue)
+{
+    const bool first = m_error.isEmpty();
+    m_error = QStringLiteral("No se puede escribir el registro de emisiones (%1): %2. Las emisiones siguen, "
+                             "pero no quedan anotadas.")
+                  .arg(what, fileErrorText(errnoValue));
+    if (first)
+        emit writeFailed(m_error);
+}
+
+void TransmissionLog::sendToJournal(const TransmissionRecord &record)
+{
+#ifdef PREGONAL_HAVE_JOURNAL
+    const QList<QByteArray> fields = journalFields(record);
+    QList<iovec> vectors;
+    for (const QByteArray &f : fields)
+        vectors << iovec{const_cast<char *>(f.constData()), size_t(f.size())};
+    // Nothing to do if the journal is not there: the file is the log.
+    sd_journal_sendv(vectors.constData(), int(vectors.size()));
+#else
+    Q_UNUSED(record);
+#endif
+}
+
+QList<QStringList> readLatestLog(const QString &folder, int count)
+{
+    const TransmissionLog log(folder);
+    QList<QStringList> latest;
+    for (int n = 0; n <= TransmissionLog::KeptFiles && latest.size() < count; ++n) {
+        QFile file(n == 0 ? log.filePath() : log.filePath() + QLatin1Char('.') + QString::number(n));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QList<QStringList> rows = parseCsv(QString::fromUtf8(file.readAll()));
+        for (qsizetype i = rows.size() - 1; i >= 0 && latest.size() < count; --i) {
+            if (rows.at(i).join(QLatin1Char(';')) != TransmissionLog::Header)
+                latest << rows.at(i);
+        }
+    }
+    return latest;
+}
