@@ -151,6 +151,8 @@ void TransmissionEngine::reproductor_Done(int NotifyCode)
     keyDown();
     emit playEnded();
     commandQuietly(QStringLiteral("prev"));
+    if (m_fileSend == FileSend::InLoop)
+        return backToTheLoop();
     if (!m_modounavez) {
         m_timer1.setEnabled(true);
         setState(State::Pausing);
@@ -160,7 +162,7 @@ void TransmissionEngine::reproductor_Done(int NotifyCode)
     m_portWatch.stop();
     commandQuietly(QStringLiteral("close"));
     m_MSComm1.setPortOpen(false);
-    setState(State::Idle);
+    setIdle(Ending::Completed);
 }
 
 void TransmissionEngine::Timer1_Timer()
@@ -184,7 +186,7 @@ void TransmissionEngine::stop()
     m_MSComm1.setPortOpen(false);
     commandQuietly(QStringLiteral("close"));
     m_portWatch.stop();
-    setState(State::Idle);
+    setIdle(Ending::Stopped);
 }
 
 void TransmissionEngine::release()
@@ -195,6 +197,7 @@ void TransmissionEngine::release()
     keyDown();
     m_MSComm1.setPortOpen(false);
     commandQuietly(QStringLiteral("close"));
+    restoreFile();
 }
 
 void TransmissionEngine::guardTimeout()
@@ -229,7 +232,7 @@ void TransmissionEngine::failTransmission(const QString &message, const QString 
     keyDown();
     commandQuietly(QStringLiteral("close"));
     m_MSComm1.setPortOpen(false);
-    setState(State::Idle);
+    setIdle(message == kGuardError ? Ending::Guard : Ending::Failed);
     emit failed(message, cause);
 }
 
@@ -240,6 +243,90 @@ void TransmissionEngine::commandQuietly(const QString &command)
     } catch (const DeviceError &) {
         // Releasing a device that already failed: nothing more to do.
     }
+}
+
+// The end of a transmission: the device gets its own message back before anyone hears of it.
+void TransmissionEngine::setIdle(Ending ending)
+{
+    m_ending = ending;
+    restoreFile();
+    setState(State::Idle);
+}
+
+bool TransmissionEngine::sendFile(const QString &path)
+{
+    if (m_state == State::Playing || m_fileSend != FileSend::None)
+        return false;
+    if (m_state == State::Pausing)
+        return sendFileInPause(path);
+    m_ownFile = m_reproductor.fileName();
+    m_fileSend = FileSend::Alone;
+    m_reproductor.setFileName(path);
+    send(true);
+    if (m_state == State::Playing)
+        return true;
+    restoreFile(); // refused before the key went up: failed() has told why
+    return false;
+}
+
+// The loop's message is closed for the other one and opened again after it; the repeat timer
+// waits meanwhile. A message that cannot go out is refused before keying and the loop goes on.
+bool TransmissionEngine::sendFileInPause(const QString &path)
+{
+    m_timer1.setEnabled(false);
+    commandQuietly(QStringLiteral("close"));
+    m_ownFile = m_reproductor.fileName();
+    m_fileSend = FileSend::InLoop;
+    m_reproductor.setFileName(path);
+    const int loopLengthMs = m_lengthMs;
+    try {
+        m_reproductor.setCommand(QStringLiteral("open"));
+        m_lengthMs = m_reproductor.length();
+        checkMessageFits(m_lengthMs);
+    } catch (const DeviceError &e) {
+        m_lengthMs = loopLengthMs;
+        backToTheLoop();
+        if (m_state == State::Pausing)
+            emit failed(kSendError, e.reason());
+        return false;
+    }
+    if (!keyUp()) {
+        keyerLost();
+        return false;
+    }
+    try {
+        startPlay();
+    } catch (const DeviceError &e) {
+        failTransmission(kSendError, e.reason());
+        return false;
+    }
+    setState(State::Playing);
+    return true;
+}
+
+// After a message sent in the pause of a loop: the loop's own message again, and a whole pause.
+void TransmissionEngine::backToTheLoop()
+{
+    commandQuietly(QStringLiteral("close"));
+    restoreFile();
+    try {
+        m_reproductor.setCommand(QStringLiteral("open"));
+        m_lengthMs = m_reproductor.length();
+        emit messageOpened(m_lengthMs);
+    } catch (const DeviceError &e) {
+        failTransmission(kPlayError, e.reason());
+        return;
+    }
+    m_timer1.setEnabled(true);
+    setState(State::Pausing);
+}
+
+void TransmissionEngine::restoreFile()
+{
+    if (m_fileSend == FileSend::None)
+        return;
+    m_fileSend = FileSend::None;
+    m_reproductor.setFileName(m_ownFile);
 }
 
 void TransmissionEngine::setState(State state)

@@ -25,6 +25,10 @@ class TransmissionEngine : public QObject
 public:
     enum class State { Idle, Playing, Pausing };
     Q_ENUM(State)
+    // How the last transmission ended, known when the state turns Idle: its last play heard
+    // whole, Stop (or the end of the program), a failure, or the guard.
+    enum class Ending { Completed, Stopped, Failed, Guard };
+    Q_ENUM(Ending)
 
     // Every PortWatchMs while transmitting, the keying device is checked to still be there.
     static constexpr int PortWatchMs = 250;
@@ -51,6 +55,15 @@ public:
     void stop();
     // Unkeys and releases the port and the sound, whatever runs; for the end of the program.
     void release();
+    // Sends the message at path once, as sendOnce does, and leaves the message the device had
+    // as it was. In the pause of a loop it goes out in that pause, and the pause starts again
+    // after it. Returns whether it went on the air; when it did not, failed() said why and a
+    // loop goes on with its pause.
+    bool sendFile(const QString &path);
+
+    Ending ending() const { return m_ending; }
+    // True while a message sent by sendFile is on the air.
+    bool sendingFile() const { return m_fileSend != FileSend::None; }
 
     // The events that drive the cycle, as the devices and timers raise them.
     void reproductor_Done(int NotifyCode);
@@ -79,6 +92,10 @@ private:
     void failTransmission(const QString &message, const QString &cause = QString());
     void commandQuietly(const QString &command);
     void setState(State state);
+    void setIdle(Ending ending);
+    bool sendFileInPause(const QString &path);
+    void backToTheLoop();
+    void restoreFile();
 
     AudioDevice &m_reproductor;
     SerialLine &m_MSComm1;
@@ -95,4 +112,10 @@ private:
     int m_leadMs = 0;
     int m_tailMs = 0;
     int m_maxTransmissionMs = 0;
+    Ending m_ending = Ending::Completed;
+    // A message of sendFile on the air, on its own or in the pause of a loop; the device's own
+    // file is given back after it.
+    enum class FileSend { None, Alone, InLoop };
+    FileSend m_fileSend = FileSend::None;
+    QString m_ownFile;
 };

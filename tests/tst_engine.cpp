@@ -66,6 +66,11 @@ private slots:
     void soundFailureMidPlay();
     void lateCompletionChangesNothing();
     void endingUnkeys();
+    void sendFileAlone_data();
+    void sendFileAlone();
+    void sendFileInThePause_data();
+    void sendFileInThePause();
+    void sendFileRefusedWhilePlaying();
 };
 
 void TestEngine::sendOnce()
@@ -216,6 +221,121 @@ void TestEngine::endingUnkeys()
     r.engine.reset();
     QCOMPARE(*r.log, kStop);
     QVERIFY(!r.keyed() && !r.serial.portOpen() && !r.audio.isOpen);
+}
+
+void TestEngine::sendFileAlone_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("ending");
+    QTest::addColumn<bool>("onAir");
+    QTest::newRow("heard whole") << "done" << int(TransmissionEngine::Ending::Completed) << true;
+    QTest::newRow("stopped") << "stop" << int(TransmissionEngine::Ending::Stopped) << true;
+    QTest::newRow("sound fails") << "failure" << int(TransmissionEngine::Ending::Failed) << true;
+    QTest::newRow("guard") << "guard" << int(TransmissionEngine::Ending::Guard) << true;
+    QTest::newRow("refused before keying") << "refused" << -1 << false;
+    QTest::newRow("port busy") << "port" << -1 << false;
+}
+
+// Another message once, whatever way it ends: the device's own message is given back, nothing
+// stays keyed, and the ending says how it went.
+void TestEngine::sendFileAlone()
+{
+    QFETCH(QString, how);
+    QFETCH(int, ending);
+    QFETCH(bool, onAir);
+    Rig r;
+    if (how == "refused")
+        r.audio.failOn << QStringLiteral("checkplayable");
+    r.serial.failOpen = how == "port";
+    QCOMPARE(r.engine->sendFile(QStringLiteral("/tmp/programa.wav")), onAir);
+    if (onAir) {
+        QCOMPARE(r.take(), QStringList{"FileName=/tmp/programa.wav"} + kStart);
+        QVERIFY(r.engine->sendingFile());
+        if (how == "done")
+            r.audio.finishPlay();
+        else if (how == "stop")
+            r.engine->stop();
+        else if (how == "failure")
+            r.audio.finishPlay(AudioDevice::Failure);
+        else
+            r.engine->guardTimeout();
+        QCOMPARE(int(r.engine->ending()), ending);
+    }
+    QCOMPARE(r.engine->state(), State::Idle);
+    QVERIFY(!r.keyed() && !r.serial.portOpen());
+    QVERIFY(!r.engine->sendingFile());
+    QCOMPARE(r.audio.fileName(), QStringLiteral("/tmp/aviso.wav"));
+    QCOMPARE(r.failures.size(), how == "done" || how == "stop" ? 0 : 1);
+}
+
+void TestEngine::sendFileInThePause_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("sent") << "";
+    QTest::newRow("refused: the loop goes on") << "checkplayable";
+    QTest::newRow("stopped on the air") << "stop";
+}
+
+// In the pause of a loop the other message goes out, then the loop's own message is opened again
+// and a whole pause starts; a refused one leaves the loop as it was.
+void TestEngine::sendFileInThePause()
+{
+    QFETCH(QString, fault);
+    Rig r;
+    r.audio.fakeLength = 4000;
+    r.engine->Timer1().setInterval(100000); // the pause never ends by itself here
+    r.engine->sendLoop();
+    r.audio.finishPlay();
+    QCOMPARE(r.engine->state(), State::Pausing);
+    r.take();
+    r.takeStates();
+    if (fault == "checkplayable")
+        r.audio.failOn << fault;
+    else
+        r.audio.fakeLength = 1500; // the other message's length, until the loop's is opened again
+    const bool sent = r.engine->sendFile(QStringLiteral("/tmp/programa.wav"));
+    r.audio.failOn.clear();
+    if (fault == "checkplayable") {
+        QVERIFY(!sent);
+        QCOMPARE(r.take(), (QStringList{"close", "FileName=/tmp/programa.wav", "open", "close",
+                                        "FileName=/tmp/aviso.wav", "open"}));
+        QCOMPARE(r.failures.size(), 1);
+    } else {
+        QVERIFY(sent);
+        QCOMPARE(r.take(), (QStringList{"close", "FileName=/tmp/programa.wav", "open"} + kReplay));
+        QCOMPARE(r.engine->guardInterval(), 1500 + 300 + 100 + 2000);
+        QCOMPARE(r.engine->state(), State::Playing);
+        r.audio.fakeLength = 4000;
+        if (fault == "stop") {
+            r.engine->stop();
+            QCOMPARE(r.engine->state(), State::Idle);
+            QCOMPARE(r.audio.fileName(), QStringLiteral("/tmp/aviso.wav"));
+            QVERIFY(!r.keyed() && !r.serial.portOpen());
+            return;
+        }
+        r.audio.finishPlay();
+        QCOMPARE(r.take(), (kEndOfLoopPlay + QStringList{"close", "FileName=/tmp/aviso.wav", "open"}));
+        QVERIFY(r.failures.isEmpty());
+    }
+    QCOMPARE(r.engine->state(), State::Pausing);
+    QVERIFY(!r.keyed() && r.serial.portOpen());
+    QVERIFY(r.engine->Timer1().isEnabled());
+    QVERIFY(!r.engine->sendingFile());
+    // The loop's next play is its own message, with its own guard.
+    r.engine->Timer1_Timer();
+    QCOMPARE(r.take(), kReplay);
+    QCOMPARE(r.engine->guardInterval(), 4000 + 300 + 100 + 2000);
+}
+
+void TestEngine::sendFileRefusedWhilePlaying()
+{
+    Rig r;
+    r.engine->sendOnce();
+    r.take();
+    QVERIFY(!r.engine->sendFile(QStringLiteral("/tmp/programa.wav")));
+    QVERIFY(r.log->isEmpty());
+    QVERIFY(r.failures.isEmpty());
+    QCOMPARE(r.engine->state(), State::Playing);
 }
 
 QTEST_GUILESS_MAIN(TestEngine)
