@@ -232,6 +232,7 @@ void TransmissionEngine::failTransmission(const QString &message, const QString 
     keyDown();
     commandQuietly(QStringLiteral("close"));
     m_MSComm1.setPortOpen(false);
+    m_failureText = cause.isEmpty() ? message : message + QLatin1Char(' ') + cause;
     setIdle(message == kGuardError ? Ending::Guard : Ending::Failed);
     emit failed(message, cause);
 }

@@ -62,6 +62,8 @@ public:
     bool sendFile(const QString &path);
 
     Ending ending() const { return m_ending; }
+    // What failed() told of the last transmission that ended in a failure: message, then cause.
+    QString failureText() const { return m_failureText; }
     // True while a message sent by sendFile is on the air.
     bool sendingFile() const { return m_fileSend != FileSend::None; }
 
@@ -118,4 +120,5 @@ private:
     enum class FileSend { None, Alone, InLoop };
     FileSend m_fileSend = FileSend::None;
     QString m_ownFile;
+    QString m_failureText;
 };

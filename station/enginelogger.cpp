@@ -1,0 +1,135 @@
+#include "enginelogger.h"
+
+#include "clock.h"
+
+#include <utility>
+
+namespace {
+LogResult resultOf(TransmissionEngine::Ending ending)
+{
+    switch (ending) {
+    case TransmissionEngine::Ending::Completed:
+        return LogResult::Completa;
+    case TransmissionEngine::Ending::Stopped:
+        return LogResult::Detenida;
+    case TransmissionEngine::Ending::Guard:
+        return LogResult::CortadaPorSeguridad;
+    case TransmissionEngine::Ending::Failed:
+        break;
+    }
+    return LogResult::Fallo;
+}
+} // namespace
+
+EngineLogger::EngineLogger(TransmissionEngine &engine, TransmissionLog &log, const Clock &clock, QObject *parent)
+    : QObject(parent), m_engine(engine), m_log(log), m_clock(clock)
+{
+    connect(&m_engine, &TransmissionEngine::stateChanged, this, &EngineLogger::onState);
+    connect(&m_engine, &TransmissionEngine::failed, this, &EngineLogger::onFailed);
+    m_alive.setInterval(AliveMs);
+    connect(&m_alive, &QTimer::timeout, &m_log, &TransmissionLog::stillOnAir);
+}
+
+EngineLogger::~EngineLogger()
+{
+    if (m_inserted.active)
+        finish(m_inserted, LogResult::Detenida, QString());
+    if (m_main.active)
+        finish(m_main, LogResult::Detenida, QString());
+}
+
+void EngineLogger::expect(LogOrigin origin, int programa, const QString &archivo)
+{
+    m_expected = TransmissionRecord();
+    m_expected.origen = origin;
+    m_expected.programa = programa;
+    m_expected.archivo = archivo;
+    m_hasExpected = true;
+}
+
+TransmissionRecord EngineLogger::expected()
+{
+    const TransmissionRecord record = m_hasExpected ? m_expected : TransmissionRecord();
+    m_hasExpected = false;
+    return record;
+}
+
+void EngineLogger::begin(Session &session)
+{
+    session = Session();
+    session.active = true;
+    session.record = expected();
+    session.record.inicio = m_clock.now();
+    m_log.transmissionStarted(session.record);
+}
+
+void EngineLogger::endAir(Session &session)
+{
+    if (!session.airFrom.isValid())
+        return;
+    session.airSecs += session.airFrom.msecsTo(m_clock.now()) / 1000.0;
+    session.airFrom = QDateTime();
+}
+
+void EngineLogger::finish(Session &session, LogResult result, const QString &detail)
+{
+    endAir(session);
+    session.active = false;
+    session.record.fin = m_clock.now();
+    session.record.segundos = qMax(0.0, session.airSecs);
+    session.record.resultado = result;
+    session.record.detalle = detail;
+    m_log.transmissionEnded(session.record);
+    emit written();
+}
+
+void EngineLogger::onState(TransmissionEngine::State state)
+{
+    using State = TransmissionEngine::State;
+    m_failureLogged = false;
+    if (state == State::Playing) {
+        if (!m_main.active) {
+            begin(m_main);
+        } else if (m_engine.sendingFile() && !m_inserted.active) {
+            begin(m_inserted);
+        }
+        Session &on = m_inserted.active ? m_inserted : m_main;
+        on.airFrom = m_clock.now();
+        m_alive.start();
+        return;
+    }
+    m_alive.stop();
+    if (state == State::Pausing) {
+        if (m_inserted.active) {
+            finish(m_inserted, LogResult::Completa, QString());
+            m_log.transmissionStarted(m_main.record); // the loop is the one on the air again
+        }
+        endAir(m_main);
+        return;
+    }
+    // Idle: however it ended, the lines say it.
+    const LogResult result = resultOf(m_engine.ending());
+    const QString detail = result == LogResult::Fallo || result == LogResult::CortadaPorSeguridad
+                               ? m_engine.failureText()
+                               : QString();
+    if (m_inserted.active)
+        finish(m_inserted, result, detail);
+    if (m_main.active)
+        finish(m_main, result, detail);
+    m_failureLogged = result == LogResult::Fallo || result == LogResult::CortadaPorSeguridad;
+}
+
+// A failure with no end of a transmission before it: a command refused before anything was keyed
+// (the port busy, the message missing), alone or in the pause of a loop.
+void EngineLogger::onFailed(const QString &message, const QString &cause)
+{
+    if (std::exchange(m_failureLogged, false))
+        return;
+    TransmissionRecord record = expected();
+    record.inicio = record.fin = m_clock.now();
+    record.segundos = 0;
+    record.resultado = LogResult::Fallo;
+    record.detalle = cause.isEmpty() ? message : message + QLatin1Char(' ') + cause;
+    m_log.append(record);
+    emit written();
+}

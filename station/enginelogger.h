@@ -1,0 +1,60 @@
+#pragma once
+
+#include "transmissionengine.h"
+#include "transmissionlog.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QTimer>
+
+class Clock;
+
+// Writes one line of the log for each transmission of an engine: from its start to its end, how
+// long it was on the air (a loop's plays added up), who started it and how it ended. A message
+// sent in the pause of a loop gets a line of its own, and its time on the air is not the loop's.
+// A command refused before anything was keyed gets a "fallo" line too.
+class EngineLogger : public QObject
+{
+    Q_OBJECT
+public:
+    // Notes that the engine is alive while on the air every AliveMs, for the line of a crash.
+    static constexpr int AliveMs = 1000;
+
+    EngineLogger(TransmissionEngine &engine, TransmissionLog &log, const Clock &clock, QObject *parent = nullptr);
+    // A transmission still running when the logger goes (the program ends) is logged as stopped.
+    ~EngineLogger() override;
+
+    // Who starts the engine's next transmission, and which message it sends. A transmission the
+    // logger was not told of is the operator's own.
+    void expect(LogOrigin origin, int programa, const QString &archivo);
+
+signals:
+    // A line has gone to the log.
+    void written();
+
+private:
+    struct Session
+    {
+        bool active = false;
+        TransmissionRecord record;
+        double airSecs = 0;
+        QDateTime airFrom; // valid while keyed
+    };
+
+    void onState(TransmissionEngine::State state);
+    void onFailed(const QString &message, const QString &cause);
+    void begin(Session &session);
+    void endAir(Session &session);
+    void finish(Session &session, LogResult result, const QString &detail);
+    TransmissionRecord expected();
+
+    TransmissionEngine &m_engine;
+    TransmissionLog &m_log;
+    const Clock &m_clock;
+    Session m_main;
+    Session m_inserted; // a message sent in the pause of a loop
+    bool m_hasExpected = false;
+    TransmissionRecord m_expected;
+    bool m_failureLogged = false; // the failed() that follows an end already logged
+    QTimer m_alive;
+};

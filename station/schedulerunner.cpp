@@ -1,0 +1,85 @@
+#include "schedulerunner.h"
+
+#include "enginelogger.h"
+
+#include <QRegularExpression>
+
+ScheduleRunner::ScheduleRunner(TransmissionEngine &engine, EngineLogger &logger, TransmissionLog &log,
+                               const Clock &clock, QObject *parent)
+    : QObject(parent), m_engine(engine), m_logger(logger), m_log(log), m_clock(clock), m_scheduler(clock, *this)
+{
+    // Queued: a waiting slot starts from the event loop, never from inside the engine's own
+    // report of the end of the last play.
+    connect(
+        &m_engine, &TransmissionEngine::stateChanged, &m_scheduler,
+        [this](TransmissionEngine::State state) {
+            if (state != TransmissionEngine::State::Playing)
+                m_scheduler.transmissionEnded();
+        },
+        Qt::QueuedConnection);
+    connect(&m_scheduler, &Scheduler::slotsMissed, this,
+            [this](const ScheduleEntry &entry, const QDateTime &first, const QDateTime &last, int,
+                   const QString &detail) { logUnsent(entry, first, last, LogResult::Perdida, detail); });
+    connect(&m_scheduler, &Scheduler::slotSkipped, this,
+            [this](const ScheduleEntry &entry, const QDateTime &slot, const QString &detail) {
+                logUnsent(entry, slot, m_clock.now(), LogResult::Omitida, detail);
+            });
+    connect(&m_scheduler, &Scheduler::entryRejected, this, &ScheduleRunner::logRejected);
+}
+
+void ScheduleRunner::start(const SettingsStore &store)
+{
+    m_scheduler.load(store);
+    const QList<QStringList> last = readLatestLog(m_log.folder(), 1);
+    QDateTime lastRun;
+    if (!last.isEmpty() && last.first().size() > 1)
+        lastRun = QDateTime::fromString(last.first().at(1), Qt::ISODateWithMs);
+    m_scheduler.start(lastRun);
+}
+
+void ScheduleRunner::setBusyElsewhere(bool busy)
+{
+    m_busyElsewhere = busy;
+    if (!busy)
+        m_scheduler.transmissionEnded();
+}
+
+bool ScheduleRunner::busyPlaying() const
+{
+    return m_busyElsewhere || m_engine.state() == TransmissionEngine::State::Playing;
+}
+
+bool ScheduleRunner::sendScheduled(const ScheduleEntry &entry)
+{
+    m_logger.expect(LogOrigin::Programa, entry.number, entry.archivo);
+    return m_engine.sendFile(entry.archivo);
+}
+
+void ScheduleRunner::logUnsent(const ScheduleEntry &entry, const QDateTime &first, const QDateTime &last,
+                               LogResult result, const QString &detail)
+{
+    TransmissionRecord record;
+    record.inicio = first;
+    record.fin = last;
+    record.origen = LogOrigin::Programa;
+    record.programa = entry.number;
+    record.archivo = entry.archivo;
+    record.segundos = 0;
+    record.resultado = result;
+    record.detalle = detail;
+    m_log.append(record);
+}
+
+// "programa3: ..." names the entry; its line says it was left out, and why.
+void ScheduleRunner::logRejected(const QString &reason)
+{
+    static const QRegularExpression group(QStringLiteral("^programa(\\d+)"));
+    TransmissionRecord record;
+    record.inicio = record.fin = m_clock.now();
+    record.origen = LogOrigin::Programa;
+    record.programa = group.match(reason).captured(1).toInt();
+    record.segundos = 0;
+    record.resultado = LogResult::Omitida;
+    record.detalle = reason;
+    m_log.append(record);
+}

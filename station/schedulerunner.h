@@ -1,0 +1,44 @@
+#pragma once
+
+#include "scheduler.h"
+#include "transmissionengine.h"
+#include "transmissionlog.h"
+
+#include <QObject>
+
+class EngineLogger;
+
+// The schedule on the station: its slots go out through the engine as "Una vez" does (or in the
+// pause of a loop), each with its line in the log, as do the slots that went by unsent and the
+// entries that cannot run.
+class ScheduleRunner : public QObject, public ScheduleTarget
+{
+    Q_OBJECT
+public:
+    ScheduleRunner(TransmissionEngine &engine, EngineLogger &logger, TransmissionLog &log, const Clock &clock,
+                   QObject *parent = nullptr);
+
+    Scheduler &scheduler() { return m_scheduler; }
+    // Reads the entries from the store and starts; slots missed since the log's last line are
+    // logged as such.
+    void start(const SettingsStore &store);
+
+    // While something else holds the sound or the keying device (a recording, a test
+    // transmission) the slots wait, as they wait for a play.
+    void setBusyElsewhere(bool busy);
+
+    bool busyPlaying() const override;
+    bool sendScheduled(const ScheduleEntry &entry) override;
+
+private:
+    void logUnsent(const ScheduleEntry &entry, const QDateTime &first, const QDateTime &last, LogResult result,
+                   const QString &detail);
+    void logRejected(const QString &reason);
+
+    TransmissionEngine &m_engine;
+    EngineLogger &m_logger;
+    TransmissionLog &m_log;
+    const Clock &m_clock;
+    Scheduler m_scheduler;
+    bool m_busyElsewhere = false;
+};

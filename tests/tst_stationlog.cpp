@@ -1,0 +1,233 @@
+// The log of what the engine does and the schedule driving it, on fakes and a clock the test
+// moves: one line per transmission with its origin, time on the air and ending; slots sent once
+// through the engine, waiting for a play, inserted in a loop's pause, skipped when held too long.
+#include "clock.h"
+#include "enginelogger.h"
+#include "fakeaudiodevice.h"
+#include "fakeserialline.h"
+#include "keyinglines.h"
+#include "schedulerunner.h"
+#include "settingsstore.h"
+#include "transmissionengine.h"
+#include "transmissionlog.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+const QString kOwn = QStringLiteral("/tmp/aviso.wav");
+
+struct Station
+{
+    QTemporaryDir dir;
+    std::shared_ptr<QStringList> calls = std::make_shared<QStringList>();
+    FakeAudioDevice audio{calls};
+    FakeSerialLine serial{calls};
+    ManualClock clock{QDateTime(QDate(2026, 3, 2), QTime(8, 59, 30))};
+    TransmissionEngine engine{audio, serial};
+    TransmissionLog log{dir.path()};
+    std::unique_ptr<EngineLogger> logger = std::make_unique<EngineLogger>(engine, log, clock);
+
+    Station()
+    {
+        log.setJournal(false);
+        engine.setKeying(300, 100, KeyingLines(), 0);
+        engine.Timer1().setInterval(100000); // pauses end when the test says
+        audio.setFileName(kOwn);
+    }
+    // The lines so far, oldest first, each as origen, segundos, resultado, archivo.
+    QStringList lines() const
+    {
+        QStringList out;
+        const QList<QStringList> latest = readLatestLog(dir.path(), 100);
+        for (auto it = latest.crbegin(); it != latest.crend(); ++it)
+            out << QStringList{it->value(2), it->value(4), it->value(5), it->value(3)}.join(QLatin1Char('|'));
+        return out;
+    }
+    QString detail(int fromEnd = 0) const { return readLatestLog(dir.path(), 10).value(fromEnd).value(6); }
+    void play(qint64 ms)
+    {
+        clock.advance(ms);
+        audio.finishPlay();
+    }
+    void writeSettings(const QByteArray &text)
+    {
+        QFile file(dir.path() + QStringLiteral("/settings/Pregonal.conf"));
+        QDir().mkpath(dir.path() + QStringLiteral("/settings"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+};
+} // namespace
+
+class TestStationLog : public QObject
+{
+    Q_OBJECT
+private slots:
+    void oneLinePerTransmission_data();
+    void oneLinePerTransmission();
+    void slotInThePauseHasItsOwnLine();
+    void programEndsMidPlay();
+    void scheduleSendsThroughTheEngine();
+    void slotWaitsForWhatHoldsTheSound();
+};
+
+void TestStationLog::oneLinePerTransmission_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("detail");
+    QTest::newRow("once, whole") << "once" << "manual|5,0|completa|/tmp/aviso.wav" << "";
+    QTest::newRow("loop of two, stopped in the pause") << "loop" << "bucle|10,0|detenida|/tmp/aviso.wav" << "";
+    QTest::newRow("once, stopped") << "stop" << "manual|2,0|detenida|/tmp/aviso.wav" << "";
+    QTest::newRow("port busy") << "port" << "manual|0,0|fallo|/tmp/aviso.wav"
+                               << "No se puede enviar el mensaje";
+    QTest::newRow("sound fails") << "sound" << "manual|2,0|fallo|/tmp/aviso.wav"
+                                 << "No se ha podido reproducir el mensaje";
+    QTest::newRow("guard") << "guard" << "manual|7,4|cortada por seguridad|/tmp/aviso.wav"
+                           << "La transmisión se ha cortado por seguridad";
+}
+
+void TestStationLog::oneLinePerTransmission()
+{
+    QFETCH(QString, what);
+    QFETCH(QString, line);
+    QFETCH(QString, detail);
+    Station s;
+    QSignalSpy written(s.logger.get(), &EngineLogger::written);
+    s.serial.failOpen = what == "port";
+    s.logger->expect(what == "loop" ? LogOrigin::Bucle : LogOrigin::Manual, 0, kOwn);
+    what == "loop" ? s.engine.sendLoop() : s.engine.sendOnce();
+    if (what == "once") {
+        s.play(5000);
+    } else if (what == "loop") {
+        s.play(5000);
+        s.clock.advance(20000); // the pause is not on the air
+        s.engine.Timer1_Timer();
+        s.play(5000);
+        s.engine.stop();
+    } else if (what == "stop") {
+        s.clock.advance(2000);
+        s.engine.stop();
+    } else if (what == "sound") {
+        s.clock.advance(2000);
+        s.audio.finishPlay(AudioDevice::Failure);
+    } else if (what == "guard") {
+        s.clock.advance(7400);
+        s.engine.guardTimeout();
+    }
+    QCOMPARE(s.lines(), QStringList{line});
+    QVERIFY2(detail.isEmpty() ? s.detail().isEmpty() : s.detail().startsWith(detail), qPrintable(s.detail()));
+    QCOMPARE(written.size(), 1);
+    QVERIFY(s.log.lastError().isEmpty());
+}
+
+// A scheduled message in the pause of a loop: its own line, its own time on the air; the loop's
+// line comes when the loop ends and counts only its own plays.
+void TestStationLog::slotInThePauseHasItsOwnLine()
+{
+    Station s;
+    s.logger->expect(LogOrigin::Bucle, 0, kOwn);
+    s.engine.sendLoop();
+    s.play(5000);
+    s.clock.advance(3000);
+    s.logger->expect(LogOrigin::Programa, 3, QStringLiteral("/tmp/mercado.wav"));
+    QVERIFY(s.engine.sendFile(QStringLiteral("/tmp/mercado.wav")));
+    s.play(1500);
+    QCOMPARE(s.lines(), QStringList{"programa 3|1,5|completa|/tmp/mercado.wav"});
+    s.clock.advance(4000);
+    s.engine.Timer1_Timer();
+    s.play(5000);
+    s.engine.stop();
+    QCOMPARE(s.lines(), (QStringList{"programa 3|1,5|completa|/tmp/mercado.wav", "bucle|10,0|detenida|/tmp/aviso.wav"}));
+
+    // A scheduled message refused in the pause: a "fallo" line of its own, the loop goes on.
+    s.logger->expect(LogOrigin::Bucle, 0, kOwn);
+    s.engine.sendLoop();
+    s.play(5000);
+    s.audio.failOn << QStringLiteral("checkplayable");
+    s.logger->expect(LogOrigin::Programa, 4, QStringLiteral("/tmp/falta.wav"));
+    QVERIFY(!s.engine.sendFile(QStringLiteral("/tmp/falta.wav")));
+    s.audio.failOn.clear();
+    QCOMPARE(s.lines().last(), QStringLiteral("programa 4|0,0|fallo|/tmp/falta.wav"));
+    QCOMPARE(s.engine.state(), TransmissionEngine::State::Pausing);
+    s.engine.stop();
+    QCOMPARE(s.lines().last(), QStringLiteral("bucle|5,0|detenida|/tmp/aviso.wav"));
+}
+
+// The program ends (a signal, a logout) while on the air: the line says stopped, and nothing is
+// left for the next start-up to call interrupted.
+void TestStationLog::programEndsMidPlay()
+{
+    Station s;
+    s.logger->expect(LogOrigin::Manual, 0, kOwn);
+    s.engine.sendOnce();
+    s.clock.advance(1200);
+    s.logger.reset();
+    s.engine.release();
+    QCOMPARE(s.lines(), QStringList{"manual|1,2|detenida|/tmp/aviso.wav"});
+    TransmissionLog again(s.dir.path());
+    QVERIFY(!again.recoverInterrupted());
+}
+
+void TestStationLog::scheduleSendsThroughTheEngine()
+{
+    Station s;
+    s.writeSettings("[programa1]\narchivo=/tmp/mercado.wav\nhoras=09:00\n"
+                    "[programa2]\narchivo=/tmp/red.wav\nhoras=09:00\n"
+                    "[programa5]\narchivo=/tmp/mal.wav\nhoras=25:00\n");
+    ScheduleRunner runner(s.engine, *s.logger, s.log, s.clock);
+    runner.start(SettingsStore(s.dir.path() + QStringLiteral("/settings")));
+    QCOMPARE(s.lines(), QStringList{"programa 5|0,0|omitida|"});
+    QVERIFY(s.detail().startsWith(QStringLiteral("programa5:")));
+    s.calls->clear();
+
+    // 09:00: the first entry goes out; the second waits for it and follows at once.
+    s.clock.advance(30000);
+    runner.scheduler().check();
+    QCOMPARE(s.audio.fileName(), QStringLiteral("/tmp/mercado.wav"));
+    QCOMPARE(s.engine.state(), TransmissionEngine::State::Playing);
+    s.play(4000);
+    QCOMPARE(s.audio.fileName(), kOwn);
+    QTRY_COMPARE(s.audio.fileName(), QStringLiteral("/tmp/red.wav"));
+    s.play(2000);
+    QCOMPARE(s.lines().mid(1), (QStringList{"programa 1|4,0|completa|/tmp/mercado.wav",
+                                            "programa 2|2,0|completa|/tmp/red.wav"}));
+    QCOMPARE(s.audio.fileName(), kOwn);
+    QVERIFY(!s.serial.dtr && !s.serial.portOpen());
+    QCOMPARE(s.calls->count(QStringLiteral("play")), 2);
+}
+
+// A recording or a test transmission holds the sound: the slot waits, goes out when it is free,
+// and is skipped (with its line) when held more than a minute.
+void TestStationLog::slotWaitsForWhatHoldsTheSound()
+{
+    Station s;
+    s.writeSettings("[programa1]\narchivo=/tmp/mercado.wav\nhoras=09:00, 09:10\n");
+    ScheduleRunner runner(s.engine, *s.logger, s.log, s.clock);
+    runner.start(SettingsStore(s.dir.path() + QStringLiteral("/settings")));
+    runner.setBusyElsewhere(true);
+    s.clock.advance(40000);
+    runner.scheduler().check();
+    QCOMPARE(runner.scheduler().waiting(), 1);
+    QCOMPARE(s.engine.state(), TransmissionEngine::State::Idle);
+    runner.setBusyElsewhere(false);
+    QCOMPARE(s.engine.state(), TransmissionEngine::State::Playing);
+    s.play(3000);
+
+    runner.setBusyElsewhere(true);
+    s.clock.advance(10 * 60 * 1000);
+    runner.scheduler().check();
+    s.clock.advance(61000);
+    runner.scheduler().check();
+    runner.setBusyElsewhere(false);
+    QCOMPARE(s.engine.state(), TransmissionEngine::State::Idle);
+    QCOMPARE(s.lines(), (QStringList{"programa 1|3,0|completa|/tmp/mercado.wav", "programa 1|0,0|omitida|/tmp/mercado.wav"}));
+}
+
+QTEST_GUILESS_MAIN(TestStationLog)
+#include "tst_stationlog.moc"
