@@ -63,4 +63,6 @@ public:
     virtual bool fileExists(const QString &path) const = 0;
     // Returns false when the program could not be started.
     virtual bool start(const QString &path) = 0;
+    // Shows a folder in the desktop's file manager; false when nothing could show it.
+    virtual bool openFolder(const QString &path) = 0;
 };

@@ -14,3 +14,8 @@ bool SystemLauncher::start(const QString &path)
         return false;
     return QProcess::startDetached(path, QStringList());
 }
+
+bool SystemLauncher::openFolder(const QString &path)
+{
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {path});
+}

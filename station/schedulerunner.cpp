@@ -37,16 +37,16 @@ void ScheduleRunner::start(const SettingsStore &store)
     m_scheduler.start(lastRun);
 }
 
-void ScheduleRunner::setBusyElsewhere(bool busy)
+void ScheduleRunner::hold(bool on)
 {
-    m_busyElsewhere = busy;
-    if (!busy)
+    m_holds = qMax(0, m_holds + (on ? 1 : -1));
+    if (m_holds == 0)
         m_scheduler.transmissionEnded();
 }
 
 bool ScheduleRunner::busyPlaying() const
 {
-    return m_busyElsewhere || m_engine.state() == TransmissionEngine::State::Playing;
+    return m_holds > 0 || m_engine.state() == TransmissionEngine::State::Playing;
 }
 
 bool ScheduleRunner::sendScheduled(const ScheduleEntry &entry)

@@ -24,8 +24,9 @@ public:
     void start(const SettingsStore &store);
 
     // While something else holds the sound or the keying device (a recording, a test
-    // transmission) the slots wait, as they wait for a play.
-    void setBusyElsewhere(bool busy);
+    // transmission, a dialog about to change the message or the port) the slots wait, as they
+    // wait for a play. Holds nest: each hold(true) is undone by one hold(false).
+    void hold(bool on);
 
     bool busyPlaying() const override;
     bool sendScheduled(const ScheduleEntry &entry) override;
@@ -40,5 +41,5 @@ private:
     TransmissionLog &m_log;
     const Clock &m_clock;
     Scheduler m_scheduler;
-    bool m_busyElsewhere = false;
+    int m_holds = 0;
 };

@@ -238,6 +238,8 @@ void TestStartup::menuTree()
                                   "  -",
                                   "  &Opciones",
                                   "  &Estación...",
+                                  "  &Programación...",
+                                  "  &Registro...",
                                   "  -",
                                   "  &Salir [Ctrl+S]",
                                   "&Edición",

@@ -210,21 +210,21 @@ void TestStationLog::slotWaitsForWhatHoldsTheSound()
     s.writeSettings("[programa1]\narchivo=/tmp/mercado.wav\nhoras=09:00, 09:10\n");
     ScheduleRunner runner(s.engine, *s.logger, s.log, s.clock);
     runner.start(SettingsStore(s.dir.path() + QStringLiteral("/settings")));
-    runner.setBusyElsewhere(true);
+    runner.hold(true);
     s.clock.advance(40000);
     runner.scheduler().check();
     QCOMPARE(runner.scheduler().waiting(), 1);
     QCOMPARE(s.engine.state(), TransmissionEngine::State::Idle);
-    runner.setBusyElsewhere(false);
+    runner.hold(false);
     QCOMPARE(s.engine.state(), TransmissionEngine::State::Playing);
     s.play(3000);
 
-    runner.setBusyElsewhere(true);
+    runner.hold(true);
     s.clock.advance(10 * 60 * 1000);
     runner.scheduler().check();
     s.clock.advance(61000);
     runner.scheduler().check();
-    runner.setBusyElsewhere(false);
+    runner.hold(false);
     QCOMPARE(s.engine.state(), TransmissionEngine::State::Idle);
     QCOMPARE(s.lines(), (QStringList{"programa 1|3,0|completa|/tmp/mercado.wav", "programa 1|0,0|omitida|/tmp/mercado.wav"}));
 }

@@ -24,6 +24,10 @@
 struct WindowFixture
 {
     QTemporaryDir storeDir;
+    QTemporaryDir logDir;
+    // Set before load() to run the window on a clock the test moves.
+    QDateTime clockAt;
+    ManualClock *clock = nullptr;
     std::shared_ptr<QStringList> log = std::make_shared<QStringList>();
     ProgramValues values;
     FakeAudioDevice *audio = nullptr;
@@ -65,6 +69,12 @@ struct WindowFixture
         auto so = std::make_unique<FakeSoundServer>(log);
         sound = so.get();
         parts.sound = std::move(so);
+        parts.logFolder = logDir.path();
+        if (clockAt.isValid()) {
+            auto c = std::make_unique<ManualClock>(clockAt);
+            clock = c.get();
+            parts.clock = std::move(c);
+        }
         parts.settings = std::make_unique<SettingsStore>(storeDir.path());
         window = std::make_unique<Frmprincipal>(values, std::move(parts));
         window->Form_Load();

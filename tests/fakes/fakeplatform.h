@@ -77,6 +77,13 @@ class FakeLauncher : public ProgramLauncher
 public:
     bool fileExists(const QString &path) const override { return existing.contains(path); }
     bool start(const QString &path) override;
+    bool openFolder(const QString &path) override
+    {
+        foldersOpened.append(path);
+        return openFolders;
+    }
+    QStringList foldersOpened;
+    bool openFolders = true;
 
     QStringList existing;
     QStringList startable;

@@ -53,6 +53,7 @@ RealRig::RealRig(const Options &options)
     parts.registry = std::make_unique<FakeRegistry>();
     parts.launcher = std::make_unique<FakeLauncher>();
     parts.sound = std::make_unique<QtSoundServer>();
+    parts.logFolder = m_dir.filePath(QStringLiteral("registro"));
     m_window = std::make_unique<Frmprincipal>(*m_values, std::move(parts));
     m_window->Form_Load();
 }

@@ -190,11 +190,10 @@ frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const So
     cboSalida->setFocus();
 }
 
-// Whatever way the dialog goes, a test still running is stopped unkeyed first.
+// Whatever way the dialog goes, a test still running is stopped unkeyed first (and its end told).
 frmestacion::~frmestacion()
 {
-    if (m_test)
-        m_test->release();
+    stopTest();
 }
 
 KeyingSettings frmestacion::chosenKeying() const
@@ -301,6 +300,7 @@ void frmestacion::startTest()
     const KeyingSettings keying = chosenKeying();
     m_player->setFileName(m_toneDir->filePath(QStringLiteral("prueba.wav")));
     m_player->setOutputCard(chosenCard(cboSalida));
+    emit testStarting(*m_test);
     m_test->setKeying(keying.retardoMs, keying.colaMs, KeyingLines::parse(keying.lineas).value_or(KeyingLines()),
                       keying.tiempomaximoSecs * 1000);
     m_test->sendOnce();

@@ -59,6 +59,9 @@ public:
     QPushButton *cmdaceptar = nullptr;
 
 signals:
+    // A test transmission is about to start on engine (the same engine for every test of this
+    // dialog).
+    void testStarting(TransmissionEngine &engine);
     // A test transmission has ended (whole, stopped or failed) and the line is released.
     void testEnded();
 

@@ -3,6 +3,8 @@
 #include "desktop.h"
 #include "frmabout.h"
 #include "frmestacion.h"
+#include "frmprogramacion.h"
+#include "frmregistro.h"
 #include "frmopciones.h"
 #include "keyingsettings.h"
 #include "layout.h"
@@ -18,6 +20,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QToolBar>
@@ -27,9 +30,21 @@ namespace {
 const QString kTitle = QStringLiteral("Pregonal");
 }
 
+namespace {
+PlatformParts withDefaults(PlatformParts parts)
+{
+    if (!parts.clock)
+        parts.clock = std::make_unique<SystemClock>();
+    if (parts.logFolder.isEmpty())
+        parts.logFolder = TransmissionLog::defaultFolder();
+    return parts;
+}
+} // namespace
+
 Frmprincipal::Frmprincipal(ProgramValues &module1, PlatformParts parts, QWidget *parent)
-    : QMainWindow(parent), m_module1(module1), m_parts(std::move(parts)),
-      m_engine(*m_parts.reproductor, *m_parts.MSComm1)
+    : QMainWindow(parent), m_module1(module1), m_parts(withDefaults(std::move(parts))),
+      m_engine(*m_parts.reproductor, *m_parts.MSComm1), m_log(m_parts.logFolder),
+      m_logger(m_engine, m_log, *m_parts.clock), m_schedule(m_engine, m_logger, m_log, *m_parts.clock)
 {
     setObjectName(QStringLiteral("Frmprincipal"));
     setWindowIcon(programIcon());
@@ -71,6 +86,8 @@ void Frmprincipal::buildMenus()
     mnuarchivo->addSeparator()->setObjectName(QStringLiteral("non"));
     mnuopciones = mnuarchivo->addAction(QStringLiteral("&Opciones"));
     mnuestacion = mnuarchivo->addAction(QStringLiteral("&Estación..."));
+    mnuprogramacion = mnuarchivo->addAction(QStringLiteral("&Programación..."));
+    mnuregistro = mnuarchivo->addAction(QStringLiteral("&Registro..."));
     mnuarchivo->addSeparator()->setObjectName(QStringLiteral("no"));
     mnusalir = mnuarchivo->addAction(QStringLiteral("&Salir"));
     mnusalir->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
@@ -97,6 +114,8 @@ void Frmprincipal::buildMenus()
                                                          {mnuabrirmensaje, "mnuabrirmensaje"},
                                                          {mnuopciones, "mnuopciones"},
                                                          {mnuestacion, "mnuestacion"},
+                                                         {mnuprogramacion, "mnuprogramacion"},
+                                                         {mnuregistro, "mnuregistro"},
                                                          {mnusalir, "mnusalir"},
                                                          {mnuunavez, "mnuunavez"},
                                                          {mnuenbucle, "mnuenbucle"},
@@ -115,6 +134,8 @@ void Frmprincipal::buildMenus()
     connectCommand(mnuabrirmensaje, &Frmprincipal::mnuabrirmensaje_Click, {mnuarchivo});
     connectCommand(mnuopciones, &Frmprincipal::mnuopciones_Click, {mnuarchivo});
     connectCommand(mnuestacion, &Frmprincipal::mnuestacion_Click, {mnuarchivo});
+    connectCommand(mnuprogramacion, &Frmprincipal::mnuprogramacion_Click, {mnuarchivo});
+    connectCommand(mnuregistro, &Frmprincipal::mnuregistro_Click, {mnuarchivo});
     connectCommand(mnusalir, &Frmprincipal::mnusalir_Click, {mnuarchivo});
     connectCommand(mnuunavez, &Frmprincipal::mnuunavez_Click, {mnuedicion, mnutx});
     connectCommand(mnuenbucle, &Frmprincipal::mnuenbucle_Click, {mnuedicion, mnutx});
@@ -232,6 +253,9 @@ void Frmprincipal::Form_Load()
     showPort(m_module1.puertocom);
     showInterval(m_module1.intervalosegs);
     applyStation(readKeyingSettings(settings()), readSoundCardSettings(settings()));
+    // A transmission the program did not live to finish gets its line, then the schedule runs.
+    m_log.recoverInterrupted();
+    m_schedule.start(settings());
 }
 
 // Lead and tail around each play, the lines that key the transmitter, the cap on one
@@ -304,6 +328,9 @@ void Frmprincipal::mnusalir_Click()
 // store cannot keep them they still apply for this run, and the operator is told.
 void Frmprincipal::mnuopciones_Click()
 {
+    // No scheduled transmission holds the port while its number may change.
+    m_schedule.hold(true);
+    const auto letGo = qScopeGuard([this] { m_schedule.hold(false); });
     frmopciones dialog(this, m_module1.puertocom, m_module1.intervalosegs,
                        [this](int port) { return serialDeviceForPort(settings(), port); });
     if (dialog.exec() != QDialog::Accepted)
@@ -346,7 +373,18 @@ void Frmprincipal::mnuestacion_Click()
             [&dialog](TransmissionEngine::State state) {
                 dialog.setTransmitting(state != TransmissionEngine::State::Idle);
             });
-    connect(&dialog, &frmestacion::testEnded, this, &Frmprincipal::applyKeying);
+    // A test goes into the log as "prueba", and the schedule waits while it holds the line.
+    connect(&dialog, &frmestacion::testStarting, this, [this](TransmissionEngine &test) {
+        auto *logger = test.findChild<EngineLogger *>();
+        if (!logger)
+            logger = new EngineLogger(test, m_log, *m_parts.clock, &test);
+        logger->expect(LogOrigin::Prueba, 0, QStringLiteral("tono de 1 kHz"));
+        m_schedule.hold(true);
+    });
+    connect(&dialog, &frmestacion::testEnded, this, [this] {
+        applyKeying();
+        m_schedule.hold(false);
+    });
     if (dialog.exec() == QDialog::Accepted) {
         const bool saved = writeKeyingSettings(settings(), dialog.chosenKeying()) &
                            writeSoundCardSettings(settings(), dialog.chosenCards());
@@ -359,6 +397,33 @@ void Frmprincipal::mnuestacion_Click()
     } else {
         applyKeying();
     }
+}
+
+// The schedule: what "Aceptar" gives back is stored and runs from then on.
+void Frmprincipal::mnuprogramacion_Click()
+{
+    const ScheduleReading reading = readSchedule(settings());
+    frmprogramacion dialog(this, reading.entries, *m_parts.clock, ventanas(), messageBoxes());
+    m_schedule.hold(true); // the message chooser must not see the device change under it
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    m_schedule.hold(false);
+    if (!accepted)
+        return;
+    const bool saved = writeSchedule(settings(), dialog.chosenEntries());
+    m_schedule.scheduler().load(settings());
+    if (!saved) {
+        m_schedule.scheduler().setEntries(dialog.chosenEntries());
+        messageBoxes().show(
+            QStringLiteral("No se ha podido guardar la programación. Se aplica ahora, pero se perderá al "
+                           "cerrar el programa."),
+            MessageBoxes::OkOnly, MessageBoxes::Warning, kTitle, settingsNotWrittenText());
+    }
+}
+
+void Frmprincipal::mnuregistro_Click()
+{
+    frmregistro dialog(this, m_log.folder(), launcher(), messageBoxes());
+    dialog.exec();
 }
 
 void Frmprincipal::mnuacercade_Click()

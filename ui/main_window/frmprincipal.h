@@ -1,10 +1,13 @@
 #pragma once
 
 #include "keyingsettings.h"
+#include "enginelogger.h"
 #include "platformparts.h"
 #include "programvalues.h"
+#include "schedulerunner.h"
 #include "soundcardsettings.h"
 #include "transmissionengine.h"
+#include "transmissionlog.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -36,6 +39,8 @@ public:
     void mnuabrirmensaje_Click();
     void mnuopciones_Click();
     void mnuestacion_Click();
+    void mnuprogramacion_Click();
+    void mnuregistro_Click();
     void mnusalir_Click();
     void mnuunavez_Click();
     void mnuenbucle_Click();
@@ -66,6 +71,8 @@ public:
     RegistryReader &registry() { return *m_parts.registry; }
     ProgramLauncher &launcher() { return *m_parts.launcher; }
     SoundServer &soundServer() { return *m_parts.sound; }
+    TransmissionLog &transmissionLog() { return m_log; }
+    ScheduleRunner &schedule() { return m_schedule; }
     RepeatTimer &Timer1() { return m_engine.Timer1(); }
     QProgressBar *ProgressBar1() const { return m_progressBar1; }
     QToolBar *Toolbar1() const { return m_toolbar1; }
@@ -84,6 +91,8 @@ public:
     QAction *mnuabrirmensaje = nullptr;
     QAction *mnuopciones = nullptr;
     QAction *mnuestacion = nullptr;
+    QAction *mnuprogramacion = nullptr;
+    QAction *mnuregistro = nullptr;
     QAction *mnusalir = nullptr;
     QMenu *mnuedicion = nullptr;
     QMenu *mnutx = nullptr;
@@ -122,6 +131,10 @@ private:
     PlatformParts m_parts;
     // Declared after the devices it drives, so that it unkeys and releases them before they go.
     TransmissionEngine m_engine;
+    // The log outlives its writers, which log a transmission still running as they go.
+    TransmissionLog m_log;
+    EngineLogger m_logger;
+    ScheduleRunner m_schedule;
     QToolBar *m_toolbar1 = nullptr;
     QProgressBar *m_progressBar1 = nullptr;
     QList<QAction *> m_buttons;

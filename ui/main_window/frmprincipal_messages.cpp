@@ -1,13 +1,19 @@
 // The message commands of the main window: open an existing WAV file, record a new one.
 #include "frmprincipal.h"
 
+#include <QScopeGuard>
+
 #include "frmgrabador.h"
 
 #include <QAction>
 #include <QMenu>
 
+// While the operator chooses or records a message, no scheduled one borrows the device: its
+// message name must not change under a play.
 void Frmprincipal::mnuabrirmensaje_Click()
 {
+    m_schedule.hold(true);
+    const auto letGo = qScopeGuard([this] { m_schedule.hold(false); });
     ventanas().setFileName(QString());
     if (!ventanas().showOpen())
         return;
@@ -17,6 +23,8 @@ void Frmprincipal::mnuabrirmensaje_Click()
 
 void Frmprincipal::mnunuevomensaje_Click()
 {
+    m_schedule.hold(true);
+    const auto letGo = qScopeGuard([this] { m_schedule.hold(false); });
     ventanas().setFileName(QString());
     if (!ventanas().showSave())
         return;

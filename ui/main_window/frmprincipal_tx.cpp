@@ -19,15 +19,27 @@ void Frmprincipal::connectEngine()
                                     QStringLiteral("Pregonal"), cause);
             });
     connect(&reproductor(), &AudioDevice::StatusUpdate, this, &Frmprincipal::reproductor_StatusUpdate);
+    // The log cannot be written: told once (again only after it worked in between), from the
+    // event loop, never in the middle of the end of a transmission. Transmitting goes on.
+    connect(
+        &m_log, &TransmissionLog::writeFailed, this,
+        [this](const QString &why) {
+            messageBoxes().show(QStringLiteral("No se puede escribir el registro de emisiones. Se sigue "
+                                               "transmitiendo, pero sin registrar."),
+                                MessageBoxes::OkOnly, MessageBoxes::Warning, QStringLiteral("Pregonal"), why);
+        },
+        Qt::QueuedConnection);
 }
 
 void Frmprincipal::mnuunavez_Click()
 {
+    m_logger.expect(LogOrigin::Manual, 0, reproductor().fileName());
     m_engine.sendOnce();
 }
 
 void Frmprincipal::mnuenbucle_Click()
 {
+    m_logger.expect(LogOrigin::Bucle, 0, reproductor().fileName());
     m_engine.sendLoop();
 }
 

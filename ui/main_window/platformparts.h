@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audiodevice.h"
+#include "clock.h"
 #include "platform.h"
 #include "serialline.h"
 #include "settingsstore.h"
@@ -19,4 +20,8 @@ struct PlatformParts
     std::unique_ptr<RegistryReader> registry;
     std::unique_ptr<ProgramLauncher> launcher;
     std::unique_ptr<SoundServer> sound;
+    // The clock of the schedule and the log (the system's when none is given), and the log's
+    // folder (the user's state folder when empty).
+    std::unique_ptr<Clock> clock;
+    QString logFolder;
 };
