@@ -54,7 +54,7 @@ QString whenText(const ScheduleEntry &entry)
 {
     if (entry.cada > 0)
         return QStringLiteral("cada %1 min").arg(entry.cada);
-    return horasText(entry.horas);
+    return horasText(entry.horas).replace(QLatin1Char(','), QStringLiteral(", "));
 }
 
 QString datesText(const ScheduleEntry &entry)
@@ -92,7 +92,7 @@ frmentrada::frmentrada(QWidget *parent, const ScheduleEntry &entry, FileDialog &
     auto *whenBox = new QGroupBox(QStringLiteral("Cuándo:"), this);
     optHoras = new QRadioButton(QStringLiteral("A las &horas:"), whenBox);
     optHoras->setObjectName(QStringLiteral("optHoras"));
-    txtHoras = new QLineEdit(horasText(entry.horas), whenBox);
+    txtHoras = new QLineEdit(whenText(ScheduleEntry{0, {}, entry.horas}), whenBox);
     txtHoras->setObjectName(QStringLiteral("txtHoras"));
     txtHoras->setPlaceholderText(QStringLiteral("09:00, 13:30"));
     optCada = new QRadioButton(QStringLiteral("&Cada"), whenBox);

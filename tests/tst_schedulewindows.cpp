@@ -1,0 +1,245 @@
+// The schedule and log windows on the real main window built on fakes: what the schedule dialog
+// stores and runs, what an entry accepts, the log window kept up to date, and the log lines of
+// the operator's own transmissions and of the station test.
+#include "windowfixture.h"
+
+#include "frmestacion.h"
+#include "frmprogramacion.h"
+#include "frmregistro.h"
+#include "settingsstore.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTreeWidget>
+
+namespace {
+const QDateTime kMonday9 = QDateTime(QDate(2026, 3, 2), QTime(8, 59, 30));
+
+QString conf(const WindowFixture &f)
+{
+    QFile file(f.storeFile());
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QStringList column(const QTreeWidget *list, int c)
+{
+    QStringList texts;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        texts << list->topLevelItem(i)->text(c);
+    return texts;
+}
+
+// Answers the entry dialog that command opens with body, then presses "Aceptar".
+void withEntry(const std::function<void()> &command, const std::function<void(frmentrada &)> &body)
+{
+    QVERIFY(whileModal<frmentrada>(command, [&](frmentrada &e) {
+        body(e);
+        e.cmdaceptar->click();
+    }));
+}
+} // namespace
+
+class TestScheduleWindows : public QObject
+{
+    Q_OBJECT
+private slots:
+    void scheduleStoredOnAcceptOnly();
+    void entryRefusesWhatCannotRun_data();
+    void entryRefusesWhatCannotRun();
+    void logWindowFollowsTheLog();
+    void operatorAndTestTransmissionsAreLogged();
+    void logFailureToldOnceTransmittingGoesOn();
+};
+
+void TestScheduleWindows::scheduleStoredOnAcceptOnly()
+{
+    WindowFixture f;
+    f.clockAt = kMonday9;
+    f.store("archivo", "/tmp/mercado.wav", "programa1");
+    f.store("horas", "09:00, 13:30", "programa1");
+    f.store("dias", "L,M,X,J,V", "programa1");
+    f.store("archivo", "/tmp/id.wav", "programa2");
+    f.store("cada", "10", "programa2");
+    f.store("activo", "0", "programa2");
+    f.load();
+    const QString before = conf(f);
+
+    // Cancelled after changes: nothing stored, nothing changed in what runs.
+    QVERIFY(whileModal<frmprogramacion>([&] { f.window->mnuprogramacion_Click(); }, [&](frmprogramacion &d) {
+        QCOMPARE(column(d.lstProgramas, 1), (QStringList{"mercado.wav", "id.wav"}));
+        QCOMPARE(column(d.lstProgramas, 2), (QStringList{"09:00, 13:30", "cada 10 min"}));
+        QCOMPARE(column(d.lstProgramas, 5), (QStringList{"09:00 del 02/03/2026", "ninguna"}));
+        QCOMPARE(d.lstProgramas->topLevelItem(1)->checkState(0), Qt::Unchecked);
+        QCOMPARE(d.lblProxima->text(), QStringLiteral("Próxima emisión: a las 09:00 del 02/03/2026, mercado.wav."));
+        d.lstProgramas->setCurrentItem(d.lstProgramas->topLevelItem(0));
+        d.cmdquitar->click();
+        QCOMPARE(d.lstProgramas->topLevelItemCount(), 1);
+        QCOMPARE(d.lblProxima->text(), QStringLiteral("No hay ninguna emisión programada."));
+        d.cmdcancelar->click();
+    }));
+    QCOMPARE(conf(f), before);
+    QCOMPARE(f.window->schedule().scheduler().entries().size(), 2);
+
+    // Switched on, one added through the file chooser, accepted: stored and running.
+    f.files->answers.push_back(QStringLiteral("/tmp/red.wav"));
+    QVERIFY(whileModal<frmprogramacion>([&] { f.window->mnuprogramacion_Click(); }, [&](frmprogramacion &d) {
+        d.lstProgramas->topLevelItem(1)->setCheckState(0, Qt::Checked);
+        QCOMPARE(d.lstProgramas->topLevelItem(1)->text(5), QStringLiteral("09:00 del 02/03/2026"));
+        withEntry([&] { d.cmdanadir->click(); }, [&](frmentrada &e) {
+            e.cmdexaminar->click();
+            QCOMPARE(e.txtArchivo->text(), QStringLiteral("/tmp/red.wav"));
+            e.txtHoras->setText(QStringLiteral("21:00"));
+            e.chkDias[5]->setChecked(false);
+            e.chkDias[6]->setChecked(false);
+            e.chkHasta->setChecked(true);
+            e.dteHasta->setDate(QDate(2026, 6, 30));
+        });
+        QCOMPARE(column(d.lstProgramas, 4).last(), QStringLiteral("hasta 30/06/2026"));
+        d.cmdaceptar->click();
+    }));
+    const ScheduleReading stored = readSchedule(f.window->settings());
+    QVERIFY2(stored.problems.isEmpty(), qPrintable(stored.problems.join(' ')));
+    QCOMPARE(stored.entries.size(), 3);
+    QVERIFY(stored.entries.at(1).activo);
+    QCOMPARE(stored.entries.at(2).archivo, QStringLiteral("/tmp/red.wav"));
+    QCOMPARE(horasText(stored.entries.at(2).horas), QStringLiteral("21:00"));
+    QCOMPARE(diasText(stored.entries.at(2).dias), QStringLiteral("L,M,X,J,V"));
+    QCOMPARE(stored.entries.at(2).hasta, QDate(2026, 6, 30));
+    QCOMPARE(f.window->schedule().scheduler().entries(), stored.entries);
+    QVERIFY(f.boxes->shown.isEmpty());
+}
+
+void TestScheduleWindows::entryRefusesWhatCannotRun_data()
+{
+    QTest::addColumn<QString>("archivo");
+    QTest::addColumn<QString>("horas");
+    QTest::addColumn<bool>("noDays");
+    QTest::addColumn<bool>("backwards");
+    QTest::addColumn<QString>("why"); // empty: accepted
+    QTest::newRow("fine") << "/tmp/a.wav" << "9:00, 13:30" << false << false << "";
+    QTest::newRow("no message") << "  " << "09:00" << false << false << "Elija el mensaje";
+    QTest::newRow("no time") << "/tmp/a.wav" << "" << false << false << "Escriba al menos una hora";
+    QTest::newRow("bad time") << "/tmp/a.wav" << "09:00, 24:15" << false << false << "la hora «24:15»";
+    QTest::newRow("no day") << "/tmp/a.wav" << "09:00" << true << false << "Marque al menos un día";
+    QTest::newRow("dates backwards") << "/tmp/a.wav" << "09:00" << false << true << "La fecha «hasta»";
+}
+
+void TestScheduleWindows::entryRefusesWhatCannotRun()
+{
+    QFETCH(QString, archivo);
+    QFETCH(QString, horas);
+    QFETCH(bool, noDays);
+    QFETCH(bool, backwards);
+    QFETCH(QString, why);
+    WindowFixture f;
+    f.load();
+    ScheduleEntry start;
+    frmentrada e(f.window.get(), start, *f.files, *f.boxes);
+    e.txtArchivo->setText(archivo);
+    e.txtHoras->setText(horas);
+    for (QCheckBox *day : e.chkDias)
+        day->setChecked(!noDays);
+    e.chkDesde->setChecked(true);
+    e.chkHasta->setChecked(true);
+    e.dteDesde->setDate(QDate(2026, 3, 2));
+    e.dteHasta->setDate(backwards ? QDate(2026, 3, 1) : QDate(2026, 3, 2));
+    e.show();
+    e.cmdaceptar->click();
+    if (why.isEmpty()) {
+        QCOMPARE(e.result(), int(QDialog::Accepted));
+        QVERIFY(f.boxes->shown.isEmpty());
+        QCOMPARE(horasText(e.entry().horas), QStringLiteral("09:00,13:30"));
+        return;
+    }
+    QVERIFY(e.isVisible());
+    QCOMPARE(f.boxes->shown.size(), 1);
+    QVERIFY2(f.boxes->shown.first().detail.contains(why), qPrintable(f.boxes->shown.first().detail));
+}
+
+void TestScheduleWindows::logWindowFollowsTheLog()
+{
+    WindowFixture f;
+    f.load();
+    f.openMessage(QStringLiteral("/tmp/aviso.wav"));
+    f.window->mnuunavez_Click();
+    f.audio->finishPlay();
+    QVERIFY(whileModal<frmregistro>([&] { f.window->mnuregistro_Click(); }, [&](frmregistro &d) {
+        QCOMPARE(d.lstRegistro->rowCount(), 1);
+        QVERIFY(!d.lblVacio->isVisible());
+        QCOMPARE(d.lstRegistro->item(0, 2)->text(), QStringLiteral("manual"));
+        QCOMPARE(d.lstRegistro->item(0, 3)->text(), QStringLiteral("aviso.wav"));
+        QCOMPARE(d.lstRegistro->item(0, 5)->text(), QStringLiteral("completa"));
+        // A transmission that ends while the window is open shows on top.
+        f.window->mnuenbucle_Click();
+        f.audio->finishPlay();
+        f.window->mnustop_Click();
+        QTRY_COMPARE(d.lstRegistro->rowCount(), 2);
+        QCOMPARE(d.lstRegistro->item(0, 2)->text(), QStringLiteral("bucle"));
+        QCOMPARE(d.lstRegistro->item(0, 5)->text(), QStringLiteral("detenida"));
+        d.cmdcarpeta->click();
+        QCOMPARE(f.launcher->foldersOpened, QStringList{f.logDir.path()});
+        f.launcher->openFolders = false;
+        d.cmdcarpeta->click();
+        QCOMPARE(f.boxes->shown.size(), 1);
+        QVERIFY(f.boxes->shown.first().detail.contains(f.logDir.path()));
+    }));
+}
+
+// "Probar" is logged as "prueba" and holds the schedule while it runs.
+void TestScheduleWindows::operatorAndTestTransmissionsAreLogged()
+{
+    WindowFixture f;
+    f.load();
+    QVERIFY(whileModal<frmestacion>([&] { f.window->mnuestacion_Click(); }, [&](frmestacion &d) {
+        d.cmdprobar->click();
+        QVERIFY(f.window->schedule().busyPlaying());
+        f.sound->player->finishPlay();
+        QVERIFY(!f.window->schedule().busyPlaying());
+        d.cmdprobar->click();
+        QTest::keyClick(&d, Qt::Key_Escape);
+        d.cmdcancelar->click();
+    }));
+    QVERIFY(!f.window->schedule().busyPlaying());
+    f.serial->failOpen = true;
+    f.openMessage(QStringLiteral("/tmp/aviso.wav"));
+    f.window->mnuunavez_Click();
+    const QList<QStringList> lines = readLatestLog(f.logDir.path(), 10);
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.at(2).mid(2, 1) + lines.at(2).mid(5, 1), (QStringList{"prueba", "completa"}));
+    QCOMPARE(lines.at(1).mid(2, 1) + lines.at(1).mid(5, 1), (QStringList{"prueba", "detenida"}));
+    QCOMPARE(lines.at(0).mid(2, 1) + lines.at(0).mid(5, 1), (QStringList{"manual", "fallo"}));
+    QVERIFY(lines.at(0).at(6).startsWith(QStringLiteral("No se puede enviar el mensaje")));
+}
+
+// A log that cannot be written is told once, after the transmission has ended, and the next
+// transmissions go out all the same.
+void TestScheduleWindows::logFailureToldOnceTransmittingGoesOn()
+{
+    WindowFixture f;
+    f.load();
+    QVERIFY(QDir(f.logDir.path()).removeRecursively());
+    QVERIFY(QFile(f.logDir.path()).open(QIODevice::WriteOnly)); // a file where the folder was
+    f.openMessage(QStringLiteral("/tmp/aviso.wav"));
+    for (int i = 0; i < 3; ++i) {
+        f.window->mnuunavez_Click();
+        QVERIFY(f.serial->dtr);
+        f.audio->finishPlay();
+        QVERIFY(!f.serial->dtr);
+    }
+    QTRY_COMPARE(f.boxes->shown.size(), 1);
+    QTest::qWait(50);
+    QCOMPARE(f.boxes->shown.size(), 1);
+    QVERIFY(f.boxes->shown.first().text.startsWith(QStringLiteral("No se puede escribir el registro")));
+    QVERIFY(!f.boxes->shown.first().detail.isEmpty());
+    QFile::remove(f.logDir.path());
+}
+
+QTEST_MAIN(TestScheduleWindows)
+#include "tst_schedulewindows.moc"
