@@ -6,10 +6,12 @@
 #include "frmprincipal.h"
 #include "realrig.h"
 #include "soundcapture.h"
+#include "transmissionlog.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QSignalSpy>
 #include <QTest>
@@ -30,6 +32,7 @@ private slots:
     void missingCardKeysNothing();
     void stationTestIsHeardWhole();
     void stationTestStopsAtOnce();
+    void scheduledEntriesGoOutWhole();
 
 private:
     QString m_lineLog;
@@ -229,6 +232,65 @@ void TestEndToEnd::stationTestStopsAtOnce()
     QCOMPARE(sound.size(), 1);
     QVERIFY2(sound.first().endNs <= afterNs + 2 * kPeriod, "the tone stops with the key");
     QVERIFY(rig.boxes().shown.isEmpty());
+}
+
+// Two entries due in the same minute, on a clock moved to it: one after the other, each whole
+// between its own key-up and key-down, each with its line in the log; a malformed third entry is
+// reported in the log and does not stop the others.
+void TestEndToEnd::scheduledEntriesGoOutWhole()
+{
+    RealRig::Options options(300, 100, 1);
+    QTemporaryDir tones;
+    const QString first = tones.filePath(QStringLiteral("mercado.wav"));
+    const QString second = tones.filePath(QStringLiteral("red.wav"));
+    QVERIFY(writeToneWav(first, 48000, 1, 48000 / 2));          // 0.5 s
+    QVERIFY(writeToneWav(second, 48000, 1, 48000 * 7 / 10, 0.3)); // 0.7 s
+    options.settings = {{"programa1", "archivo", first},  {"programa1", "horas", "09:00"},
+                        {"programa2", "archivo", second}, {"programa2", "horas", "09:00"},
+                        {"programa3", "archivo", first},  {"programa3", "horas", "25:00"}};
+    options.clockAt = QDateTime(QDate::currentDate(), QTime(8, 59, 58));
+    RealRig rig(options);
+    QVERIFY2(rig.ok(), qPrintable(rig.error()));
+    SoundCapture capture;
+    QVERIFY(capture.start());
+    QFile::resize(m_lineLog, 0);
+
+    rig.clock()->advance(2500);
+    rig.window().schedule().scheduler().check();
+    auto completed = [&] {
+        int n = 0;
+        for (const QStringList &line : readLatestLog(rig.logFolder(), 10))
+            n += line.value(5) == QStringLiteral("completa") ? 1 : 0;
+        return n;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(completed(), 2, 10000);
+    QTest::qWait(200);
+    capture.stop();
+
+    QVERIFY2(rig.boxes().shown.isEmpty(), rig.boxes().shown.isEmpty() ? "" : qPrintable(rig.boxes().shown.first().detail));
+    QVERIFY(!rig.window().MSComm1().portOpen());
+    const QList<QStringList> lines = readLatestLog(rig.logFolder(), 10);
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.at(2).value(2), QStringLiteral("programa 3"));
+    QCOMPARE(lines.at(2).value(5), QStringLiteral("omitida"));
+    QCOMPARE(lines.at(1).value(2) + "|" + lines.at(1).value(3), QStringLiteral("programa 1|") + first);
+    QCOMPARE(lines.at(0).value(2) + "|" + lines.at(0).value(3), QStringLiteral("programa 2|") + second);
+
+    const QList<KeyPeriod> keyed = keyPeriods(readLineLog(m_lineLog));
+    VERIFY_CAPTURE_WHOLE(capture);
+    const QList<SoundCapture::Burst> sound = capture.bursts();
+    QCOMPARE(keyed.size(), 2);
+    QCOMPARE(sound.size(), 2);
+    QVERIFY2(keyed.at(1).upNs > keyed.at(0).downNs, "never two transmissions at once");
+    const qint64 lengths[] = {500, 700};
+    for (int i = 0; i < 2; ++i) {
+        const KeyPeriod &k = keyed.at(i);
+        const SoundCapture::Burst &b = sound.at(i);
+        QVERIFY2(b.startNs >= k.upNs + 300 * kMs - kPeriod, "the sound starts no earlier than the lead");
+        QVERIFY2(b.endNs <= k.downNs - 100 * kMs + kPeriod, "the key stays up for the tail after the sound");
+        const qint64 heard = (b.endNs - b.startNs) / kMs;
+        QVERIFY2(heard > lengths[i] - 50 && heard < lengths[i] + 60, qPrintable(QString::number(heard)));
+    }
 }
 
 QTEST_MAIN(TestEndToEnd)

@@ -53,7 +53,14 @@ RealRig::RealRig(const Options &options)
     parts.registry = std::make_unique<FakeRegistry>();
     parts.launcher = std::make_unique<FakeLauncher>();
     parts.sound = std::make_unique<QtSoundServer>();
-    parts.logFolder = m_dir.filePath(QStringLiteral("registro"));
+    parts.logFolder = logFolder();
+    for (const auto &[section, key, value] : options.settings)
+        parts.settings->write(QStringLiteral("Pregonal"), section, key, value);
+    if (options.clockAt.isValid()) {
+        auto clock = std::make_unique<ManualClock>(options.clockAt);
+        m_clock = clock.get();
+        parts.clock = std::move(clock);
+    }
     m_window = std::make_unique<Frmprincipal>(*m_values, std::move(parts));
     m_window->Form_Load();
 }

@@ -1,10 +1,15 @@
 #pragma once
 
+#include "clock.h"
+
+#include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QTemporaryDir>
 
 #include <functional>
 #include <memory>
+#include <tuple>
 
 class Frmprincipal;
 class FakeFileDialog;
@@ -29,6 +34,10 @@ public:
         int intervalSecs;
         QString salida; // the output card, as stored in "conf" ("salida", "salidanombre")
         QString salidanombre;
+        // More settings: section, key and value each.
+        QList<std::tuple<QString, QString, QString>> settings;
+        // When valid, the window runs on a clock the test moves (clock()), starting then.
+        QDateTime clockAt;
     };
     RealRig();
     explicit RealRig(const Options &options);
@@ -41,6 +50,9 @@ public:
     FakeFileDialog &files() { return *m_files; }
     FakeMessageBoxes &boxes() { return *m_boxes; }
     QString dir() const { return m_dir.path(); }
+    QString logFolder() const { return m_dir.filePath(QStringLiteral("registro")); }
+    // The clock the window runs on, when Options::clockAt was given.
+    ManualClock *clock() const { return m_clock; }
     QString slave() const { return m_slave; }
     int master() const { return m_master; }
     // Closes the pty's master: the serial device vanishes.
@@ -58,6 +70,7 @@ private:
     WavAudioDevice *m_audio = nullptr;
     FakeFileDialog *m_files = nullptr;
     FakeMessageBoxes *m_boxes = nullptr;
+    ManualClock *m_clock = nullptr;
 };
 
 // Runs the event loop until done() holds or timeoutMs pass; returns done().
