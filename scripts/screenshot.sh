@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Takes the screenshot of the main window shown in the README: docs/pregonal.png, or of the
-# station dialog (opened through Archivo as the operator would, with xdotool): docs/estacion.png.
+# Takes the screenshot of the main window shown in the README: docs/pregonal.png, or of one of the
+# dialogs of the Archivo menu (opened as the operator would, with xdotool): docs/<name>.png.
 # Builds the program and the grabber if needed, starts Pregonal on a virtual X screen (Xvfb) with a
 # throwaway home and settings folder, grabs the window and leaves the PNG in docs/. The sound
-# cards listed are those of the sound server PULSE_SERVER names (the desktop's when unset).
-#   scripts/screenshot.sh [OUT.png] [principal|estacion]
+# cards listed are those of the sound server PULSE_SERVER names (the desktop's when unset); the
+# settings and the log shown are copied from $SETTINGS and $LOG when given.
+#   scripts/screenshot.sh [OUT.png] [principal|estacion|programacion|entrada|registro]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -12,8 +13,11 @@ build=${PREGONAL_BUILD_DIR:-build}
 which=${2:-principal}
 case "$which" in
     principal) out=${1:-docs/pregonal.png} ;;
-    estacion) out=${1:-docs/estacion.png} ;;
-    *) echo "ventana desconocida: $which (principal o estacion)" >&2; exit 2 ;;
+    estacion) out=${1:-docs/estacion.png} key=e dialog="Estación" ;;
+    programacion) out=${1:-docs/programacion.png} key=p dialog="Programación" ;;
+    registro) out=${1:-docs/registro.png} key=r dialog="Registro" ;;
+    entrada) out=${1:-docs/entrada.png} key="p alt+a" dialog="Emisión programada" ;;
+    *) echo "ventana desconocida: $which (principal, estacion, programacion, entrada o registro)" >&2; exit 2 ;;
 esac
 case "$out" in /*) ;; *) out="$root/$out" ;; esac
 title="Pregonal - sin mensaje"
@@ -29,13 +33,15 @@ case "$build" in /*) program="$build/app/pregonal"; grab="$build/packaging/prego
 
 scratch=$(mktemp -d /tmp/pregonal-screenshot.XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
-mkdir -p "$scratch/home" "$scratch/config" "$scratch/run" "$(dirname "$out")"
+mkdir -p "$scratch/home" "$scratch/config/Pregonal" "$scratch/state/Pregonal" "$scratch/run" "$(dirname "$out")"
+[ -z "${SETTINGS:-}" ] || cp "$SETTINGS" "$scratch/config/Pregonal/Pregonal.conf"
+[ -z "${LOG:-}" ] || cp "$LOG" "$scratch/state/Pregonal/registro.csv"
 chmod 700 "$scratch/run"
 
 # Runs inside xvfb-run: start the program, wait for its window, grab the window's rectangle.
 cat >"$scratch/inside.sh" <<'INSIDE'
 set -euo pipefail
-program=$1 grab=$2 out=$3 title=$4 which=$5
+program=$1 grab=$2 out=$3 title=$4 key=$5 dialog=$6
 "$program" >"$SCRATCH/program.log" 2>&1 &
 pid=$!
 trap 'kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true' EXIT
@@ -47,13 +53,16 @@ for _ in $(seq 100); do
     sleep 0.2
 done
 [ -n "$info" ] || { echo "no apareció la ventana «$title»" >&2; exit 1; }
-if [ "$which" = estacion ]; then
+if [ -n "$key" ]; then
     sleep 0.5
     xdotool search --name "$title" windowfocus --sync
     xdotool key alt+a
     sleep 0.3
-    xdotool key e
-    title="Estación"
+    for k in $key; do
+        xdotool key "$k"
+        sleep 0.5
+    done
+    title=$dialog
     for _ in $(seq 50); do
         info=$(xwininfo -name "$title" 2>/dev/null) && break
         info=""
@@ -70,7 +79,7 @@ echo "ventana ${w}x${h} en ($x,$y) -> $out"
 INSIDE
 
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
-    HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/config" XDG_RUNTIME_DIR="$scratch/run" \
+    HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/config" XDG_STATE_HOME="$scratch/state" XDG_RUNTIME_DIR="$scratch/run" \
     SCRATCH="$scratch" QT_LOGGING_RULES="qt.multimedia*=false" \
     xvfb-run -a -s "-screen 0 800x600x24" \
-    bash "$scratch/inside.sh" "$program" "$grab" "$out" "$title" "$which"
+    bash "$scratch/inside.sh" "$program" "$grab" "$out" "$title" "${key:-}" "${dialog:-}"

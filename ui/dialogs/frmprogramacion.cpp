@@ -134,7 +134,9 @@ frmentrada::frmentrada(QWidget *parent, const ScheduleEntry &entry, FileDialog &
     chkHasta->setChecked(entry.hasta.isValid());
     dteHasta = new QDateEdit(entry.hasta.isValid() ? entry.hasta : today, whenBox);
     dteHasta->setObjectName(QStringLiteral("dteHasta"));
+    spnCada->setMinimumWidth(twips(1800));
     for (QDateEdit *date : {dteDesde, dteHasta}) {
+        date->setMinimumWidth(twips(1800));
         date->setCalendarPopup(true);
         date->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
     }
@@ -256,7 +258,7 @@ frmprogramacion::frmprogramacion(QWidget *parent, const QList<ScheduleEntry> &en
                                    QStringLiteral("Días"), QStringLiteral("Fechas"), QStringLiteral("Próxima")});
     lstProgramas->setRootIsDecorated(false);
     lstProgramas->setAlternatingRowColors(true);
-    lstProgramas->setMinimumSize(twips(10000), twips(3600));
+    lstProgramas->setMinimumSize(twips(8400), twips(3600));
     connect(lstProgramas, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem *item, int column) {
         if (!m_filling && column == Activa)
             itemToggled(lstProgramas->indexOfTopLevelItem(item), item->checkState(Activa) == Qt::Checked);
@@ -326,6 +328,9 @@ void frmprogramacion::fill()
     }
     for (int c = 0; c < Columns; ++c)
         lstProgramas->resizeColumnToContents(c);
+    // Wide enough for every column, up to what a small screen takes.
+    const int wanted = lstProgramas->header()->length() + 2 * lstProgramas->frameWidth() + 4;
+    lstProgramas->setMinimumWidth(qBound(twips(8400), wanted, twips(13500)));
     if (!m_entries.isEmpty())
         lstProgramas->setCurrentItem(lstProgramas->topLevelItem(qBound(0, keep, int(m_entries.size()) - 1)));
     cmdmodificar->setEnabled(currentRow() >= 0);

@@ -44,6 +44,7 @@ frmregistro::frmregistro(QWidget *parent, const QString &folder, ProgramLauncher
     lstRegistro->setSelectionBehavior(QAbstractItemView::SelectRows);
     lstRegistro->setAlternatingRowColors(true);
     lstRegistro->verticalHeader()->hide();
+    lstRegistro->verticalHeader()->setDefaultSectionSize(lstRegistro->fontMetrics().height() + 6);
     lstRegistro->horizontalHeader()->setStretchLastSection(true);
     lstRegistro->setWordWrap(false);
     lstRegistro->setMinimumSize(twips(11500), twips(4500));
@@ -66,7 +67,8 @@ frmregistro::frmregistro(QWidget *parent, const QString &folder, ProgramLauncher
     connect(cmdcerrar, &QPushButton::clicked, this, &QDialog::accept);
 
     auto *buttons = new QHBoxLayout;
-    buttons->addWidget(lblVacio, 1);
+    buttons->addWidget(lblVacio);
+    buttons->addStretch(1);
     buttons->addWidget(cmdcarpeta);
     buttons->addWidget(cmdcerrar);
     auto *page = new QVBoxLayout(this);
