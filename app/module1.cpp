@@ -1,6 +1,8 @@
 #include "module1.h"
 
 #include "audio/qtsoundserver.h"
+#include "commandline.h"
+#include "headless.h"
 #include "audio/wavaudiodevice.h"
 #include "desktop.h"
 #include "frmprincipal.h"
@@ -13,6 +15,7 @@
 #include "version.h"
 
 #include <QApplication>
+#include <QTextStream>
 
 ProgramValues Module1::values;
 
@@ -34,8 +37,34 @@ PlatformParts realParts()
 }
 } // namespace
 
+// Any option of the command line runs without a window, and without a display.
 int Module1::Main(int argc, char *argv[])
 {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const Command command = parseCommandLine(arguments);
+    switch (command.mode) {
+    case Command::Mode::Window:
+        break;
+    case Command::Mode::Help:
+        QTextStream(stdout) << helpText();
+        return Command::Ok;
+    case Command::Mode::Version:
+        QTextStream(stdout) << "pregonal " << PREGONAL_VERSION << Qt::endl;
+        return Command::Ok;
+    case Command::Mode::Bad:
+        QTextStream(stderr) << "pregonal: " << command.error << Qt::endl
+                            << "Pruebe «pregonal --help» para ver las órdenes." << Qt::endl;
+        return Command::Usage;
+    default: {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("Pregonal"));
+        QCoreApplication::setApplicationVersion(QStringLiteral(PREGONAL_VERSION));
+        return runHeadless(command);
+    }
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pregonal"));
     QApplication::setApplicationVersion(QStringLiteral(PREGONAL_VERSION));

@@ -61,6 +61,14 @@ public:
     // loop goes on with its pause.
     bool sendFile(const QString &path);
 
+    // Makes the play on the air the last of a loop: its end ends the transmission as a single
+    // play's does. Called from playEnded(), the play just heard is the last.
+    void endAfterThisPlay()
+    {
+        if (m_state != State::Idle)
+            m_modounavez = true;
+    }
+
     Ending ending() const { return m_ending; }
     // What failed() told of the last transmission that ended in a failure: message, then cause.
     QString failureText() const { return m_failureText; }

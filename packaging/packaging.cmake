@@ -74,6 +74,15 @@ install(FILES "${PREGONAL_ICON_SVG}"
     RENAME "${PREGONAL_APP_ID}.svg")
 # The page is Spanish, as the program is: it goes where man looks first, not under man/es only.
 install(FILES "${_pkg_out}/pregonal.1.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
+# The schedule as a user service (systemctl --user enable --now pregonal). Its ExecStart names
+# the program where this install puts it, so the unit is made when installing (the package's
+# prefix is /usr, whatever the build was configured with).
+install(CODE "
+    set(PREGONAL_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    configure_file(\"${_pkg_dir}/pregonal.service.in\" \"${_pkg_out}/service/pregonal.service\" @ONLY)
+    file(INSTALL \"${_pkg_out}/service/pregonal.service\"
+        DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/user\")
+")
 install(FILES "${_pkg_dir}/debian/copyright" "${_pkg_out}/changelog.gz"
     DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/pregonal")
 

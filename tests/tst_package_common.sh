@@ -27,6 +27,25 @@ check_tree() {
     done
     [ -f "$share/icons/hicolor/scalable/apps/$app_id.svg" ] || fail "falta el icono escalable"
 
+    # The user service runs the program of this tree; systemd accepts the unit where it can check
+    # it (the program's path and the manual page made to point into the tree).
+    local unit="$root$prefix/lib/systemd/user/pregonal.service"
+    if [ ! -f "$unit" ]; then
+        fail "falta el servicio $prefix/lib/systemd/user/pregonal.service"
+    else
+        grep -qx "ExecStart=$prefix/bin/pregonal --programa" "$unit" || fail "ExecStart: $(grep ExecStart "$unit")"
+        if command -v systemd-analyze >/dev/null; then
+            local copy
+            copy=$(mktemp -d)
+            sed "s#^ExecStart=$prefix/#ExecStart=$root$prefix/#" "$unit" >"$copy/pregonal.service"
+            MANPATH="$share/man" systemd-analyze verify "$copy/pregonal.service" >"$copy/verify.log" 2>&1 ||
+                fail "systemd-analyze verify: $(cat "$copy/verify.log")"
+            rm -rf "$copy"
+        else
+            echo "OMITIDO systemd-analyze: no está instalado; el servicio no se ha verificado"
+        fi
+    fi
+
     local key
     for key in Name Exec Icon Categories; do
         grep -q "^$key=" "$desktop" || fail "la entrada de escritorio no tiene $key"

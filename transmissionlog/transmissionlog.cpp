@@ -57,7 +57,7 @@ LogOrigin originFromText(const QString &text, int *programa)
         *programa = text.mid(9).toInt();
         return LogOrigin::Programa;
     }
-    for (const LogOrigin o : {LogOrigin::Bucle, LogOrigin::Prueba}) {
+    for (const LogOrigin o : {LogOrigin::Bucle, LogOrigin::Prueba, LogOrigin::LineaDeOrdenes}) {
         if (text == originText(o, 0))
             return o;
     }
@@ -76,6 +76,8 @@ QString originText(LogOrigin origin, int programa)
         return QStringLiteral("programa %1").arg(programa);
     case LogOrigin::Prueba:
         return QStringLiteral("prueba");
+    case LogOrigin::LineaDeOrdenes:
+        return QStringLiteral("línea de órdenes");
     }
     return QString();
 }

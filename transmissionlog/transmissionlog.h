@@ -8,7 +8,7 @@
 #include <QStringList>
 
 // Who started a transmission.
-enum class LogOrigin { Manual, Bucle, Programa, Prueba };
+enum class LogOrigin { Manual, Bucle, Programa, Prueba, LineaDeOrdenes };
 // How it ended; Omitida and Perdida are scheduled slots that never went out, Interrumpida one
 // the program did not live to finish.
 enum class LogResult { Completa, Detenida, Fallo, CortadaPorSeguridad, Omitida, Perdida, Interrumpida };

@@ -1,0 +1,239 @@
+// The program without its window: the same engine, devices, settings and log as the window's,
+// driven by the command line, with what it does told on standard error.
+#include "headless.h"
+
+#include "audio/qtsoundserver.h"
+#include "audio/wavaudiodevice.h"
+#include "clock.h"
+#include "commandline.h"
+#include "deviceerror.h"
+#include "enginelogger.h"
+#include "keyinglines.h"
+#include "keyingsettings.h"
+#include "portnames.h"
+#include "programvalues.h"
+#include "qtserialline.h"
+#include "schedulerunner.h"
+#include "settingsstore.h"
+#include "soundcardsettings.h"
+#include "terminationsignals.h"
+#include "transmissionengine.h"
+#include "transmissionlog.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+QTextStream &err()
+{
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+void say(const QString &text)
+{
+    err() << "pregonal: " << text << Qt::endl;
+}
+
+// The listing of --dispositivos: each card by id and description, the chosen one marked.
+void listCards(const QString &title, const QList<SoundCardEntry> &cards, const SoundCardChoice &chosen)
+{
+    QTextStream out(stdout);
+    out << title << Qt::endl;
+    const int at = chosen.isDefault() ? -1 : chooseSoundCard(cards, chosen);
+    out << (chosen.isDefault() ? "* " : "  ") << "(predeterminada del sistema)" << Qt::endl;
+    for (int i = 0; i < cards.size(); ++i)
+        out << (i == at ? "* " : "  ") << cards.at(i).id << "  " << cards.at(i).description << Qt::endl;
+    if (!chosen.isDefault() && at < 0)
+        out << "* " << chosen.id << "  " << chosen.shownName() << "  (no está conectada)" << Qt::endl;
+}
+
+class Headless : public QObject
+{
+public:
+    explicit Headless(const Command &command) : m_command(command)
+    {
+        m_audio.setDeviceType(QStringLiteral("waveaudio"));
+        m_line.setCommPort(readPuerto(m_store));
+        const KeyingSettings keying = readKeyingSettings(m_store);
+        m_keyingLines = KeyingLines::parse(keying.lineas).value_or(KeyingLines());
+        m_engine.setKeying(keying.retardoMs, keying.colaMs, m_keyingLines, keying.tiempomaximoSecs * 1000);
+        m_cards = readSoundCardSettings(m_store);
+        m_audio.setOutputCard({m_cards.salida, m_cards.salidanombre});
+        m_audio.setInputCard({m_cards.entrada, m_cards.entradanombre});
+        const int interval = command.interval > 0 ? command.interval : readIntervalo(m_store);
+        m_engine.Timer1().setInterval(interval * 1000);
+        m_log.recoverInterrupted();
+
+        connect(&m_engine, &TransmissionEngine::failed, this, &Headless::failed);
+        connect(&m_engine, &TransmissionEngine::stateChanged, this, &Headless::stateChanged);
+        connect(&m_engine, &TransmissionEngine::playEnded, this, &Headless::playEnded);
+        connect(&m_log, &TransmissionLog::writeFailed, this, [](const QString &why) {
+            say(QStringLiteral("no se puede escribir el registro de emisiones (%1); se sigue transmitiendo.").arg(why));
+        });
+    }
+
+    int run()
+    {
+        switch (m_command.mode) {
+        case Command::Mode::Send:
+            return send(m_command.file, LogOrigin::LineaDeOrdenes);
+        case Command::Mode::Test:
+            return test();
+        case Command::Mode::Schedule:
+            return schedule();
+        case Command::Mode::Devices:
+            return devices();
+        default:
+            return Command::Usage;
+        }
+    }
+
+    // SIGINT, SIGTERM, SIGHUP: Stop, and the end of the program once it is done.
+    void terminate()
+    {
+        m_terminating = true;
+        if (m_engine.state() != TransmissionEngine::State::Idle)
+            m_engine.stop();
+        QCoreApplication::exit(m_status);
+    }
+
+private:
+    int send(const QString &file, LogOrigin origin)
+    {
+        m_file = file;
+        m_audio.setFileName(file);
+        m_logger.expect(origin, 0, file);
+        if (m_command.loop && m_command.times != 1)
+            m_engine.sendLoop();
+        else
+            m_engine.sendOnce();
+        if (m_engine.state() == TransmissionEngine::State::Idle)
+            return m_status; // refused: failed() has told why
+        return QCoreApplication::exec();
+    }
+
+    int test()
+    {
+        QTemporaryDir dir;
+        const QString tone = dir.filePath(QStringLiteral("prueba.wav"));
+        try {
+            QtSoundServer().writeTestTone(tone);
+        } catch (const DeviceError &e) {
+            say(QStringLiteral("no se puede hacer la prueba de transmisión: %1").arg(e.reason()));
+            return Command::Failed;
+        }
+        m_test = true;
+        const int status = send(tone, LogOrigin::Prueba);
+        return status;
+    }
+
+    int schedule()
+    {
+        ScheduleRunner runner(m_engine, m_logger, m_log, m_clock);
+        connect(&runner.scheduler(), &Scheduler::entryRejected, this,
+                [](const QString &reason) { say(QStringLiteral("se omite %1").arg(reason)); });
+        connect(&runner.scheduler(), &Scheduler::slotStarting, this,
+                [this](const ScheduleEntry &entry, const QDateTime &) {
+                    m_file = entry.archivo;
+                    say(QStringLiteral("emisión programada %1: %2").arg(entry.number).arg(entry.archivo));
+                });
+        connect(&runner.scheduler(), &Scheduler::slotsMissed, this,
+                [](const ScheduleEntry &entry, const QDateTime &, const QDateTime &, int, const QString &detail) {
+                    say(QStringLiteral("programa %1: %2").arg(entry.number).arg(detail));
+                });
+        connect(&runner.scheduler(), &Scheduler::slotSkipped, this,
+                [](const ScheduleEntry &entry, const QDateTime &, const QString &detail) {
+                    say(QStringLiteral("programa %1: %2").arg(entry.number).arg(detail));
+                });
+        m_scheduling = true;
+        runner.start(m_store);
+        const QDateTime next = runner.scheduler().nextSlotTime();
+        say(QStringLiteral("programación en marcha, %1 entradas; %2")
+                .arg(runner.scheduler().entries().size())
+                .arg(next.isValid() ? QStringLiteral("próxima emisión a las %1.")
+                                          .arg(next.toString(QStringLiteral("HH:mm 'del' dd/MM/yyyy")))
+                                    : QStringLiteral("no hay ninguna emisión prevista.")));
+        return QCoreApplication::exec();
+    }
+
+    int devices()
+    {
+        QtSoundServer sound;
+        listCards(QStringLiteral("Salidas de sonido (* la elegida para los mensajes):"), sound.outputs(),
+                  {m_cards.salida, m_cards.salidanombre});
+        listCards(QStringLiteral("Entradas de sonido (* la elegida para grabar):"), sound.inputs(),
+                  {m_cards.entrada, m_cards.entradanombre});
+        QTextStream out(stdout);
+        out << "Transmisor:" << Qt::endl
+            << "* puerto serie COM" << m_line.commPort() << ": "
+            << serialDeviceForPort(m_store, m_line.commPort()) << ", líneas " << m_keyingLines.toString()
+            << Qt::endl;
+        return Command::Ok;
+    }
+
+    void failed(const QString &message, const QString &cause)
+    {
+        say(cause.isEmpty() ? message : message + QLatin1Char(' ') + cause);
+        if (!m_scheduling)
+            m_status = Command::Failed;
+    }
+
+    void stateChanged(TransmissionEngine::State state)
+    {
+        if (state == TransmissionEngine::State::Playing) {
+            progress(QStringLiteral("transmitiendo %1%2...")
+                         .arg(m_test ? QStringLiteral("el tono de prueba") : QFileInfo(m_file).fileName())
+                         .arg(m_command.times > 1 ? QStringLiteral(" (%1 de %2)").arg(m_plays + 1).arg(m_command.times)
+                                                  : QString()));
+        } else if (state == TransmissionEngine::State::Pausing) {
+            progress(QStringLiteral("en pausa, %1 s...").arg(m_engine.Timer1().interval() / 1000));
+        } else if (!m_scheduling && !m_terminating) {
+            QCoreApplication::exit(m_status);
+        }
+    }
+
+    void playEnded()
+    {
+        ++m_plays;
+        if (!m_scheduling && m_command.times > 0 && m_plays >= m_command.times)
+            m_engine.endAfterThisPlay();
+    }
+
+    // Progress goes to a terminal only: the journal and pipes get what matters, not every play.
+    void progress(const QString &text)
+    {
+        if (isatty(STDERR_FILENO))
+            say(text);
+    }
+
+    Command m_command;
+    SettingsStore m_store;
+    SystemClock m_clock;
+    WavAudioDevice m_audio;
+    QtSerialLine m_line{[this](int port) { return serialDeviceForPort(m_store, port); }};
+    TransmissionEngine m_engine{m_audio, m_line};
+    TransmissionLog m_log;
+    EngineLogger m_logger{m_engine, m_log, m_clock};
+    SoundCardSettings m_cards;
+    KeyingLines m_keyingLines;
+    QString m_file;
+    int m_status = Command::Ok;
+    int m_plays = 0;
+    bool m_test = false;
+    bool m_scheduling = false;
+    bool m_terminating = false;
+};
+} // namespace
+
+int runHeadless(const Command &command)
+{
+    Headless headless(command);
+    onTerminationSignals(QCoreApplication::instance(), [&headless] { headless.terminate(); });
+    return headless.run();
+}
