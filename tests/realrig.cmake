@@ -29,3 +29,8 @@ pregonal_add_rig_test(tst_faults_serial SOURCES tst_faults_serial.cpp LABELS fau
 pregonal_add_rig_test(tst_faults_wav SOURCES tst_faults_wav.cpp LABELS faults)
 pregonal_add_rig_test(tst_faults_settings SOURCES tst_faults_settings.cpp LABELS faults)
 pregonal_add_rig_test(tst_faults_soak SOURCES tst_faults_soak.cpp LABELS faults long TIMEOUT 1800)
+# The program itself from the command line, with no display, on the same pty and sound server.
+pregonal_add_rig_test(tst_cli SOURCES tst_cli.cpp LABELS faults)
+target_compile_definitions(tst_cli PRIVATE PREGONAL_PROGRAM="$<TARGET_FILE:pregonal>")
+target_link_libraries(tst_cli PRIVATE pregonal_transmissionlog)
+add_dependencies(tst_cli pregonal)

@@ -16,3 +16,5 @@ set_tests_properties(tst_serialline_shim PROPERTIES
 
 # The pure functions: error causes, keying-line forms, tolerant settings. No window, no device.
 pregonal_add_test(tst_pure SOURCES tst_pure.cpp LIBS pregonal_devices pregonal_settings)
+# What the command line asks for.
+pregonal_add_test(tst_commandline SOURCES tst_commandline.cpp LIBS pregonal_cli)

@@ -222,6 +222,19 @@ void TestTransmissionLog::crashOnTheAir()
     QVERIFY(inicio.isValid() && fin.isValid());
     QVERIFY(inicio <= fin);
     QVERIFY(qAbs(inicio.secsTo(QDateTime::currentDateTime())) < 60);
+
+    // The note of a program still on the air (another instance sharing the log) is no crash.
+    QProcess alive;
+    alive.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    QVERIFY(alive.waitForStarted());
+    const QString note = dir.path() + QStringLiteral("/en_curso.%1").arg(alive.processId());
+    QVERIFY(QFile::copy(dir.path() + "/registro.csv", note));
+    QVERIFY(!restarted.recoverInterrupted());
+    QVERIFY(QFile::exists(note));
+    alive.kill();
+    QVERIFY(alive.waitForFinished());
+    QVERIFY(restarted.recoverInterrupted());
+    QVERIFY(!QFile::exists(note));
 }
 
 // An unwritable folder and a full disk: told once each time it starts failing, never an

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #ifdef PREGONAL_HAVE_JOURNAL
@@ -254,9 +255,11 @@ QString TransmissionLog::filePath() const
     return m_folder + QLatin1Char('/') + FileName;
 }
 
+// One note per process: the window and a command-line run (or the user service) may share the
+// log, and one's transmission on the air is no crash of the other's.
 QString TransmissionLog::markerPath() const
 {
-    return m_folder + QLatin1Char('/') + kMarker;
+    return m_folder + QLatin1Char('/') + kMarker + QLatin1Char('.') + QString::number(::getpid());
 }
 
 QString TransmissionLog::rotatedPath(int n) const
@@ -294,11 +297,25 @@ bool TransmissionLog::append(const TransmissionRecord &record)
     return writeLine(csvLine(record));
 }
 
+// The notes of processes that are gone (a note without a number is an older program's).
 bool TransmissionLog::recoverInterrupted()
 {
-    QFile marker(markerPath());
-    if (!marker.exists())
-        return false;
+    bool any = false;
+    const QStringList notes = QDir(m_folder).entryList({kMarker, kMarker + QStringLiteral(".*")}, QDir::Files);
+    for (const QString &name : notes) {
+        bool numbered = false;
+        const qint64 pid = name.section(QLatin1Char('.'), 1).toLongLong(&numbered);
+        if (numbered && (pid == ::getpid() || ::kill(pid_t(pid), 0) == 0 || errno != ESRCH))
+            continue; // still running (or not ours to judge)
+        recoverNote(m_folder + QLatin1Char('/') + name);
+        any = true;
+    }
+    return any;
+}
+
+void TransmissionLog::recoverNote(const QString &path)
+{
+    QFile marker(path);
     const QDateTime lastAlive = QFileInfo(marker).lastModified();
     TransmissionRecord r;
     if (marker.open(QIODevice::ReadOnly)) {
@@ -315,8 +332,8 @@ bool TransmissionLog::recoverInterrupted()
     r.fin = lastAlive.toOffsetFromUtc(r.inicio.offsetFromUtc());
     r.resultado = LogResult::Interrumpida;
     r.detalle = kInterrupted;
-    transmissionEnded(r);
-    return true;
+    append(r);
+    QFile::remove(path);
 }
 
 bool TransmissionLog::writeLine(const QString &line)

@@ -89,6 +89,7 @@ signals:
 
 private:
     QString markerPath() const;
+    void recoverNote(const QString &path);
     QString rotatedPath(int n) const;
     bool writeLine(const QString &line);
     void rotate();

@@ -1,0 +1,264 @@
+// The program run from the command line with no display, as a script or the user service runs
+// it: on a pseudo-terminal (its modem lines logged by the shim, which the child inherits) and the
+// test sound server. What goes out over the air, the exit status, and the log's lines.
+#include "realrig.h"
+#include "soundcapture.h"
+#include "transmissionlog.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+namespace {
+constexpr qint64 kMs = 1000000;
+constexpr qint64 kPeriod = 30 * kMs;
+
+// A home of its own: settings naming the pty as COM1, a state folder for the log.
+struct Home
+{
+    QTemporaryDir dir;
+    int master = -1;
+    QString slave;
+
+    explicit Home(const QByteArray &extraSettings = QByteArray())
+    {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+            return;
+        slave = QString::fromLocal8Bit(ptsname(master));
+        QDir().mkpath(dir.filePath(QStringLiteral("config/Pregonal")));
+        QFile conf(dir.filePath(QStringLiteral("config/Pregonal/Pregonal.conf")));
+        if (conf.open(QIODevice::WriteOnly))
+            conf.write("[conf]\npuerto=1\nretardo=300\ncola=100\n\n[puertos]\nCOM1=" + slave.toLocal8Bit() + "\n\n" +
+                       extraSettings);
+    }
+    ~Home()
+    {
+        if (master >= 0)
+            ::close(master);
+    }
+    QString logFolder() const { return dir.filePath(QStringLiteral("state/Pregonal")); }
+    QList<QStringList> lines() const { return readLatestLog(logFolder(), 20); }
+
+    void start(QProcess &p, const QStringList &args) const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.insert(QStringLiteral("HOME"), dir.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_STATE_HOME"), dir.filePath(QStringLiteral("state")));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(PREGONAL_PROGRAM), args);
+    }
+    // Runs the program to its end; its exit status, -1 when it did not end in time.
+    int run(const QStringList &args, QString *stderrText = nullptr, int timeoutMs = 15000) const
+    {
+        QProcess p;
+        start(p, args);
+        const bool ended = p.waitForFinished(timeoutMs);
+        if (stderrText)
+            *stderrText = QString::fromUtf8(p.readAllStandardError());
+        if (!ended) {
+            p.kill();
+            p.waitForFinished();
+            return -1;
+        }
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    }
+};
+
+QString field(const QStringList &line, int n)
+{
+    return line.value(n);
+}
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void sendKeysAroundTheWholeMessage();
+    void missingFileKeysNothing();
+    void badUsage_data();
+    void badUsage();
+    void terminatedUnkeyed_data();
+    void terminatedUnkeyed();
+    void secondInstanceFindsThePortBusy();
+    void scheduleSendsAnEntryDueNow();
+
+private:
+    QString m_lineLog;
+    QTemporaryDir m_tones;
+    QString m_tone;
+};
+
+void TestCli::initTestCase()
+{
+    if (const QString missing = realRigMissing(); !missing.isEmpty())
+        QSKIP(qPrintable(missing));
+    m_lineLog = qEnvironmentVariable("PREGONAL_LINELOG");
+    m_tone = m_tones.filePath(QStringLiteral("aviso.wav"));
+    QVERIFY(writeToneWav(m_tone, 48000, 1, 48000 * 6 / 10)); // 0.6 s
+}
+
+void TestCli::sendKeysAroundTheWholeMessage()
+{
+    Home home;
+    QVERIFY(!home.slave.isEmpty());
+    SoundCapture capture;
+    QVERIFY(capture.start());
+    QFile::resize(m_lineLog, 0);
+    QString errors;
+    QCOMPARE(home.run({QStringLiteral("--enviar"), m_tone}, &errors), 0);
+    QTest::qWait(200);
+    capture.stop();
+    QVERIFY2(errors.isEmpty(), qPrintable(errors)); // not a terminal: no progress lines
+
+    const QList<KeyPeriod> keyed = keyPeriods(readLineLog(m_lineLog));
+    VERIFY_CAPTURE_WHOLE(capture);
+    const QList<SoundCapture::Burst> sound = capture.bursts();
+    QCOMPARE(keyed.size(), 1);
+    QCOMPARE(sound.size(), 1);
+    QVERIFY2(sound.first().startNs >= keyed.first().upNs + 300 * kMs - kPeriod, "the sound waits the lead");
+    QVERIFY2(sound.first().endNs <= keyed.first().downNs - 100 * kMs + kPeriod, "the key waits the tail");
+    const qint64 heard = (sound.first().endNs - sound.first().startNs) / kMs;
+    QVERIFY2(heard > 550 && heard < 660, qPrintable(QString::number(heard)));
+    const QList<QStringList> lines = home.lines();
+    QCOMPARE(lines.size(), 1);
+    QCOMPARE(field(lines.first(), 2), QStringLiteral("línea de órdenes"));
+    QCOMPARE(field(lines.first(), 3), m_tone);
+    QCOMPARE(field(lines.first(), 5), QStringLiteral("completa"));
+}
+
+void TestCli::missingFileKeysNothing()
+{
+    Home home;
+    QFile::resize(m_lineLog, 0);
+    QString errors;
+    QCOMPARE(home.run({QStringLiteral("--enviar"), m_tones.filePath(QStringLiteral("no.wav"))}, &errors), 1);
+    QVERIFY2(errors.contains(QStringLiteral("No se encuentra el archivo del mensaje")), qPrintable(errors));
+    QVERIFY2(keyPeriods(readLineLog(m_lineLog)).isEmpty(), "the transmitter was keyed");
+    QCOMPARE(field(home.lines().value(0), 5), QStringLiteral("fallo"));
+}
+
+void TestCli::badUsage_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("unknown") << QStringList{"--radio"};
+    QTest::newRow("loop alone") << QStringList{"--bucle"};
+    QTest::newRow("bad interval") << QStringList{"--enviar", "x.wav", "--intervalo", "cero"};
+}
+
+void TestCli::badUsage()
+{
+    QFETCH(QStringList, args);
+    Home home;
+    QFile::resize(m_lineLog, 0);
+    QString errors;
+    QCOMPARE(home.run(args, &errors), 2);
+    QVERIFY2(errors.contains(QStringLiteral("pregonal --help")), qPrintable(errors));
+    QVERIFY(readLineLog(m_lineLog).isEmpty()); // the port was never opened
+}
+
+void TestCli::terminatedUnkeyed_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("afterMs"); // from the start: in the first play, or in its pause
+    QTest::newRow("SIGTERM mid-play") << int(SIGTERM) << 500;
+    QTest::newRow("SIGTERM mid-pause") << int(SIGTERM) << 1600;
+    QTest::newRow("SIGINT mid-play") << int(SIGINT) << 500;
+    QTest::newRow("SIGHUP mid-pause") << int(SIGHUP) << 1600;
+}
+
+void TestCli::terminatedUnkeyed()
+{
+    QFETCH(int, signal);
+    QFETCH(int, afterMs);
+    Home home;
+    QFile::resize(m_lineLog, 0);
+    QProcess p;
+    home.start(p, {QStringLiteral("--enviar"), m_tone, QStringLiteral("--bucle"), QStringLiteral("--intervalo"),
+                   QStringLiteral("5")});
+    QVERIFY(p.waitForStarted());
+    // Wait for the key to go up, then for the moment asked.
+    auto keyedYet = [this] {
+        const QList<LineEvent> events = readLineLog(m_lineLog);
+        return std::any_of(events.cbegin(), events.cend(), [](const LineEvent &e) { return e.dtr; });
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(keyedYet(), 5000);
+    QTest::qWait(afterMs - 100);
+    ::kill(pid_t(p.processId()), signal);
+    QVERIFY(p.waitForFinished(5000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 0);
+    const QList<LineEvent> events = readLineLog(m_lineLog);
+    QVERIFY(!events.isEmpty());
+    QVERIFY2(!events.last().dtr && !events.last().rts, "the transmitter is left unkeyed");
+    const QList<QStringList> lines = home.lines();
+    QCOMPARE(lines.size(), 1);
+    QCOMPARE(field(lines.first(), 5), QStringLiteral("detenida"));
+}
+
+// Two programs on one keying device: the second is refused (busy) and never keys.
+void TestCli::secondInstanceFindsThePortBusy()
+{
+    Home home;
+    QFile::resize(m_lineLog, 0);
+    QProcess first;
+    home.start(first, {QStringLiteral("--enviar"), m_tone, QStringLiteral("--veces"), QStringLiteral("2"),
+                       QStringLiteral("--intervalo"), QStringLiteral("1")});
+    QVERIFY(first.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(!readLineLog(m_lineLog).isEmpty(), 5000);
+    QString errors;
+    QCOMPARE(home.run({QStringLiteral("--enviar"), m_tone}, &errors), 1);
+    QVERIFY2(errors.contains(QStringLiteral("está ocupado")), qPrintable(errors));
+    QVERIFY(first.waitForFinished(10000));
+    QCOMPARE(first.exitCode(), 0);
+    QCOMPARE(keyPeriods(readLineLog(m_lineLog)).size(), 2); // the first one's two plays, nothing else
+    const QList<QStringList> lines = home.lines();
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(field(lines.at(0), 5), QStringLiteral("completa")); // the first, after its two plays
+    QCOMPARE(field(lines.at(1), 5), QStringLiteral("fallo"));    // the second, refused
+}
+
+// An entry of the current minute is due when the schedule starts: it goes out at once.
+void TestCli::scheduleSendsAnEntryDueNow()
+{
+    if (QTime::currentTime().second() > 45)
+        QTest::qWait((61 - QTime::currentTime().second()) * 1000);
+    const QByteArray now = QTime::currentTime().toString(QStringLiteral("HH:mm")).toLatin1();
+    Home home("[programa1]\narchivo=" + m_tone.toLocal8Bit() + "\nhoras=" + now + "\n[programa2]\nhoras=99:99\n");
+    QFile::resize(m_lineLog, 0);
+    QProcess p;
+    home.start(p, {QStringLiteral("--programa")});
+    QVERIFY(p.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(home.lines().size() >= 2, 10000);
+    QTest::qWait(300);
+    ::kill(pid_t(p.processId()), SIGTERM);
+    QVERIFY(p.waitForFinished(5000));
+    QCOMPARE(p.exitCode(), 0);
+    const QString errors = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(errors.contains(QStringLiteral("programa2")), qPrintable(errors)); // told, and skipped
+    const QList<QStringList> lines = home.lines();
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(field(lines.at(0), 2) + "|" + field(lines.at(0), 5), QStringLiteral("programa 1|completa"));
+    QCOMPARE(field(lines.at(1), 2) + "|" + field(lines.at(1), 5), QStringLiteral("programa 2|omitida"));
+    QCOMPARE(keyPeriods(readLineLog(m_lineLog)).size(), 1);
+    QVERIFY(!readLineLog(m_lineLog).last().dtr);
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"

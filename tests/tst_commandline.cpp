@@ -1,0 +1,92 @@
+// What the command line asks for, and what it refuses with exit status 2.
+#include "commandline.h"
+
+#include <QTest>
+
+Q_DECLARE_METATYPE(Command::Mode)
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+private slots:
+    void parsed_data();
+    void parsed();
+    void refused_data();
+    void refused();
+};
+
+void TestCommandLine::parsed_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<Command::Mode>("mode");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("loop");
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<int>("times");
+    using M = Command::Mode;
+    QTest::newRow("nothing: the window") << "" << M::Window << "" << false << -1 << 0;
+    QTest::newRow("send once") << "--enviar /tmp/a b.wav" << M::Send << "/tmp/a b.wav" << false << -1 << 0;
+    QTest::newRow("send with =") << "--enviar=/tmp/a.wav" << M::Send << "/tmp/a.wav" << false << -1 << 0;
+    QTest::newRow("loop, interval") << "--bucle --intervalo 30 --enviar x.wav" << M::Send << "x.wav" << true << 30 << 0;
+    QTest::newRow("times imply a loop") << "--enviar x.wav --veces=3" << M::Send << "x.wav" << true << -1 << 3;
+    QTest::newRow("interval at its ends") << "--enviar x.wav --intervalo 3600" << M::Send << "x.wav" << false << 3600 << 0;
+    QTest::newRow("schedule") << "--programa" << M::Schedule << "" << false << -1 << 0;
+    QTest::newRow("devices") << "--dispositivos" << M::Devices << "" << false << -1 << 0;
+    QTest::newRow("test") << "--probar" << M::Test << "" << false << -1 << 0;
+    QTest::newRow("version") << "--version" << M::Version << "" << false << -1 << 0;
+    QTest::newRow("help, short") << "-h" << M::Help << "" << false << -1 << 0;
+    QTest::newRow("the same mode twice") << "--programa --programa" << M::Schedule << "" << false << -1 << 0;
+}
+
+void TestCommandLine::parsed()
+{
+    QFETCH(QString, line);
+    QFETCH(Command::Mode, mode);
+    QFETCH(QString, file);
+    QFETCH(bool, loop);
+    QFETCH(int, interval);
+    QFETCH(int, times);
+    // A file name with a blank stays one argument, as the shell gives it.
+    QStringList args = line.isEmpty() ? QStringList() : line.split(QLatin1Char(' '));
+    const int blank = int(args.indexOf(QStringLiteral("/tmp/a")));
+    if (blank >= 0)
+        args.replace(blank, args.at(blank) + QStringLiteral(" ") + args.takeAt(blank + 1));
+    const Command c = parseCommandLine(args);
+    QVERIFY2(c.error.isEmpty(), qPrintable(c.error));
+    QCOMPARE(c.mode, mode);
+    QCOMPARE(c.file, file);
+    QCOMPARE(c.loop, loop);
+    QCOMPARE(c.interval, interval);
+    QCOMPARE(c.times, times);
+}
+
+void TestCommandLine::refused_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("unknown option") << "--enviarr x.wav" << "opción desconocida «--enviarr»";
+    QTest::newRow("stray word") << "x.wav" << "sobra «x.wav»";
+    QTest::newRow("send without file") << "--enviar" << "falta el valor de «--enviar»";
+    QTest::newRow("empty file") << "--enviar=" << "falta el archivo";
+    QTest::newRow("loop alone") << "--bucle" << "solo valen con «--enviar»";
+    QTest::newRow("times with schedule") << "--programa --veces 2" << "solo valen con «--enviar»";
+    QTest::newRow("two modes") << "--enviar x.wav --programa" << "«--programa» no se puede usar";
+    QTest::newRow("interval 0") << "--enviar x.wav --intervalo 0" << "el intervalo «0»";
+    QTest::newRow("interval too long") << "--enviar x.wav --intervalo 3601" << "el intervalo «3601»";
+    QTest::newRow("interval not a number") << "--enviar x.wav --intervalo 5s" << "el intervalo «5s»";
+    QTest::newRow("negative times") << "--enviar x.wav --veces -1" << "«--veces -1»";
+    QTest::newRow("huge times") << "--enviar x.wav --veces 99999999999" << "«--veces 99999999999»";
+    QTest::newRow("value on a flag") << "--programa=1" << "«--programa» no lleva valor";
+}
+
+void TestCommandLine::refused()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, why);
+    const Command c = parseCommandLine(line.split(QLatin1Char(' ')));
+    QCOMPARE(c.mode, Command::Mode::Bad);
+    QVERIFY2(c.error.contains(why), qPrintable(c.error));
+}
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"
