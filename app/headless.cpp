@@ -82,7 +82,7 @@ public:
     {
         switch (m_command.mode) {
         case Command::Mode::Send:
-            return send(m_command.file, LogOrigin::LineaDeOrdenes);
+            return send(m_command.file, LogOrigin::LineaDeOrdenes, m_command.file);
         case Command::Mode::Test:
             return test();
         case Command::Mode::Schedule:
@@ -104,11 +104,12 @@ public:
     }
 
 private:
-    int send(const QString &file, LogOrigin origin)
+    // logged: the message as the log names it.
+    int send(const QString &file, LogOrigin origin, const QString &logged)
     {
         m_file = file;
         m_audio.setFileName(file);
-        m_logger.expect(origin, 0, file);
+        m_logger.expect(origin, 0, logged);
         if (m_command.loop && m_command.times != 1)
             m_engine.sendLoop();
         else
@@ -129,8 +130,7 @@ private:
             return Command::Failed;
         }
         m_test = true;
-        const int status = send(tone, LogOrigin::Prueba);
-        return status;
+        return send(tone, LogOrigin::Prueba, QStringLiteral("tono de 1 kHz"));
     }
 
     int schedule()
