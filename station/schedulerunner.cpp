@@ -52,7 +52,10 @@ bool ScheduleRunner::busyPlaying() const
 bool ScheduleRunner::sendScheduled(const ScheduleEntry &entry)
 {
     m_logger.expect(LogOrigin::Programa, entry.number, entry.archivo);
-    return m_engine.sendFile(entry.archivo);
+    m_sending = true;
+    const bool started = m_engine.sendFile(entry.archivo);
+    m_sending = false;
+    return started;
 }
 
 void ScheduleRunner::logUnsent(const ScheduleEntry &entry, const QDateTime &first, const QDateTime &last,

@@ -28,6 +28,10 @@ public:
     // wait for a play. Holds nest: each hold(true) is undone by one hold(false).
     void hold(bool on);
 
+    // True while a slot is being handed to the engine: what the engine reports meanwhile is
+    // better told from the event loop, never from inside the schedule's check.
+    bool sending() const { return m_sending; }
+
     bool busyPlaying() const override;
     bool sendScheduled(const ScheduleEntry &entry) override;
 
@@ -42,4 +46,5 @@ private:
     const Clock &m_clock;
     Scheduler m_scheduler;
     int m_holds = 0;
+    bool m_sending = false;
 };

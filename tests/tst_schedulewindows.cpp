@@ -56,6 +56,7 @@ private slots:
     void logWindowFollowsTheLog();
     void operatorAndTestTransmissionsAreLogged();
     void logFailureToldOnceTransmittingGoesOn();
+    void unansweredFailureDoesNotHoldTheSchedule();
 };
 
 void TestScheduleWindows::scheduleStoredOnAcceptOnly()
@@ -239,6 +240,40 @@ void TestScheduleWindows::logFailureToldOnceTransmittingGoesOn()
     QVERIFY(f.boxes->shown.first().text.startsWith(QStringLiteral("No se puede escribir el registro")));
     QVERIFY(!f.boxes->shown.first().detail.isEmpty());
     QFile::remove(f.logDir.path());
+}
+
+// A scheduled message that cannot go out is told in a box; while nobody answers it (an unattended
+// station) the next slots still go out.
+void TestScheduleWindows::unansweredFailureDoesNotHoldTheSchedule()
+{
+    WindowFixture f;
+    f.clockAt = kMonday9;
+    f.store("archivo", "/tmp/falta.wav", "programa1");
+    f.store("horas", "09:00", "programa1");
+    f.store("archivo", "/tmp/red.wav", "programa2");
+    f.store("horas", "09:01", "programa2");
+    f.load();
+    bool secondWentOut = false;
+    f.boxes->whileShown = [&] {
+        f.boxes->whileShown = nullptr;
+        f.audio->failOn.clear();
+        f.clock->advance(60000);
+        QTest::qWait(1200); // the schedule's own timer, while the box waits for an answer
+        secondWentOut = f.serial->dtr && f.audio->fileName() == QStringLiteral("/tmp/red.wav");
+        f.audio->finishPlay();
+    };
+    f.audio->failOn << QStringLiteral("checkplayable");
+    f.clock->advance(31000);
+    f.window->schedule().scheduler().check();
+    QCOMPARE(f.boxes->shown.size(), 0); // not from inside the schedule's check
+    QTRY_COMPARE(f.boxes->shown.size(), 1);
+    QVERIFY(f.boxes->shown.first().detail.contains(QStringLiteral("no hay sonido")));
+    QVERIFY(secondWentOut);
+    QVERIFY(!f.serial->dtr);
+    const QList<QStringList> lines = readLatestLog(f.logDir.path(), 10);
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines.at(1).value(2) + "|" + lines.at(1).value(5), QStringLiteral("programa 1|fallo"));
+    QCOMPARE(lines.at(0).value(2) + "|" + lines.at(0).value(5), QStringLiteral("programa 2|completa"));
 }
 
 QTEST_MAIN(TestScheduleWindows)

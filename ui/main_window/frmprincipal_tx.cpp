@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QProgressBar>
+#include <QTimer>
 
 void Frmprincipal::connectEngine()
 {
@@ -13,11 +14,18 @@ void Frmprincipal::connectEngine()
             [this](int lengthMs) { m_progressBar1->setMaximum(qMax(1, lengthMs)); });
     connect(&m_engine, &TransmissionEngine::playEnded, this,
             [this] { m_progressBar1->setValue(m_progressBar1->maximum()); });
-    connect(&m_engine, &TransmissionEngine::failed, this,
-            [this](const QString &message, const QString &cause) {
-                messageBoxes().show(message, MessageBoxes::OkOnly, MessageBoxes::Critical,
-                                    QStringLiteral("Pregonal"), cause);
-            });
+    // A scheduled send refused is told from the event loop: a box left unanswered on an
+    // unattended station must not hold the schedule inside its check.
+    connect(&m_engine, &TransmissionEngine::failed, this, [this](const QString &message, const QString &cause) {
+        auto tell = [this, message, cause] {
+            messageBoxes().show(message, MessageBoxes::OkOnly, MessageBoxes::Critical, QStringLiteral("Pregonal"),
+                                cause);
+        };
+        if (m_schedule.sending())
+            QTimer::singleShot(0, this, tell);
+        else
+            tell();
+    });
     connect(&reproductor(), &AudioDevice::StatusUpdate, this, &Frmprincipal::reproductor_StatusUpdate);
     // The log cannot be written: told once (again only after it worked in between), from the
     // event loop, never in the middle of the end of a transmission. Transmitting goes on.
