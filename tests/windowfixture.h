@@ -33,6 +33,8 @@ struct WindowFixture
     FakeRegistry *registry = nullptr;
     FakeLauncher *launcher = nullptr;
     FakeSoundServer *sound = nullptr;
+    // Builds the keyers of the methods other than the serial line (empty: the window's own choice).
+    KeyerMaker makeKeyer;
     std::unique_ptr<Frmprincipal> window;
 
     // Writes "conf" settings before the window loads.
@@ -66,6 +68,7 @@ struct WindowFixture
         sound = so.get();
         parts.sound = std::move(so);
         parts.settings = std::make_unique<SettingsStore>(storeDir.path());
+        parts.makeKeyer = makeKeyer;
         window = std::make_unique<Frmprincipal>(values, std::move(parts));
         window->Form_Load();
         log->clear();

@@ -85,7 +85,7 @@ QLabel *buddyLabel(const QString &text, QWidget *buddy)
 
 frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const SoundCardSettings &cards,
                          SoundServer &sound, SerialLine &line, MessageBoxes &boxes)
-    : QDialog(parent), m_sound(sound), m_line(line), m_boxes(boxes)
+    : QDialog(parent), m_keying(keying), m_sound(sound), m_line(line), m_boxes(boxes)
 {
     setObjectName(QStringLiteral("frmestacion"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
@@ -199,7 +199,7 @@ frmestacion::~frmestacion()
 
 KeyingSettings frmestacion::chosenKeying() const
 {
-    KeyingSettings s;
+    KeyingSettings s = m_keying;
     s.lineas = cboLineas->currentData().toString();
     s.retardoMs = spnRetardo->value();
     s.colaMs = spnCola->value();

@@ -74,6 +74,7 @@ private:
     void showLevel(double peak);
     void updateControls();
 
+    const KeyingSettings m_keying;
     SoundServer &m_sound;
     SerialLine &m_line;
     MessageBoxes &m_boxes;

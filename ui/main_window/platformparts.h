@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audiodevice.h"
+#include "keyermaker.h"
 #include "platform.h"
 #include "serialline.h"
 #include "settingsstore.h"
@@ -19,4 +20,6 @@ struct PlatformParts
     std::unique_ptr<RegistryReader> registry;
     std::unique_ptr<ProgramLauncher> launcher;
     std::unique_ptr<SoundServer> sound;
+    // Builds the keyer of a method other than the serial line; empty: the serial line and VOX only.
+    KeyerMaker makeKeyer;
 };
