@@ -14,6 +14,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
+
 namespace {
 constexpr qint64 kMs = 1000000;
 constexpr qint64 kPeriod = 30 * kMs; // one audio period and the monitor's latency
@@ -189,8 +191,12 @@ void TestEndToEnd::stationTestIsHeardWhole()
     QVERIFY2(b.endNs <= k.downNs - tail * kMs + kPeriod, "the key stays up for the tail after the tone");
     const qint64 heard = b.endNs - b.startNs;
     QVERIFY2(heard > 1950 * kMs && heard < 2060 * kMs, "the whole tone is heard");
-    QVERIFY2(levelsShown.contains(QStringLiteral("-20 dB")) || levelsShown.contains(QStringLiteral("-21 dB")) ||
-                 levelsShown.contains(QStringLiteral("-19 dB")),
+    // The tone's level, give or take what the server's channel mixing adds (PipeWire: +3 dB).
+    const bool toneShown = std::any_of(levelsShown.cbegin(), levelsShown.cend(), [](const QString &text) {
+        const int db = QString(text).remove(QStringLiteral(" dB")).toInt();
+        return text.endsWith(QStringLiteral(" dB")) && db >= -23 && db <= -16;
+    });
+    QVERIFY2(toneShown,
              qPrintable(levelsShown.join(QLatin1Char(' '))));
 }
 

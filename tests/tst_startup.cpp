@@ -237,6 +237,7 @@ void TestStartup::menuTree()
                                   "  &Abrir mensaje [Ctrl+A]",
                                   "  -",
                                   "  &Opciones",
+                                  "  &Estación...",
                                   "  -",
                                   "  &Salir [Ctrl+S]",
                                   "&Edición",
