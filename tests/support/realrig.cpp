@@ -4,6 +4,7 @@
 #include "audio/wavaudiodevice.h"
 #include "fakeplatform.h"
 #include "frmprincipal.h"
+#include "keyers.h"
 #include "portnames.h"
 #include "qtserialline.h"
 #include "soundcapture.h"
@@ -53,6 +54,7 @@ RealRig::RealRig(const Options &options)
     parts.registry = std::make_unique<FakeRegistry>();
     parts.launcher = std::make_unique<FakeLauncher>();
     parts.sound = std::make_unique<QtSoundServer>();
+    parts.makeKeyer = makeKeyer;
     m_window = std::make_unique<Frmprincipal>(*m_values, std::move(parts));
     m_window->Form_Load();
 }

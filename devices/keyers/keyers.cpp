@@ -1,0 +1,14 @@
+#include "keyers.h"
+
+#include "cm108keyer.h"
+#include "keyermaker.h"
+
+std::unique_ptr<Keyer> makeKeyer(const KeyerSettings &settings, const QString &outputCardId)
+{
+    switch (settings.metodo) {
+    case KeyerSettings::Method::Cm108:
+        return std::make_unique<Cm108Keyer>(settings.cm108, settings.pin, settings.pinActiveLow, outputCardId);
+    default:
+        return makeBasicKeyer(settings, outputCardId);
+    }
+}
