@@ -44,6 +44,7 @@ TransmissionEngine::TransmissionEngine(AudioDevice &reproductor, SerialLine &MSC
     useKeyer(nullptr);
     m_keyUpWait.setSingleShot(true);
     m_keyUpWait.setInterval(KeyUpAnswerMs);
+    m_keyUpWait.setTimerType(Qt::PreciseTimer);
     connect(&m_keyUpWait, &QTimer::timeout, this, &TransmissionEngine::keyUpUnanswered);
     connect(&m_reproductor, &AudioDevice::Done, this, &TransmissionEngine::reproductor_Done);
     connect(&m_timer1, &RepeatTimer::Timer, this, &TransmissionEngine::Timer1_Timer);

@@ -29,3 +29,13 @@ pregonal_add_rig_test(tst_faults_serial SOURCES tst_faults_serial.cpp LABELS fau
 pregonal_add_rig_test(tst_faults_wav SOURCES tst_faults_wav.cpp LABELS faults)
 pregonal_add_rig_test(tst_faults_settings SOURCES tst_faults_settings.cpp LABELS faults)
 pregonal_add_rig_test(tst_faults_soak SOURCES tst_faults_soak.cpp LABELS faults long TIMEOUT 1800)
+
+# The CAT keyer through real Hamlib and the TS-2000 simulator (python3), directly and via rigctld.
+# Hamlib holds the CAT port's DTR and RTS low, which a pty only allows through the shim; its log
+# shows that they never rise.
+pregonal_add_test(tst_cat SOURCES tst_cat.cpp
+    LIBS pregonal_keyers pregonal_engine pregonal_fakes pregonal_radiosim pregonal_testsupport
+    LABELS cat)
+add_dependencies(tst_cat ptyshim)
+set_tests_properties(tst_cat PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LD_PRELOAD=$<TARGET_FILE:ptyshim>;PREGONAL_LINESHIM_OPEN=0;PREGONAL_LINELOG=${CMAKE_CURRENT_BINARY_DIR}/tst_cat-lines.log")

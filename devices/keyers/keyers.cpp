@@ -1,5 +1,6 @@
 #include "keyers.h"
 
+#include "catkeyer.h"
 #include "cm108keyer.h"
 #include "keyermaker.h"
 
@@ -8,6 +9,8 @@ std::unique_ptr<Keyer> makeKeyer(const KeyerSettings &settings, const QString &o
     switch (settings.metodo) {
     case KeyerSettings::Method::Cm108:
         return std::make_unique<Cm108Keyer>(settings.cm108, settings.pin, settings.pinActiveLow, outputCardId);
+    case KeyerSettings::Method::Cat:
+        return std::make_unique<CatKeyer>(settings.equipo, settings.equipopuerto, settings.equipovelocidad);
     default:
         return makeBasicKeyer(settings, outputCardId);
     }
