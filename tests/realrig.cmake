@@ -39,3 +39,7 @@ pregonal_add_test(tst_cat SOURCES tst_cat.cpp
 add_dependencies(tst_cat ptyshim)
 set_tests_properties(tst_cat PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LD_PRELOAD=$<TARGET_FILE:ptyshim>;PREGONAL_LINESHIM_OPEN=0;PREGONAL_LINELOG=${CMAKE_CURRENT_BINARY_DIR}/tst_cat-lines.log")
+
+# The window keying through CAT (the simulator), a CM108 pin (a FIFO) and VOX around real sound.
+pregonal_add_rig_test(tst_endtoend_keyers SOURCES tst_endtoend_keyers.cpp LABELS sound cat)
+target_link_libraries(tst_endtoend_keyers PRIVATE pregonal_radiosim)

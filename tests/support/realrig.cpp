@@ -43,6 +43,8 @@ RealRig::RealRig(const Options &options)
         parts.settings->write("Pregonal", "conf", "salida", options.salida);
     if (!options.salidanombre.isEmpty())
         parts.settings->write("Pregonal", "conf", "salidanombre", options.salidanombre);
+    for (const auto &[key, value] : options.conf)
+        parts.settings->write("Pregonal", "conf", key, value);
     const SettingsStore *store = parts.settings.get();
     parts.MSComm1 = std::make_unique<QtSerialLine>([store](int n) { return serialDeviceForPort(*store, n); });
     m_audio = new WavAudioDevice;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -29,6 +31,7 @@ public:
         int intervalSecs;
         QString salida; // the output card, as stored in "conf" ("salida", "salidanombre")
         QString salidanombre;
+        QList<QPair<QString, QString>> conf; // more "conf" settings (the keying method and its values)
     };
     RealRig();
     explicit RealRig(const Options &options);
