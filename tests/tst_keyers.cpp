@@ -1,12 +1,18 @@
 // Keying through something other than the serial line: the settings that choose it, the cycle
 // waiting for a key-up to be confirmed, and every way out leaving nothing keyed.
 #include "fakekeyer.h"
+#include "frmestacion.h"
 #include "keyersettings.h"
 #include "serialkeyer.h"
 #include "transmissionengine.h"
 #include "windowfixture.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTest>
 
 namespace {
@@ -56,6 +62,10 @@ private slots:
     void vanishedKeyerEndsTheLoop();
     void voxOpensAndKeysNothing();
     void windowKeysThroughTheChosenMethod();
+    void dialogShowsTheMethodsFields_data();
+    void dialogShowsTheMethodsFields();
+    void dialogStoresTheMethodOnAccept();
+    void dialogTestKeysThroughTheMethod();
 };
 
 void TestKeyers::keyerSettings_data()
@@ -286,6 +296,102 @@ void TestKeyers::windowKeysThroughTheChosenMethod()
     f.audio->finishPlay();
     QVERIFY(!f.log->contains(QStringLiteral("PortOpen=1")));
     QVERIFY(!w.keyer().isOpen());
+}
+
+void TestKeyers::dialogShowsTheMethodsFields_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("serie") << "serie" << QStringList{"cboLineas"};
+    QTest::newRow("cm108") << "cm108" << QStringList{"txtCm108", "spnPin", "chkPinBajo"};
+    QTest::newRow("gpio") << "gpio" << QStringList{"txtGpio"};
+    QTest::newRow("cat") << "cat" << QStringList{"spnEquipo", "txtEquipoPuerto", "spnEquipoVelocidad"};
+    QTest::newRow("ninguno") << "ninguno" << QStringList{};
+}
+
+// The stored method is chosen when the dialog opens, and only its own fields are shown.
+void TestKeyers::dialogShowsTheMethodsFields()
+{
+    QFETCH(QString, method);
+    QFETCH(QStringList, shown);
+    WindowFixture f;
+    f.store(QStringLiteral("metodo"), method);
+    f.load();
+    QVERIFY(whileModal<frmestacion>([&] { f.window->mnuestacion_Click(); }, [&](frmestacion &d) {
+        QCOMPARE(d.cboMetodo->currentData().toString(), method);
+        for (const char *name : {"cboLineas", "txtCm108", "spnPin", "chkPinBajo", "txtGpio", "spnEquipo",
+                                 "txtEquipoPuerto", "spnEquipoVelocidad"}) {
+            auto *w = d.findChild<QWidget *>(QLatin1String(name));
+            QVERIFY(w);
+            QVERIFY2(w->isVisible() == shown.contains(QLatin1String(name)), name);
+        }
+    }));
+}
+
+// "Aceptar" stores the method and its values with the others; "Cancelar" stores nothing.
+void TestKeyers::dialogStoresTheMethodOnAccept()
+{
+    WindowFixture f;
+    f.load();
+    auto fill = [](frmestacion &d) {
+        d.cboMetodo->setCurrentIndex(d.cboMetodo->findData(QStringLiteral("cm108")));
+        d.txtCm108->setText(QStringLiteral(" /dev/hidraw4 "));
+        d.spnPin->setValue(5);
+        d.chkPinBajo->setChecked(true);
+        d.txtGpio->setText(QStringLiteral("gpiochip0:!17"));
+        d.spnEquipo->setValue(2014);
+        d.txtEquipoPuerto->setText(QStringLiteral("/dev/ttyUSB1"));
+        d.spnEquipoVelocidad->setValue(57600);
+    };
+    QVERIFY(whileModal<frmestacion>([&] { f.window->mnuestacion_Click(); }, [&](frmestacion &d) {
+        fill(d);
+        d.cmdcancelar->click();
+    }));
+    QCOMPARE(SettingsStore(f.storeDir.path()).read("Pregonal", "conf", "metodo", "<none>"), QStringLiteral("<none>"));
+    QVERIFY(whileModal<frmestacion>([&] { f.window->mnuestacion_Click(); }, [&](frmestacion &d) {
+        fill(d);
+        d.cmdaceptar->click();
+    }));
+    const QList<QPair<QString, QString>> expected = {{"metodo", "cm108"},        {"cm108", "/dev/hidraw4"},
+                                                     {"pin", "!5"},              {"gpio", "gpiochip0:!17"},
+                                                     {"equipo", "2014"},         {"equipopuerto", "/dev/ttyUSB1"},
+                                                     {"equipovelocidad", "57600"}};
+    for (const auto &[key, value] : expected)
+        QCOMPARE(SettingsStore(f.storeDir.path()).read("Pregonal", "conf", key, "<none>"), value);
+    // From the next transmission on (this window has no CM108 backend: it says so, keying nothing).
+    f.openMessage();
+    f.window->mnuunavez_Click();
+    QCOMPARE(f.boxes->shown.size(), 1);
+    QCOMPARE(f.boxes->shown.first().detail, QStringLiteral("Esta instalación no puede activar el transmisor por «cm108»."));
+    QVERIFY(f.log->filter(QStringLiteral("PortOpen")).isEmpty());
+}
+
+// "Probar" keys through the method chosen in the dialog (not yet stored), never the serial line.
+void TestKeyers::dialogTestKeysThroughTheMethod()
+{
+    WindowFixture f;
+    QList<KeyerSettings> built;
+    f.makeKeyer = [&](const KeyerSettings &s, const QString &) -> std::unique_ptr<Keyer> {
+        built << s;
+        if (s.metodo == KeyerSettings::Method::Serie)
+            return nullptr;
+        return std::make_unique<FakeKeyer>(f.log);
+    };
+    f.load();
+    QVERIFY(whileModal<frmestacion>([&] { f.window->mnuestacion_Click(); }, [&](frmestacion &d) {
+        d.cboMetodo->setCurrentIndex(d.cboMetodo->findData(QStringLiteral("cat")));
+        d.spnEquipo->setValue(2014);
+        f.log->clear();
+        d.cmdprobar->click();
+        QVERIFY(d.testRunning());
+        QVERIFY(f.log->contains(QStringLiteral("keyer open")) && f.log->contains(QStringLiteral("keyUp")));
+        QVERIFY(f.log->filter(QStringLiteral("PortOpen")).isEmpty());
+        QCOMPARE(built.last().equipo, 2014);
+        QTest::keyClick(&d, Qt::Key_Escape);
+        QVERIFY(!d.testRunning());
+        QVERIFY(f.log->contains(QStringLiteral("keyDown")) && f.log->contains(QStringLiteral("keyer close")));
+    }));
+    QVERIFY(f.boxes->shown.isEmpty());
 }
 
 QTEST_MAIN(TestKeyers)

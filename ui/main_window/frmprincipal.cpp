@@ -358,7 +358,7 @@ QString Frmprincipal::settingsNotWrittenText() const
 void Frmprincipal::mnuestacion_Click()
 {
     frmestacion dialog(this, readKeyingSettings(settings()), readSoundCardSettings(settings()), soundServer(),
-                       MSComm1(), messageBoxes());
+                       MSComm1(), messageBoxes(), m_parts.makeKeyer);
     dialog.setTransmitting(m_engine.state() != TransmissionEngine::State::Idle);
     connect(&m_engine, &TransmissionEngine::stateChanged, &dialog,
             [&dialog](TransmissionEngine::State state) {
