@@ -15,6 +15,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(QList<UdevSoundCard>)
@@ -58,6 +59,7 @@ private slots:
     void openRefusals_data();
     void openRefusals();
     void cycleOnAFifo();
+    void crashWhileKeyedUnkeys();
 };
 
 void TestCm108::report_data()
@@ -219,6 +221,30 @@ void TestCm108::cycleOnAFifo()
     QCOMPARE(engine.state(), TransmissionEngine::State::Idle);
     QVERIFY(!keyer.isOpen() && !audio.isOpen);
     ::close(reader);
+}
+
+// A program that crashes while keyed (abort, as a failed assertion does) leaves the pin off.
+void TestCm108::crashWhileKeyedUnkeys()
+{
+    QTemporaryDir dir;
+    const QString node = dir.filePath(QStringLiteral("hidraw9"));
+    QVERIFY(QFile(node).open(QIODevice::WriteOnly));
+    const pid_t child = fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        std::signal(SIGABRT, SIG_DFL);
+        Cm108Keyer keyer(node, 3, false, QString());
+        keyer.open();
+        keyer.keyUp();
+        std::abort();
+    }
+    int status = 0;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGABRT);
+    QFile f(node);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray off = cm108Report(3, false), on = cm108Report(3, true);
+    QCOMPARE(f.readAll(), off + on + off);
 }
 
 QTEST_GUILESS_MAIN(TestCm108)

@@ -1,5 +1,6 @@
 #include "cm108keyer.h"
 
+#include "crashoff.h"
 #include "deviceerror.h"
 #include "errortext.h"
 
@@ -154,6 +155,7 @@ void Cm108Keyer::open()
         throw DeviceError(QStringLiteral("%1 no es un dispositivo hidraw de una interfaz CM108.").arg(m_node));
     }
     m_fd = fd;
+    m_crashSlot = crashoff::arm(fd, cm108Report(m_pin, m_activeLow));
     if (!write(false)) {
         const int error = errno;
         forget();
@@ -222,6 +224,8 @@ bool Cm108Keyer::write(bool keyed)
 
 void Cm108Keyer::forget()
 {
+    crashoff::disarm(m_crashSlot);
+    m_crashSlot = -1;
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;

@@ -37,7 +37,8 @@ QString cm108NodeForCard(const QString &sinkId, QString *why);
 
 // Keys through a GPIO pin of a CM108-family chip, by writing output reports to its hidraw node
 // (or "auto": the node of the output card's own chip). The "off" report is the first thing
-// written after open and the last before close. Key-ups are confirmed at once.
+// written after open and the last before close, and a crash writes it too. Key-ups are confirmed
+// at once.
 class Cm108Keyer : public Keyer
 {
     Q_OBJECT
@@ -67,4 +68,5 @@ private:
     NodeFinder m_finder;
     QString m_node;
     int m_fd = -1;
+    int m_crashSlot = -1; // the "off" report a crash writes
 };
