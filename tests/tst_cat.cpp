@@ -37,6 +37,7 @@ private slots:
     void refusals_data();
     void refusals();
     void silentRadioFailsTheCommand();
+    void radioGoneMidPlay();
 };
 
 void TestCat::keysAndUnkeys_data()
@@ -181,6 +182,31 @@ void TestCat::silentRadioFailsTheCommand()
     QVERIFY2(failures.first().at(0).toString().contains(QStringLiteral("no ha confirmado la transmisión")),
              qPrintable(failures.first().at(0).toString()));
     QVERIFY(!log->contains(QStringLiteral("play")));
+    QCOMPARE(engine.state(), TransmissionEngine::State::Idle);
+    QVERIFY(!keyer.isOpen() && !audio.isOpen);
+}
+
+// The radio's cable pulled out while it transmits: the transmission ends with the message.
+void TestCat::radioGoneMidPlay()
+{
+    RadioSim radio;
+    QVERIFY2(radio.ok(), qPrintable(radio.error()));
+    auto log = std::make_shared<QStringList>();
+    FakeAudioDevice audio(log);
+    FakeSerialLine serial(log);
+    CatKeyer keyer(2014, radio.port(), 0);
+    TransmissionEngine engine(audio, serial);
+    engine.setKeying(300, 100, KeyingLines(), 0);
+    engine.setKeyer(&keyer);
+    audio.setFileName(QStringLiteral("/tmp/aviso.wav"));
+    QSignalSpy failures(&engine, &TransmissionEngine::failed);
+    engine.sendLoop();
+    QTRY_VERIFY_WITH_TIMEOUT(audio.playing, 3000);
+    QVERIFY(radio.keyed());
+    radio.unplug();
+    QTRY_COMPARE_WITH_TIMEOUT(failures.size(), 1, 2 * TransmissionEngine::PortWatchMs + 500);
+    QVERIFY2(failures.first().at(0).toString().startsWith(QStringLiteral("Se ha perdido el dispositivo")),
+             qPrintable(failures.first().at(0).toString()));
     QCOMPARE(engine.state(), TransmissionEngine::State::Idle);
     QVERIFY(!keyer.isOpen() && !audio.isOpen);
 }

@@ -5,13 +5,19 @@
 #include "audio/wavaudiodevice.h"
 #include "cm108keyer.h"
 #include "fakeplatform.h"
+#include "frmestacion.h"
 #include "frmprincipal.h"
+#include "keyers.h"
 #include "radiosim.h"
 #include "realrig.h"
 #include "soundcapture.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
@@ -125,6 +131,7 @@ private slots:
     void initTestCase();
     void loopHeardWholeBetweenKeys_data();
     void loopHeardWholeBetweenKeys();
+    void stationTestThroughCat();
 
 private:
     QString m_lineLog;
@@ -223,6 +230,49 @@ void TestEndToEndKeyers::loopHeardWholeBetweenKeys()
         QVERIFY2(b.endNs <= k.downNs - kTail * kMs + kPeriod, "the key stays up for the tail after the sound");
         QVERIFY2(b.ms() > 450 && b.ms() < 560, "the whole message is heard");
     }
+}
+
+// "Probar" in the station dialog with CAT chosen there (not stored): the tone is heard whole
+// between the radio's key-up and key-down, and the serial line is never keyed.
+void TestEndToEndKeyers::stationTestThroughCat()
+{
+    RadioSim radio;
+    QVERIFY2(radio.ok(), qPrintable(radio.error()));
+    RealRig rig(RealRig::Options{200, 100, 1});
+    QVERIFY2(rig.ok(), qPrintable(rig.error()));
+    Frmprincipal &w = rig.window();
+    KeyingSettings keying;
+    keying.retardoMs = 200;
+    keying.colaMs = 100;
+    frmestacion d(&w, keying, SoundCardSettings{}, w.soundServer(), w.MSComm1(), w.messageBoxes(), makeKeyer);
+    for (int i = 0; i < d.cboSalida->count(); ++i)
+        if (d.cboSalida->itemData(i).toStringList().value(0) == QStringLiteral("tx"))
+            d.cboSalida->setCurrentIndex(i);
+    d.cboMetodo->setCurrentIndex(d.cboMetodo->findData(QStringLiteral("cat")));
+    d.spnEquipo->setValue(2014);
+    d.txtEquipoPuerto->setText(radio.port());
+    d.show();
+    SoundCapture capture;
+    QVERIFY(capture.start());
+    QFile::resize(m_lineLog, 0);
+    d.cmdprobar->click();
+    QVERIFY(d.testRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(!d.testRunning(), 8000);
+    QTest::qWait(200);
+    capture.stop();
+    QVERIFY2(rig.boxes().shown.isEmpty(), rig.boxes().shown.isEmpty() ? "" : qPrintable(rig.boxes().shown.first().detail));
+    QVERIFY(fromLineLog(m_lineLog).isEmpty());
+    const QList<Period> keyed = fromRadio(radio);
+    QVERIFY(!radio.keyed());
+    VERIFY_CAPTURE_WHOLE(capture);
+    const QList<SoundCapture::Burst> sound = capture.bursts();
+    QCOMPARE(keyed.size(), 1);
+    QCOMPARE(sound.size(), 1);
+    const Period &k = keyed.first();
+    const SoundCapture::Burst &b = sound.first();
+    QVERIFY2(b.startNs >= k.upNs + 200 * kMs - kPeriod, "the tone starts no earlier than the lead");
+    QVERIFY2(b.endNs <= k.downNs - 100 * kMs + kPeriod, "the key stays up for the tail after the tone");
+    QVERIFY2(b.ms() > 1950 && b.ms() < 2060, "the whole tone is heard");
 }
 
 QTEST_MAIN(TestEndToEndKeyers)

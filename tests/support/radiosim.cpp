@@ -130,3 +130,9 @@ void RadioSim::clearLog()
 {
     QFile::resize(m_logPath, 0);
 }
+
+void RadioSim::unplug()
+{
+    stop(m_rigctld);
+    stop(m_sim);
+}

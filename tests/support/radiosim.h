@@ -39,6 +39,8 @@ public:
     QStringList commands() const;
     bool keyed() const;
     void clearLog();
+    // The radio goes away (its cable pulled out): the simulator ends and its pty with it.
+    void unplug();
 
 private:
     QByteArray log() const;
