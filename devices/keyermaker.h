@@ -9,7 +9,8 @@
 // Builds the keyer a method names, for the output card outputCardId (the sound server's name of
 // the card the messages go out on: a CM108 on "auto" is that card's own chip). Building never
 // opens nor fails; open() says what is wrong. Null for "serie": the serial line keys.
-using KeyerMaker = std::function<std::unique_ptr<Keyer>(const KeyerSettings &settings, const QString &outputCardId)>;
+using KeyerMaker =
+    std::function<std::unique_ptr<Keyer>(const KeyerSettings &settings, const QString &outputCardId)>;
 
 // The methods that need no library: the serial line and VOX. Any other opens with a refusal.
 std::unique_ptr<Keyer> makeBasicKeyer(const KeyerSettings &settings, const QString &outputCardId);

@@ -64,7 +64,8 @@ GpioLine GpioLine::parse(const QString &text)
 KeyerSettings readKeyerSettings(const SettingsStore &store)
 {
     KeyerSettings s;
-    s.metodo = KeyerSettings::methodFromName(readText(store, QStringLiteral("metodo"), QStringLiteral("serie")));
+    s.metodo =
+        KeyerSettings::methodFromName(readText(store, QStringLiteral("metodo"), QStringLiteral("serie")));
     s.cm108 = readText(store, QStringLiteral("cm108"), s.cm108);
     if (s.cm108.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0)
         s.cm108 = QStringLiteral("auto");
@@ -83,6 +84,7 @@ KeyerSettings readKeyerSettings(const SettingsStore &store)
     s.gpio = readText(store, QStringLiteral("gpio"), QString());
     s.equipo = readClampedSetting(store, QStringLiteral("equipo"), s.equipo, 1, 999999);
     s.equipopuerto = readText(store, QStringLiteral("equipopuerto"), s.equipopuerto);
-    s.equipovelocidad = readClampedSetting(store, QStringLiteral("equipovelocidad"), s.equipovelocidad, 0, 4000000);
+    s.equipovelocidad =
+        readClampedSetting(store, QStringLiteral("equipovelocidad"), s.equipovelocidad, 0, 4000000);
     return s;
 }

@@ -13,10 +13,10 @@ struct KeyerSettings
 
     Method metodo = Method::Serie;
     QString cm108 = QStringLiteral("auto"); // a hidraw device, or "auto": the output card's own
-    int pin = 3;                             // CM108 GPIO 1-8
-    bool pinActiveLow = false;               // "!" before the pin
-    QString gpio;                            // "<chip>:<line>", "!" before the line: active low
-    int equipo = 2;                          // Hamlib's model number; 2: a rigctld
+    int pin = 3;                            // CM108 GPIO 1-8
+    bool pinActiveLow = false;              // "!" before the pin
+    QString gpio;                           // "<chip>:<line>", "!" before the line: active low
+    int equipo = 2;                         // Hamlib's model number; 2: a rigctld
     QString equipopuerto = QStringLiteral("localhost:4532");
     int equipovelocidad = 0; // 0: the model's own
 
@@ -27,9 +27,9 @@ struct KeyerSettings
 
     friend bool operator==(const KeyerSettings &a, const KeyerSettings &b)
     {
-        return a.metodo == b.metodo && a.cm108 == b.cm108 && a.pin == b.pin && a.pinActiveLow == b.pinActiveLow &&
-               a.gpio == b.gpio && a.equipo == b.equipo && a.equipopuerto == b.equipopuerto &&
-               a.equipovelocidad == b.equipovelocidad;
+        return a.metodo == b.metodo && a.cm108 == b.cm108 && a.pin == b.pin &&
+               a.pinActiveLow == b.pinActiveLow && a.gpio == b.gpio && a.equipo == b.equipo &&
+               a.equipopuerto == b.equipopuerto && a.equipovelocidad == b.equipovelocidad;
     }
     friend bool operator!=(const KeyerSettings &a, const KeyerSettings &b) { return !(a == b); }
 };

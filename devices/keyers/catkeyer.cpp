@@ -22,7 +22,8 @@ QString hamlibText(int code)
     case RIG_EIO:
         return QStringLiteral("no se puede usar el puerto CAT (error de entrada o salida)");
     case RIG_EPROTO:
-        return QStringLiteral("el equipo responde algo que no se entiende: compruebe el modelo y la velocidad");
+        return QStringLiteral(
+            "el equipo responde algo que no se entiende: compruebe el modelo y la velocidad");
     case RIG_ERJCTED:
         return QStringLiteral("el equipo ha rechazado la orden");
     case RIG_ECONF:
@@ -56,7 +57,10 @@ class CatRig : public QObject
 {
     Q_OBJECT
 public:
-    CatRig(int model, const QString &port, int speed) : m_model(model), m_port(port.toLocal8Bit()), m_speed(speed) {}
+    CatRig(int model, const QString &port, int speed)
+        : m_model(model), m_port(port.toLocal8Bit()), m_speed(speed)
+    {
+    }
     ~CatRig() override { close(); }
 
     void open()
@@ -92,7 +96,8 @@ public:
         if (on && ending)
             return; // the keyer is going: a key-up still queued is dropped, not sent and undone
         if (!m_opened) {
-            emit answered(on, request, m_failure.isEmpty() ? QStringLiteral("el equipo no está abierto") : m_failure,
+            emit answered(on, request,
+                          m_failure.isEmpty() ? QStringLiteral("el equipo no está abierto") : m_failure,
                           false);
             return;
         }
@@ -148,7 +153,8 @@ CatKeyer::~CatKeyer()
 {
     m_rig->ending = true;
     close();
-    QMetaObject::invokeMethod(m_rig, [thread = &m_thread] { thread->quit(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_rig, [thread = &m_thread] { thread->quit(); }, Qt::QueuedConnection);
     if (m_thread.isRunning() && !m_thread.wait(3 * AnswerMs))
         qWarning("El equipo no ha respondido al cerrarlo.");
     delete m_rig; // the thread has ended: closing it here is the last Hamlib call
@@ -166,9 +172,10 @@ void CatKeyer::open()
                                              "conectado.")
                                   .arg(m_port));
         if (::access(path.constData(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM))
-            throw DeviceError(QStringLiteral("No se puede abrir el puerto CAT %1: permiso denegado. Entre en el "
-                                             "grupo «dialout» y vuelva a iniciar la sesión.")
-                                  .arg(m_port));
+            throw DeviceError(
+                QStringLiteral("No se puede abrir el puerto CAT %1: permiso denegado. Entre en el "
+                               "grupo «dialout» y vuelva a iniciar la sesión.")
+                    .arg(m_port));
     }
     if (!m_thread.isRunning())
         m_thread.start();
@@ -194,14 +201,16 @@ void CatKeyer::keyUp()
     }
     const quint64 request = ++m_requests;
     m_awaited = request;
-    QMetaObject::invokeMethod(m_rig, [rig = m_rig, request] { rig->setPtt(true, request); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        m_rig, [rig = m_rig, request] { rig->setPtt(true, request); }, Qt::QueuedConnection);
 }
 
 void CatKeyer::keyDown()
 {
     m_awaited = 0;
     if (m_open)
-        QMetaObject::invokeMethod(m_rig, [rig = m_rig] { rig->setPtt(false, 0); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            m_rig, [rig = m_rig] { rig->setPtt(false, 0); }, Qt::QueuedConnection);
 }
 
 bool CatKeyer::check()

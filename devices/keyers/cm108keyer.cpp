@@ -49,8 +49,9 @@ QString cm108NodeForCard(const QString &sinkId, const QList<UdevSoundCard> &card
         return QString();
     };
     if (sinkId.isEmpty())
-        return refuse(QStringLiteral("con «auto» hay que elegir en «Salida de los mensajes» la tarjeta de sonido de "
-                                     "la interfaz, o escribir su dispositivo hidraw"));
+        return refuse(
+            QStringLiteral("con «auto» hay que elegir en «Salida de los mensajes» la tarjeta de sonido de "
+                           "la interfaz, o escribir su dispositivo hidraw"));
     for (const UdevSoundCard &card : cards) {
         if (!namesCard(sinkId, card.idId) && !namesCard(sinkId, card.idPath))
             continue;
@@ -65,7 +66,8 @@ QString cm108NodeForCard(const QString &sinkId, const QList<UdevSoundCard> &card
         nodes.sort();
         return nodes.first();
     }
-    return refuse(QStringLiteral("no se encuentra la tarjeta de sonido «%1» entre las del sistema").arg(sinkId));
+    return refuse(
+        QStringLiteral("no se encuentra la tarjeta de sonido «%1» entre las del sistema").arg(sinkId));
 }
 
 QString cm108NodeForCard(const QString &sinkId, QString *why)
@@ -108,9 +110,8 @@ QString cm108NodeForCard(const QString &sinkId, QString *why)
 Cm108Keyer::Cm108Keyer(const QString &device, int pin, bool activeLow, const QString &outputCardId,
                        NodeFinder finder, QObject *parent)
     : Keyer(parent), m_device(device), m_pin(pin), m_activeLow(activeLow), m_outputCardId(outputCardId),
-      m_finder(finder ? std::move(finder) : NodeFinder([](const QString &id, QString *why) {
-          return cm108NodeForCard(id, why);
-      }))
+      m_finder(finder ? std::move(finder)
+                      : NodeFinder([](const QString &id, QString *why) { return cm108NodeForCard(id, why); }))
 {
 }
 
@@ -135,16 +136,20 @@ void Cm108Keyer::open()
     if (fd < 0) {
         const int error = errno;
         if (error == EACCES || error == EPERM)
-            throw DeviceError(QStringLiteral("No se puede abrir la interfaz CM108 %1: permiso denegado. Añada una "
-                                             "regla de udev que dé acceso a sus dispositivos hidraw al grupo "
-                                             "«plugdev» y entre en ese grupo (véase el manual).")
-                                  .arg(m_node));
+            throw DeviceError(
+                QStringLiteral("No se puede abrir la interfaz CM108 %1: permiso denegado. Añada una "
+                               "regla de udev que dé acceso a sus dispositivos hidraw al grupo "
+                               "«plugdev» y entre en ese grupo (véase el manual).")
+                    .arg(m_node));
         if (error == ENOENT || error == ENODEV || error == ENXIO)
-            throw DeviceError(QStringLiteral("No se encuentra la interfaz CM108 %1: compruebe que esté conectada.")
-                                  .arg(m_node));
+            throw DeviceError(
+                QStringLiteral("No se encuentra la interfaz CM108 %1: compruebe que esté conectada.")
+                    .arg(m_node));
         if (error == EISDIR)
-            throw DeviceError(QStringLiteral("%1 no es un dispositivo hidraw de una interfaz CM108.").arg(m_node));
-        throw DeviceError(QStringLiteral("No se puede abrir la interfaz CM108 %1: %2.").arg(m_node, fileErrorText(error)));
+            throw DeviceError(
+                QStringLiteral("%1 no es un dispositivo hidraw de una interfaz CM108.").arg(m_node));
+        throw DeviceError(
+            QStringLiteral("No se puede abrir la interfaz CM108 %1: %2.").arg(m_node, fileErrorText(error)));
     }
     // A character device must be a HID node; a FIFO or a plain file stands in for one in tests.
     struct stat st = {};
@@ -152,15 +157,16 @@ void Cm108Keyer::open()
     if (fstat(fd, &st) != 0 || (S_ISCHR(st.st_mode) && ioctl(fd, HIDIOCGRAWINFO, &info) != 0) ||
         S_ISDIR(st.st_mode)) {
         ::close(fd);
-        throw DeviceError(QStringLiteral("%1 no es un dispositivo hidraw de una interfaz CM108.").arg(m_node));
+        throw DeviceError(
+            QStringLiteral("%1 no es un dispositivo hidraw de una interfaz CM108.").arg(m_node));
     }
     m_fd = fd;
     m_crashSlot = crashoff::arm(fd, cm108Report(m_pin, m_activeLow));
     if (!write(false)) {
         const int error = errno;
         forget();
-        throw DeviceError(
-            QStringLiteral("La interfaz CM108 %1 no admite la orden de su pin: %2.").arg(m_node, fileErrorText(error)));
+        throw DeviceError(QStringLiteral("La interfaz CM108 %1 no admite la orden de su pin: %2.")
+                              .arg(m_node, fileErrorText(error)));
     }
 }
 
@@ -201,7 +207,9 @@ bool Cm108Keyer::check()
 QString Cm108Keyer::description() const
 {
     const QString node = m_node.isEmpty() ? m_device : m_node;
-    return QStringLiteral("la interfaz CM108 %1 (pin %2%3)").arg(node, m_activeLow ? QStringLiteral("!") : QString()).arg(m_pin);
+    return QStringLiteral("la interfaz CM108 %1 (pin %2%3)")
+        .arg(node, m_activeLow ? QStringLiteral("!") : QString())
+        .arg(m_pin);
 }
 
 // A failed write (the chip gone) closes the node: nothing more can key through it.

@@ -24,8 +24,8 @@ void onFatal(int signal)
 {
     for (Slot &slot : g_armed) {
         const int fd = slot.fd.load();
-        if (fd >= 0)
-            [[maybe_unused]] const auto written = ::write(fd, slot.bytes, size_t(slot.size));
+        if (fd >= 0) [[maybe_unused]]
+            const auto written = ::write(fd, slot.bytes, size_t(slot.size));
     }
     // Whatever handled the signal before (a debugger's, a test framework's) or the default.
     for (size_t i = 0; i < sizeof kFatal / sizeof kFatal[0]; ++i)

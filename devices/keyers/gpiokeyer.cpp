@@ -38,9 +38,10 @@ public:
         if (!m_chip) {
             const int error = errno;
             if (error == EACCES || error == EPERM)
-                throw DeviceError(QStringLiteral("No se puede abrir el chip GPIO «%1»: permiso denegado. Entre en el "
-                                                 "grupo «gpio» y vuelva a iniciar la sesión.")
-                                      .arg(chip));
+                throw DeviceError(
+                    QStringLiteral("No se puede abrir el chip GPIO «%1»: permiso denegado. Entre en el "
+                                   "grupo «gpio» y vuelva a iniciar la sesión.")
+                        .arg(chip));
             throw DeviceError(QStringLiteral("No se encuentra el chip GPIO «%1».").arg(chip));
         }
         m_line = gpiod_chip_get_line(m_chip, line);
@@ -53,9 +54,10 @@ public:
             m_line = nullptr;
             release();
             if (error == EBUSY)
-                throw DeviceError(QStringLiteral("La línea %1 del chip GPIO «%2» la está usando otro programa.")
-                                      .arg(line)
-                                      .arg(chip));
+                throw DeviceError(
+                    QStringLiteral("La línea %1 del chip GPIO «%2» la está usando otro programa.")
+                        .arg(line)
+                        .arg(chip));
             throw DeviceError(QStringLiteral("No se puede usar la línea %1 del chip GPIO «%2»: %3.")
                                   .arg(line)
                                   .arg(chip, fileErrorText(error)));
@@ -102,9 +104,10 @@ GpioKeyer::~GpioKeyer()
 void GpioKeyer::open()
 {
     if (!m_line.valid)
-        throw DeviceError(QStringLiteral("La línea GPIO «%1» no es válida: escríbala como chip:línea, por ejemplo "
-                                         "gpiochip0:17 (con «!» delante de la línea si se activa a nivel bajo).")
-                              .arg(m_spec));
+        throw DeviceError(
+            QStringLiteral("La línea GPIO «%1» no es válida: escríbala como chip:línea, por ejemplo "
+                           "gpiochip0:17 (con «!» delante de la línea si se activa a nivel bajo).")
+                .arg(m_spec));
     if (m_open)
         return;
     m_output->request(m_line.chip, m_line.line, m_line.activeLow ? 1 : 0);

@@ -9,7 +9,8 @@ std::unique_ptr<Keyer> makeKeyer(const KeyerSettings &settings, const QString &o
 {
     switch (settings.metodo) {
     case KeyerSettings::Method::Cm108:
-        return std::make_unique<Cm108Keyer>(settings.cm108, settings.pin, settings.pinActiveLow, outputCardId);
+        return std::make_unique<Cm108Keyer>(settings.cm108, settings.pin, settings.pinActiveLow,
+                                            outputCardId);
     case KeyerSettings::Method::Cat:
         return std::make_unique<CatKeyer>(settings.equipo, settings.equipopuerto, settings.equipovelocidad);
     case KeyerSettings::Method::Gpio:

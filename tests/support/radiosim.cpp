@@ -31,8 +31,8 @@ RadioSim::RadioSim(bool silent)
 {
     m_link = m_dir.filePath(QStringLiteral("radio"));
     m_logPath = m_dir.filePath(QStringLiteral("radio.log"));
-    QStringList args{QStringLiteral(PREGONAL_TS2000SIM), QStringLiteral("--link"), m_link, QStringLiteral("--log"),
-                     m_logPath};
+    QStringList args{QStringLiteral(PREGONAL_TS2000SIM), QStringLiteral("--link"), m_link,
+                     QStringLiteral("--log"), m_logPath};
     if (silent)
         args << QStringLiteral("--silent");
     m_sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -60,8 +60,9 @@ QString RadioSim::startRigctld()
     }
     m_rigctld.setProcessChannelMode(QProcess::ForwardedChannels);
     m_rigctld.start(QStringLiteral("rigctld"),
-                    {QStringLiteral("-m"), QStringLiteral("2014"), QStringLiteral("-r"), m_link, QStringLiteral("-T"),
-                     QStringLiteral("127.0.0.1"), QStringLiteral("-t"), QString::number(port), QStringLiteral("-C"),
+                    {QStringLiteral("-m"), QStringLiteral("2014"), QStringLiteral("-r"), m_link,
+                     QStringLiteral("-T"), QStringLiteral("127.0.0.1"), QStringLiteral("-t"),
+                     QString::number(port), QStringLiteral("-C"),
                      QStringLiteral("dtr_state=OFF,rts_state=OFF")});
     if (!m_rigctld.waitForStarted(5000)) {
         m_error = QStringLiteral("rigctld did not start (is libhamlib-utils installed?)");
