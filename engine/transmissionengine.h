@@ -14,10 +14,11 @@ class SerialLine;
 struct KeyingLines;
 
 // Sends the open message once, or in a loop with a pause, keying the transmitter around each
-// play through a keyer: the serial line unless another one is set. It keeps the two promises that matter most: the transmitter is
-// never left keyed (every way out unkeys, and a guard cuts a key held longer than any play
-// explains), and no message goes out without its start or its end (the key rises the lead before
-// the first sample and drops the tail after the last one heard).
+// play through a keyer: the serial line unless another one is set. It keeps the two promises
+// that matter most: the transmitter is never left keyed (every way out unkeys, and a guard cuts a
+// key held longer than any play explains), and no message goes out without its start or its end
+// (the key rises the lead before the first sample, counted from the keyer's confirmation, and
+// drops the tail after the last one heard).
 //
 // The devices belong to the caller and must outlive the engine. Events of the devices and of the
 // repeat timer arrive through the event loop; every failure is undone here and told once through

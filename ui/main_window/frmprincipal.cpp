@@ -263,7 +263,8 @@ void Frmprincipal::applyKeyer()
     const bool same = m_keyerApplied && k == m_keyerBuilt && m_keyerCard == m_builtCard;
     if (same || m_engine.state() != TransmissionEngine::State::Idle)
         return;
-    std::unique_ptr<Keyer> keyer = m_parts.makeKeyer ? m_parts.makeKeyer(k, m_keyerCard) : makeBasicKeyer(k, m_keyerCard);
+    std::unique_ptr<Keyer> keyer =
+        m_parts.makeKeyer ? m_parts.makeKeyer(k, m_keyerCard) : makeBasicKeyer(k, m_keyerCard);
     m_engine.setKeyer(keyer.get());
     m_keyer = std::move(keyer);
     m_keyerBuilt = k;
