@@ -8,6 +8,8 @@
 #include "commandline.h"
 #include "deviceerror.h"
 #include "enginelogger.h"
+#include "cm108keyer.h"
+#include "keyers.h"
 #include "keyinglines.h"
 #include "keyingsettings.h"
 #include "portnames.h"
@@ -64,6 +66,9 @@ public:
         m_keyingLines = KeyingLines::parse(keying.lineas).value_or(KeyingLines());
         m_engine.setKeying(keying.retardoMs, keying.colaMs, m_keyingLines, keying.tiempomaximoSecs * 1000);
         m_cards = readSoundCardSettings(m_store);
+        m_keyerSettings = keying.keyer;
+        m_keyer = makeKeyer(m_keyerSettings, m_cards.salida);
+        m_engine.setKeyer(m_keyer.get());
         m_audio.setOutputCard({m_cards.salida, m_cards.salidanombre});
         m_audio.setInputCard({m_cards.entrada, m_cards.entradanombre});
         const int interval = command.interval > 0 ? command.interval : readIntervalo(m_store);
@@ -170,10 +175,28 @@ private:
         listCards(QStringLiteral("Entradas de sonido (* la elegida para grabar):"), sound.inputs(),
                   {m_cards.entrada, m_cards.entradanombre});
         QTextStream out(stdout);
-        out << "Transmisor:" << Qt::endl
-            << "* puerto serie COM" << m_line.commPort() << ": "
-            << serialDeviceForPort(m_store, m_line.commPort()) << ", líneas " << m_keyingLines.toString()
-            << Qt::endl;
+        out << "Transmisor (método «" << KeyerSettings::methodName(m_keyerSettings.metodo) << "»):" << Qt::endl;
+        switch (m_keyerSettings.metodo) {
+        case KeyerSettings::Method::Serie:
+            out << "* puerto serie COM" << m_line.commPort() << ": " << serialDeviceForPort(m_store, m_line.commPort())
+                << ", líneas " << m_keyingLines.toString() << Qt::endl;
+            break;
+        case KeyerSettings::Method::Cm108: {
+            QString node = m_keyerSettings.cm108;
+            QString why;
+            if (node.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0)
+                node = cm108NodeForCard(m_cards.salida, &why);
+            out << "* interfaz CM108: " << (node.isEmpty() ? QStringLiteral("no se encuentra (%1)").arg(why) : node)
+                << ", pin " << m_keyerSettings.pinText() << Qt::endl;
+            break;
+        }
+        case KeyerSettings::Method::Ninguno:
+            out << "* ninguno: el VOX de la interfaz; no se abre nada" << Qt::endl;
+            break;
+        default:
+            out << "* " << m_keyer->description() << Qt::endl;
+            break;
+        }
         return Command::Ok;
     }
 
@@ -222,6 +245,9 @@ private:
     EngineLogger m_logger{m_engine, m_log, m_clock};
     SoundCardSettings m_cards;
     KeyingLines m_keyingLines;
+    KeyerSettings m_keyerSettings;
+    // Declared after the engine: it goes first, and the engine falls back to the serial line.
+    std::unique_ptr<Keyer> m_keyer;
     QString m_file;
     int m_status = Command::Ok;
     int m_plays = 0;

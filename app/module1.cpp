@@ -6,6 +6,7 @@
 #include "audio/wavaudiodevice.h"
 #include "desktop.h"
 #include "frmprincipal.h"
+#include "keyers.h"
 #include "portnames.h"
 #include "qtplatform.h"
 #include "qtserialline.h"
@@ -33,6 +34,7 @@ PlatformParts realParts()
     parts.registry = makeSystemRegistry();
     parts.launcher = std::make_unique<SystemLauncher>();
     parts.sound = std::make_unique<QtSoundServer>();
+    parts.makeKeyer = makeKeyer;
     return parts;
 }
 } // namespace

@@ -5,7 +5,9 @@
 
 #include "audiodevice.h"
 #include "deviceerror.h"
+#include "keyer.h"
 #include "keyinglines.h"
+#include "serialkeyer.h"
 #include "serialline.h"
 
 namespace {
@@ -21,6 +23,12 @@ const QString kPlayError =
 const QString kKeyerLost =
     QStringLiteral("Se ha perdido el dispositivo que maneja el transmisor, %1. Se ha dejado de "
                    "transmitir. Compruebe que esté conectado y vuelva a intentarlo.");
+const QString kKeyUpError =
+    QStringLiteral("No se ha podido activar el transmisor por %1. No se ha transmitido nada. "
+                   "Compruebe el dispositivo y vuelva a intentarlo.");
+const QString kKeyUpUnanswered =
+    QStringLiteral("El dispositivo que maneja el transmisor, %1, no ha confirmado la transmisión en "
+                   "%2 segundos. No se ha transmitido nada. Compruebe que esté conectado y encendido.");
 
 // Seconds with one decimal, as the operator reads them: "5,0".
 QString seconds(int ms)
@@ -30,8 +38,14 @@ QString seconds(int ms)
 } // namespace
 
 TransmissionEngine::TransmissionEngine(AudioDevice &reproductor, SerialLine &MSComm1, QObject *parent)
-    : QObject(parent), m_reproductor(reproductor), m_MSComm1(MSComm1)
+    : QObject(parent), m_reproductor(reproductor), m_MSComm1(MSComm1),
+      m_serialKeyer(std::make_unique<SerialKeyer>(MSComm1))
 {
+    useKeyer(nullptr);
+    m_keyUpWait.setSingleShot(true);
+    m_keyUpWait.setInterval(KeyUpAnswerMs);
+    m_keyUpWait.setTimerType(Qt::PreciseTimer);
+    connect(&m_keyUpWait, &QTimer::timeout, this, &TransmissionEngine::keyUpUnanswered);
     connect(&m_reproductor, &AudioDevice::Done, this, &TransmissionEngine::reproductor_Done);
     connect(&m_timer1, &RepeatTimer::Timer, this, &TransmissionEngine::Timer1_Timer);
     m_guard.setSingleShot(true);
@@ -56,6 +70,27 @@ void TransmissionEngine::setKeying(int leadMs, int tailMs, const KeyingLines &li
     m_MSComm1.setKeyingLines(lines);
 }
 
+void TransmissionEngine::setKeyer(Keyer *keyer)
+{
+    if (m_state == State::Idle && !m_keyUpPending)
+        useKeyer(keyer);
+}
+
+void TransmissionEngine::useKeyer(Keyer *keyer)
+{
+    if (m_keyer)
+        disconnect(m_keyer, nullptr, this, nullptr);
+    m_keyer = keyer ? keyer : m_serialKeyer.get();
+    connect(m_keyer, &Keyer::keyedUp, this, &TransmissionEngine::keyedUp);
+    connect(m_keyer, &Keyer::keyUpFailed, this, &TransmissionEngine::keyUpFailed);
+    // A keyer that goes before the engine leaves it the serial line, never a dangling one.
+    if (keyer)
+        connect(keyer, &QObject::destroyed, this, [this] {
+            m_keyer = nullptr;
+            useKeyer(nullptr);
+        });
+}
+
 void TransmissionEngine::sendOnce()
 {
     send(true);
@@ -72,7 +107,7 @@ void TransmissionEngine::send(bool once)
 {
     m_modounavez = once;
     try {
-        m_MSComm1.setPortOpen(true);
+        m_keyer->open();
     } catch (const DeviceError &e) {
         emit failed(kSendError, e.reason());
         return;
@@ -82,10 +117,8 @@ void TransmissionEngine::send(bool once)
         m_lengthMs = m_reproductor.length();
         emit messageOpened(m_lengthMs);
         checkMessageFits(m_lengthMs);
-        if (!keyUp())
-            return keyerLost();
-        startPlay();
-        setState(State::Playing);
+        m_firstPlay = true;
+        keyUp();
     } catch (const DeviceError &e) {
         failTransmission(kSendError, e.reason());
     }
@@ -105,27 +138,65 @@ void TransmissionEngine::checkMessageFits(int lengthMs)
                 .arg(m_tailMs));
 }
 
-// DTR then RTS, always as a pair; the guard starts timing with the key. False when the keying
-// device turned out to be gone (the port closed itself): nothing is keyed then.
-bool TransmissionEngine::keyUp()
+// The play starts once the keyer confirms the key is up (at once for most devices; a radio on CAT
+// answers later), so the lead is counted from a transmitter really keyed.
+void TransmissionEngine::keyUp()
 {
-    m_MSComm1.setDTREnable(true);
-    m_MSComm1.setRTSEnable(true);
-    if (!m_MSComm1.portOpen())
-        return false;
+    m_keyUpPending = true;
+    m_keyUpWait.start();
+    m_keyer->keyUp();
+    if (m_keyUpPending)
+        setState(State::Playing); // waiting for the answer: Stop must work meanwhile
+}
+
+// The guard starts timing with the key.
+void TransmissionEngine::keyedUp()
+{
+    if (!m_keyUpPending)
+        return; // an answer to a key-up already undone: its key-down went out after it
+    m_keyUpPending = false;
+    m_keyUpWait.stop();
     int limit = qMax(1, m_lengthMs) + m_leadMs + m_tailMs + 2000;
     if (m_maxTransmissionMs > 0)
         limit = qMin(limit, m_maxTransmissionMs);
     m_guard.start(limit);
     m_portWatch.start();
-    return true;
+    try {
+        startPlay();
+        m_timer1.setEnabled(false);
+        setState(State::Playing);
+    } catch (const DeviceError &e) {
+        failTransmission(m_firstPlay ? kSendError : kPlayError, e.reason());
+    }
+    m_firstPlay = false;
+}
+
+// A keying device that turned out to be gone is lost; any other refusal is told with its reason.
+void TransmissionEngine::keyUpFailed(const QString &reason)
+{
+    if (!m_keyUpPending)
+        return;
+    m_keyUpPending = false;
+    m_keyUpWait.stop();
+    if (reason.isEmpty() || !m_keyer->check())
+        return keyerLost();
+    failTransmission(kKeyUpError.arg(m_keyer->description()), reason);
+}
+
+void TransmissionEngine::keyUpUnanswered()
+{
+    if (!m_keyUpPending)
+        return;
+    m_keyUpPending = false;
+    failTransmission(kKeyUpUnanswered.arg(m_keyer->description(), seconds(KeyUpAnswerMs)));
 }
 
 void TransmissionEngine::keyDown()
 {
     m_guard.stop();
-    m_MSComm1.setDTREnable(false);
-    m_MSComm1.setRTSEnable(false);
+    m_keyUpPending = false;
+    m_keyUpWait.stop();
+    m_keyer->keyDown();
 }
 
 void TransmissionEngine::startPlay()
@@ -161,21 +232,16 @@ void TransmissionEngine::reproductor_Done(int NotifyCode)
     m_modounavez = false;
     m_portWatch.stop();
     commandQuietly(QStringLiteral("close"));
-    m_MSComm1.setPortOpen(false);
+    m_keyer->close();
     setIdle(Ending::Completed);
 }
 
 void TransmissionEngine::Timer1_Timer()
 {
-    try {
-        if (!keyUp())
-            return keyerLost();
-        startPlay();
-        m_timer1.setEnabled(false);
-        setState(State::Playing);
-    } catch (const DeviceError &e) {
-        failTransmission(kPlayError, e.reason());
-    }
+    if (m_keyUpPending)
+        return;
+    m_firstPlay = false;
+    keyUp();
 }
 
 void TransmissionEngine::stop()
@@ -183,7 +249,7 @@ void TransmissionEngine::stop()
     m_awaitingDone = false;
     m_timer1.setEnabled(false);
     keyDown();
-    m_MSComm1.setPortOpen(false);
+    m_keyer->close();
     commandQuietly(QStringLiteral("close"));
     m_portWatch.stop();
     setIdle(Ending::Stopped);
@@ -195,7 +261,7 @@ void TransmissionEngine::release()
     m_awaitingDone = false;
     m_portWatch.stop();
     keyDown();
-    m_MSComm1.setPortOpen(false);
+    m_keyer->close();
     commandQuietly(QStringLiteral("close"));
     restoreFile();
 }
@@ -213,13 +279,13 @@ void TransmissionEngine::watchPort()
         m_portWatch.stop();
         return;
     }
-    if (!m_MSComm1.checkPort())
+    if (!m_keyer->check())
         keyerLost();
 }
 
 void TransmissionEngine::keyerLost()
 {
-    failTransmission(kKeyerLost.arg(m_MSComm1.portDescription()));
+    failTransmission(kKeyerLost.arg(m_keyer->description()));
 }
 
 // Undoes a transmission that cannot go on: unkeys first, then releases the sound and the port,
@@ -231,7 +297,7 @@ void TransmissionEngine::failTransmission(const QString &message, const QString 
     m_portWatch.stop();
     keyDown();
     commandQuietly(QStringLiteral("close"));
-    m_MSComm1.setPortOpen(false);
+    m_keyer->close();
     m_failureText = cause.isEmpty() ? message : message + QLatin1Char(' ') + cause;
     setIdle(message == kGuardError ? Ending::Guard : Ending::Failed);
     emit failed(message, cause);
@@ -291,18 +357,10 @@ bool TransmissionEngine::sendFileInPause(const QString &path)
             emit failed(kSendError, e.reason());
         return false;
     }
-    if (!keyUp()) {
-        keyerLost();
-        return false;
-    }
-    try {
-        startPlay();
-    } catch (const DeviceError &e) {
-        failTransmission(kSendError, e.reason());
-        return false;
-    }
-    setState(State::Playing);
-    return true;
+    // Its play starts when the key-up is confirmed; a failure on the way ends the loop too.
+    m_firstPlay = true;
+    keyUp();
+    return m_state == State::Playing;
 }
 
 // After a message sent in the pause of a loop: the loop's own message again, and a whole pause.

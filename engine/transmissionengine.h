@@ -6,15 +6,19 @@
 #include <QString>
 #include <QTimer>
 
+#include <memory>
+
 class AudioDevice;
+class Keyer;
 class SerialLine;
 struct KeyingLines;
 
-// Sends the open message once, or in a loop with a pause, keying the transmitter through the
-// serial line around each play. It keeps the two promises that matter most: the transmitter is
-// never left keyed (every way out unkeys, and a guard cuts a key held longer than any play
-// explains), and no message goes out without its start or its end (the key rises the lead before
-// the first sample and drops the tail after the last one heard).
+// Sends the open message once, or in a loop with a pause, keying the transmitter around each
+// play through a keyer: the serial line unless another one is set. It keeps the two promises
+// that matter most: the transmitter is never left keyed (every way out unkeys, and a guard cuts a
+// key held longer than any play explains), and no message goes out without its start or its end
+// (the key rises the lead before the first sample, counted from the keyer's confirmation, and
+// drops the tail after the last one heard).
 //
 // The devices belong to the caller and must outlive the engine. Events of the devices and of the
 // repeat timer arrive through the event loop; every failure is undone here and told once through
@@ -32,6 +36,8 @@ public:
 
     // Every PortWatchMs while transmitting, the keying device is checked to still be there.
     static constexpr int PortWatchMs = 250;
+    // A key-up the keying device has not confirmed within this time fails the command.
+    static constexpr int KeyUpAnswerMs = 2000;
 
     TransmissionEngine(AudioDevice &reproductor, SerialLine &MSComm1, QObject *parent = nullptr);
     // Unkeys, closes the port and the sound: ending never leaves the transmitter keyed.
@@ -40,6 +46,10 @@ public:
     // Silence before the sound and wait after it (given to the audio device), the lines that key
     // the transmitter, and the longest one transmission may last (0: no cap). From the next send.
     void setKeying(int leadMs, int tailMs, const KeyingLines &lines, int maxTransmissionMs);
+    // What keys the transmitter from the next send: keyer (owned by the caller, outliving its
+    // use here), or the serial line when null. Ignored while a transmission runs.
+    void setKeyer(Keyer *keyer);
+    Keyer &keyer() const { return *m_keyer; }
 
     State state() const { return m_state; }
     // True while the running transmission is a single play.
@@ -80,6 +90,8 @@ public:
     void Timer1_Timer();
     void guardTimeout();
     void watchPort();
+    // The keying device did not confirm a key-up in KeyUpAnswerMs.
+    void keyUpUnanswered();
 
 signals:
     void stateChanged(TransmissionEngine::State state);
@@ -93,9 +105,11 @@ signals:
 
 private:
     void send(bool once);
-    void openPort();
+    void useKeyer(Keyer *keyer);
     void checkMessageFits(int lengthMs);
-    bool keyUp();
+    void keyUp();
+    void keyedUp();
+    void keyUpFailed(const QString &reason);
     void keyDown();
     void startPlay();
     void keyerLost();
@@ -109,11 +123,18 @@ private:
 
     AudioDevice &m_reproductor;
     SerialLine &m_MSComm1;
+    std::unique_ptr<Keyer> m_serialKeyer;
+    Keyer *m_keyer = nullptr;
     RepeatTimer m_timer1;
     // Unkeys the transmitter if the lines stay up longer than a play can explain, whatever the
     // sound path does.
     QTimer m_guard;
     QTimer m_portWatch;
+    QTimer m_keyUpWait;
+    // A key-up was asked for and its answer has not come: only that answer may start the play.
+    bool m_keyUpPending = false;
+    // The play to start is the first of a send command (its failure is the command's).
+    bool m_firstPlay = false;
     State m_state = State::Idle;
     bool m_modounavez = false;
     // A play with an armed completion is out: only its Done may end or continue the cycle.

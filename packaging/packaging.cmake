@@ -109,11 +109,13 @@ balizas y redes de emergencia. Interfaz en español.
 Pregonal broadcasts a spoken message over a radio transmitter keyed through
 the DTR/RTS lines of a serial port.")
 # dpkg-shlibdeps finds the libraries the program links (Qt Widgets, Multimedia, Serial Port,
-# Svg, libsndfile). What Qt opens at run time it cannot see: Qt 6.4 Multimedia talks to the sound
+# Svg, libsndfile, and for keying libudev, libgpiod and Hamlib). What Qt opens at run time it cannot see: Qt 6.4 Multimedia talks to the sound
 # server through libpulse (PulseAudio, or PipeWire through pipewire-pulse), and the platform
 # plugins; the SVG icon engine comes with libqt6svg6, which shlibdeps already lists. Qt's own
 # texts (standard dialogs and buttons) read Spanish from qt6-translations-l10n.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libpulse0, qt6-qpa-plugins, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse")
+# rigctld, for a radio keyed through its CAT command by a Hamlib daemon ("equipo" 2).
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libhamlib-utils")
 include(CPack)

@@ -28,6 +28,7 @@ KeyingSettings readKeyingSettings(const SettingsStore &store)
     s.tiempomaximoSecs =
         readClampedSetting(store, QStringLiteral("tiempomaximo"), s.tiempomaximoSecs, 0, 3600);
     s.lineas = store.read(kApplication, kSection, QStringLiteral("lineas"), s.lineas);
+    s.keyer = readKeyerSettings(store);
     return s;
 }
 
@@ -38,5 +39,12 @@ bool writeKeyingSettings(SettingsStore &store, const KeyingSettings &values)
         {QStringLiteral("retardo"), QString::number(values.retardoMs)},
         {QStringLiteral("cola"), QString::number(values.colaMs)},
         {QStringLiteral("tiempomaximo"), QString::number(values.tiempomaximoSecs)},
+        {QStringLiteral("metodo"), KeyerSettings::methodName(values.keyer.metodo)},
+        {QStringLiteral("cm108"), values.keyer.cm108},
+        {QStringLiteral("pin"), values.keyer.pinText()},
+        {QStringLiteral("gpio"), values.keyer.gpio},
+        {QStringLiteral("equipo"), QString::number(values.keyer.equipo)},
+        {QStringLiteral("equipopuerto"), values.keyer.equipopuerto},
+        {QStringLiteral("equipovelocidad"), QString::number(values.keyer.equipovelocidad)},
     });
 }

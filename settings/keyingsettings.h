@@ -1,17 +1,20 @@
 #pragma once
 
+#include "keyersettings.h"
+
 #include <QString>
 
 class SettingsStore;
 
 // How the transmitter is keyed, from group "conf": lead time before the sound, tail after it,
-// the keying lines, and an optional cap on the length of one transmission.
+// the keying lines, an optional cap on the length of one transmission, and what keys it.
 struct KeyingSettings
 {
     int retardoMs = 300;
     int colaMs = 100;
     QString lineas = QStringLiteral("DTR+RTS");
     int tiempomaximoSecs = 0; // 0: no cap
+    KeyerSettings keyer;
 };
 
 // Reads a whole number: text that is no number gives the default, a number out of range is

@@ -1,2 +1,9 @@
 # The transmission engine against the fakes, with no window and no widget library.
 pregonal_add_test(tst_engine SOURCES tst_engine.cpp LIBS pregonal_engine pregonal_fakes)
+# Keying through the other methods: their settings, the cycle waiting for a confirmed key-up, and
+# the window choosing the method (on fakes).
+pregonal_add_test(tst_keyers SOURCES tst_keyers.cpp windowfixture.h LIBS pregonal_ui pregonal_fakes)
+# The CM108 keyer: its report, its lookup from the sound card, and the cycle on a FIFO.
+pregonal_add_test(tst_cm108 SOURCES tst_cm108.cpp LIBS pregonal_keyers pregonal_engine pregonal_fakes)
+# The GPIO keyer through a stand-in for the chip, and libgpiod on gpio-sim where it is there.
+pregonal_add_test(tst_gpio SOURCES tst_gpio.cpp LIBS pregonal_keyers pregonal_engine pregonal_fakes)

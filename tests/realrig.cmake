@@ -34,3 +34,17 @@ pregonal_add_rig_test(tst_cli SOURCES tst_cli.cpp LABELS faults)
 target_compile_definitions(tst_cli PRIVATE PREGONAL_PROGRAM="$<TARGET_FILE:pregonal>")
 target_link_libraries(tst_cli PRIVATE pregonal_transmissionlog)
 add_dependencies(tst_cli pregonal)
+
+# The CAT keyer through real Hamlib and the TS-2000 simulator (python3), directly and via rigctld.
+# Hamlib holds the CAT port's DTR and RTS low, which a pty only allows through the shim; its log
+# shows that they never rise.
+pregonal_add_test(tst_cat SOURCES tst_cat.cpp
+    LIBS pregonal_keyers pregonal_engine pregonal_fakes pregonal_radiosim pregonal_testsupport
+    LABELS cat)
+add_dependencies(tst_cat ptyshim)
+set_tests_properties(tst_cat PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LD_PRELOAD=$<TARGET_FILE:ptyshim>;PREGONAL_LINESHIM_OPEN=0;PREGONAL_LINELOG=${CMAKE_CURRENT_BINARY_DIR}/tst_cat-lines.log")
+
+# The window keying through CAT (the simulator), a CM108 pin (a FIFO) and VOX around real sound.
+pregonal_add_rig_test(tst_endtoend_keyers SOURCES tst_endtoend_keyers.cpp LABELS sound cat)
+target_link_libraries(tst_endtoend_keyers PRIVATE pregonal_radiosim)

@@ -32,7 +32,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 depends=$(field Depends)
 echo "Depends: $depends"
 for need in libc6 libqt6core6 libqt6widgets6 libqt6multimedia6 libqt6serialport6 libqt6svg6 \
-        libsndfile1 libpulse0 qt6-qpa-plugins qt6-translations-l10n; do
+        libsndfile1 libpulse0 qt6-qpa-plugins qt6-translations-l10n libudev1 libhamlib4 libgpiod2; do
     echo "$depends" | tr ',' '\n' | sed 's/^ *//' | grep -q "^$need\( \|$\)" || fail "Depends sin $need"
 done
 

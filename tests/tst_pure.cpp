@@ -281,7 +281,7 @@ void TestPure::stationSettingsRoundTrip()
 {
     QTemporaryDir dir;
     SettingsStore store(dir.path());
-    const KeyingSettings keying{0, 2000, QStringLiteral("!DTR+RTS"), 3600};
+    const KeyingSettings keying{0, 2000, QStringLiteral("!DTR+RTS"), 3600, {}};
     const SoundCardSettings cards{QStringLiteral("alsa_output.usb-1"), QStringLiteral("Radio, canal 2 \"a\""),
                                   QString(), QString()};
     QVERIFY(writeKeyingSettings(store, keying));

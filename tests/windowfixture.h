@@ -37,6 +37,8 @@ struct WindowFixture
     FakeRegistry *registry = nullptr;
     FakeLauncher *launcher = nullptr;
     FakeSoundServer *sound = nullptr;
+    // Builds the keyers of the methods other than the serial line (empty: the window's own choice).
+    KeyerMaker makeKeyer;
     std::unique_ptr<Frmprincipal> window;
 
     // Writes "conf" settings before the window loads.
@@ -76,6 +78,7 @@ struct WindowFixture
             parts.clock = std::move(c);
         }
         parts.settings = std::make_unique<SettingsStore>(storeDir.path());
+        parts.makeKeyer = makeKeyer;
         window = std::make_unique<Frmprincipal>(values, std::move(parts));
         window->Form_Load();
         log->clear();

@@ -4,6 +4,7 @@
 #include "audio/wavaudiodevice.h"
 #include "fakeplatform.h"
 #include "frmprincipal.h"
+#include "keyers.h"
 #include "portnames.h"
 #include "qtserialline.h"
 #include "soundcapture.h"
@@ -42,6 +43,8 @@ RealRig::RealRig(const Options &options)
         parts.settings->write("Pregonal", "conf", "salida", options.salida);
     if (!options.salidanombre.isEmpty())
         parts.settings->write("Pregonal", "conf", "salidanombre", options.salidanombre);
+    for (const auto &[key, value] : options.conf)
+        parts.settings->write("Pregonal", "conf", key, value);
     const SettingsStore *store = parts.settings.get();
     parts.MSComm1 = std::make_unique<QtSerialLine>([store](int n) { return serialDeviceForPort(*store, n); });
     m_audio = new WavAudioDevice;
@@ -61,6 +64,7 @@ RealRig::RealRig(const Options &options)
         m_clock = clock.get();
         parts.clock = std::move(clock);
     }
+    parts.makeKeyer = makeKeyer;
     m_window = std::make_unique<Frmprincipal>(*m_values, std::move(parts));
     m_window->Form_Load();
 }

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -38,6 +39,7 @@ public:
         QList<std::tuple<QString, QString, QString>> settings;
         // When valid, the window runs on a clock the test moves (clock()), starting then.
         QDateTime clockAt;
+        QList<QPair<QString, QString>> conf; // more "conf" settings (the keying method and its values)
     };
     RealRig();
     explicit RealRig(const Options &options);

@@ -11,6 +11,7 @@
 #include "soundserver.h"
 #include "transmissionengine.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFormLayout>
@@ -19,6 +20,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
@@ -28,6 +30,29 @@
 namespace {
 const QString kDefaultCard = QStringLiteral("Predeterminada del sistema");
 const QString kTitle = QStringLiteral("Pregonal");
+
+// The keying methods as the operator reads them, in the order of the list.
+struct MethodItem
+{
+    KeyerSettings::Method method;
+    const char *text;
+};
+const MethodItem kMethods[] = {
+    {KeyerSettings::Method::Serie, "Líneas de un puerto serie"},
+    {KeyerSettings::Method::Cm108, "Pin de una interfaz USB (CM108)"},
+    {KeyerSettings::Method::Gpio, "Línea GPIO del ordenador"},
+    {KeyerSettings::Method::Cat, "Orden CAT del equipo (Hamlib)"},
+    {KeyerSettings::Method::Ninguno, "Ninguno (VOX de la interfaz)"},
+};
+
+QLineEdit *lineEdit(QWidget *parent, const char *name, const QString &text, const QString &placeholder)
+{
+    auto *edit = new QLineEdit(text, parent);
+    edit->setObjectName(QLatin1String(name));
+    edit->setPlaceholderText(placeholder);
+    edit->setMinimumWidth(twips(3400));
+    return edit;
+}
 
 // Every form the keying lines can take, the usual ones first.
 const char *const kLineForms[] = {"DTR+RTS", "DTR", "RTS", "!DTR+!RTS", "!DTR", "!RTS", "DTR+!RTS", "!DTR+RTS"};
@@ -84,8 +109,9 @@ QLabel *buddyLabel(const QString &text, QWidget *buddy)
 } // namespace
 
 frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const SoundCardSettings &cards,
-                         SoundServer &sound, SerialLine &line, MessageBoxes &boxes)
-    : QDialog(parent), m_sound(sound), m_line(line), m_boxes(boxes)
+                         SoundServer &sound, SerialLine &line, MessageBoxes &boxes, KeyerMaker makeKeyer)
+    : QDialog(parent), m_keying(keying), m_makeKeyer(std::move(makeKeyer)), m_sound(sound), m_line(line),
+      m_boxes(boxes)
 {
     setObjectName(QStringLiteral("frmestacion"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
@@ -119,6 +145,15 @@ frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const So
     QFormLayout *keyForm = nullptr;
     QGroupBox *keyBox = group(this, QStringLiteral("Transmisor:"), keyForm);
     keyBox->setObjectName(QStringLiteral("Frame2"));
+    m_keyForm = keyForm;
+    const KeyerSettings &keyer = keying.keyer;
+    cboMetodo = new QComboBox(keyBox);
+    cboMetodo->setObjectName(QStringLiteral("cboMetodo"));
+    for (const MethodItem &m : kMethods) {
+        cboMetodo->addItem(QString::fromUtf8(m.text), KeyerSettings::methodName(m.method));
+        if (m.method == keyer.metodo)
+            cboMetodo->setCurrentIndex(cboMetodo->count() - 1);
+    }
     cboLineas = new QComboBox(keyBox);
     cboLineas->setObjectName(QStringLiteral("cboLineas"));
     cboLineas->setMinimumWidth(twips(1700));
@@ -129,12 +164,41 @@ frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const So
         if (KeyingLines::parse(text) == storedLines)
             cboLineas->setCurrentIndex(cboLineas->count() - 1);
     }
+    txtCm108 = lineEdit(keyBox, "txtCm108", keyer.cm108, QStringLiteral("auto o /dev/hidrawN"));
+    txtCm108->setToolTip(QStringLiteral("«auto»: la interfaz de la tarjeta elegida en «Salida de los mensajes»; "
+                                        "o su dispositivo, como /dev/hidraw2."));
+    spnPin = spinBox(keyBox, "spnPin", 1, 8, 1, keyer.pin, QString());
+    chkPinBajo = new QCheckBox(QStringLiteral("Activo a nivel &bajo"), keyBox);
+    chkPinBajo->setObjectName(QStringLiteral("chkPinBajo"));
+    chkPinBajo->setChecked(keyer.pinActiveLow);
+    auto *pinRow = m_pinRow = new QHBoxLayout;
+    pinRow->addWidget(spnPin);
+    pinRow->addWidget(chkPinBajo);
+    pinRow->addStretch(1);
+    txtGpio = lineEdit(keyBox, "txtGpio", keyer.gpio, QStringLiteral("gpiochip0:17"));
+    txtGpio->setToolTip(QStringLiteral("El chip y la línea, como gpiochip0:17; con «!» delante de la línea si se "
+                                       "activa a nivel bajo (gpiochip0:!17)."));
+    spnEquipo = spinBox(keyBox, "spnEquipo", 1, 999999, 1, keyer.equipo, QString());
+    spnEquipo->setToolTip(QStringLiteral("El número de modelo de Hamlib (rigctl -l los lista); 2 = rigctld."));
+    txtEquipoPuerto = lineEdit(keyBox, "txtEquipoPuerto", keyer.equipopuerto, QStringLiteral("/dev/ttyUSB0"));
+    txtEquipoPuerto->setToolTip(QStringLiteral("El puerto CAT del equipo, como /dev/ttyUSB0; con el modelo 2, "
+                                               "dónde escucha rigctld, como localhost:4532."));
+    spnEquipoVelocidad = spinBox(keyBox, "spnEquipoVelocidad", 0, 4000000, 1200, keyer.equipovelocidad,
+                                 QStringLiteral(" baudios"));
+    spnEquipoVelocidad->setSpecialValueText(QStringLiteral("La del modelo"));
     spnRetardo = spinBox(keyBox, "spnRetardo", 0, 2000, 50, keying.retardoMs, QStringLiteral(" ms"));
     spnCola = spinBox(keyBox, "spnCola", 0, 2000, 50, keying.colaMs, QStringLiteral(" ms"));
     spnTiempoMaximo =
         spinBox(keyBox, "spnTiempoMaximo", 0, 3600, 10, keying.tiempomaximoSecs, QStringLiteral(" s"));
     spnTiempoMaximo->setSpecialValueText(QStringLiteral("Sin límite"));
-    keyForm->addRow(buddyLabel(QStringLiteral("&Líneas que lo activan:"), cboLineas), cboLineas);
+    keyForm->addRow(buddyLabel(QStringLiteral("&Lo activa:"), cboMetodo), cboMetodo);
+    keyForm->addRow(buddyLabel(QStringLiteral("Lí&neas que lo activan:"), cboLineas), cboLineas);
+    keyForm->addRow(buddyLabel(QStringLiteral("&Interfaz CM108:"), txtCm108), txtCm108);
+    keyForm->addRow(buddyLabel(QStringLiteral("Pin &GPIO:"), spnPin), pinRow);
+    keyForm->addRow(buddyLabel(QStringLiteral("Línea GPI&O:"), txtGpio), txtGpio);
+    keyForm->addRow(buddyLabel(QStringLiteral("&Modelo de equipo:"), spnEquipo), spnEquipo);
+    keyForm->addRow(buddyLabel(QStringLiteral("P&uerto CAT:"), txtEquipoPuerto), txtEquipoPuerto);
+    keyForm->addRow(buddyLabel(QStringLiteral("&Velocidad CAT:"), spnEquipoVelocidad), spnEquipoVelocidad);
     keyForm->addRow(buddyLabel(QStringLiteral("&Retardo antes del sonido:"), spnRetardo), spnRetardo);
     keyForm->addRow(buddyLabel(QStringLiteral("&Cola tras el sonido:"), spnCola), spnCola);
     keyForm->addRow(buddyLabel(QStringLiteral("&Transmisión más larga:"), spnTiempoMaximo), spnTiempoMaximo);
@@ -183,6 +247,8 @@ frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const So
     page->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(cboEntrada, &QComboBox::currentIndexChanged, this, &frmestacion::listenToInput);
+    connect(cboMetodo, &QComboBox::currentIndexChanged, this, &frmestacion::showMethodRows);
+    showMethodRows();
     m_meter = m_sound.makeLevelMeter();
     connect(m_meter.get(), &InputLevelMeter::peak, this, &frmestacion::showLevel);
     listenToInput();
@@ -198,12 +264,40 @@ frmestacion::~frmestacion()
 
 KeyingSettings frmestacion::chosenKeying() const
 {
-    KeyingSettings s;
+    KeyingSettings s = m_keying;
     s.lineas = cboLineas->currentData().toString();
     s.retardoMs = spnRetardo->value();
     s.colaMs = spnCola->value();
     s.tiempomaximoSecs = spnTiempoMaximo->value();
+    s.keyer = chosenKeyer();
     return s;
+}
+
+KeyerSettings frmestacion::chosenKeyer() const
+{
+    KeyerSettings k;
+    k.metodo = KeyerSettings::methodFromName(cboMetodo->currentData().toString());
+    k.cm108 = txtCm108->text().trimmed().isEmpty() ? QStringLiteral("auto") : txtCm108->text().trimmed();
+    k.pin = spnPin->value();
+    k.pinActiveLow = chkPinBajo->isChecked();
+    k.gpio = txtGpio->text().trimmed();
+    k.equipo = spnEquipo->value();
+    k.equipopuerto = txtEquipoPuerto->text().trimmed();
+    k.equipovelocidad = spnEquipoVelocidad->value();
+    return k;
+}
+
+// Only the rows of the chosen method are shown; the dialog takes their height.
+void frmestacion::showMethodRows()
+{
+    const KeyerSettings::Method method = KeyerSettings::methodFromName(cboMetodo->currentData().toString());
+    using M = KeyerSettings::Method;
+    m_keyForm->setRowVisible(cboLineas, method == M::Serie);
+    m_keyForm->setRowVisible(txtCm108, method == M::Cm108);
+    m_keyForm->setRowVisible(m_pinRow, method == M::Cm108);
+    m_keyForm->setRowVisible(txtGpio, method == M::Gpio);
+    for (QWidget *w : std::initializer_list<QWidget *>{spnEquipo, txtEquipoPuerto, spnEquipoVelocidad})
+        m_keyForm->setRowVisible(w, method == M::Cat);
 }
 
 SoundCardSettings frmestacion::chosenCards() const
@@ -283,6 +377,7 @@ void frmestacion::startTest()
                      MessageBoxes::Critical, kTitle, e.reason());
         return;
     }
+    const KeyingSettings keying = chosenKeying();
     if (!m_test) {
         m_player = m_sound.makePlayer();
         m_test = std::make_unique<TransmissionEngine>(*m_player, m_line);
@@ -297,7 +392,11 @@ void frmestacion::startTest()
                 updateControls();
         });
     }
-    const KeyingSettings keying = chosenKeying();
+    // A keyer of the chosen method with the values as they stand (none: the serial line).
+    m_testKeyer.reset();
+    m_testKeyer = m_makeKeyer ? m_makeKeyer(keying.keyer, chosenCard(cboSalida).id)
+                              : makeBasicKeyer(keying.keyer, chosenCard(cboSalida).id);
+    m_test->setKeyer(m_testKeyer.get());
     m_player->setFileName(m_toneDir->filePath(QStringLiteral("prueba.wav")));
     m_player->setOutputCard(chosenCard(cboSalida));
     emit testStarting(*m_test);
@@ -345,8 +444,9 @@ void frmestacion::updateControls()
 {
     const bool testing = testRunning();
     const bool editable = !m_transmitting && !testing;
-    for (QWidget *w : std::initializer_list<QWidget *>{cboSalida, cboEntrada, cboLineas, spnRetardo, spnCola,
-                                                       spnTiempoMaximo})
+    for (QWidget *w : std::initializer_list<QWidget *>{cboSalida, cboEntrada, cboMetodo, cboLineas, txtCm108, spnPin,
+                                                       chkPinBajo, txtGpio, spnEquipo, txtEquipoPuerto,
+                                                       spnEquipoVelocidad, spnRetardo, spnCola, spnTiempoMaximo})
         w->setEnabled(editable);
     cmdaceptar->setEnabled(editable);
     cmdprobar->setEnabled(!m_transmitting);

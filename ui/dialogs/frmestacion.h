@@ -1,5 +1,6 @@
 #pragma once
 
+#include "keyermaker.h"
 #include "keyingsettings.h"
 #include "soundcardsettings.h"
 
@@ -10,7 +11,11 @@
 class AudioDevice;
 class InputLevelMeter;
 class MessageBoxes;
+class QCheckBox;
 class QComboBox;
+class QFormLayout;
+class QHBoxLayout;
+class QLineEdit;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -21,17 +26,19 @@ class SoundServer;
 class TransmissionEngine;
 
 // The station dialog: the sound card messages go out on and the one recordings come from, with a
-// live meter on the input; the lines that key the transmitter, the lead before the sound, the
-// tail after it and the longest one transmission may last. "Probar" keys the transmitter and
+// live meter on the input; what keys the transmitter (the serial lines, a CM108 pin, a GPIO line,
+// the radio's CAT command or nothing) and its values, the lead before the sound, the tail after it
+// and the longest one transmission may last. "Probar" keys the transmitter and
 // plays a test tone with the values as they stand; "Aceptar" gives them back to be stored.
 class frmestacion : public QDialog
 {
     Q_OBJECT
 public:
     // line is the serial line the messages key through (its port as the options set it); boxes
-    // tell why a test failed.
+    // tell why a test failed; makeKeyer builds the keyer of the other methods for a test (empty:
+    // the serial line and VOX only).
     frmestacion(QWidget *parent, const KeyingSettings &keying, const SoundCardSettings &cards,
-                SoundServer &sound, SerialLine &line, MessageBoxes &boxes);
+                SoundServer &sound, SerialLine &line, MessageBoxes &boxes, KeyerMaker makeKeyer = {});
     ~frmestacion() override;
 
     KeyingSettings chosenKeying() const;
@@ -49,7 +56,15 @@ public:
     QComboBox *cboEntrada = nullptr;
     QProgressBar *barNivel = nullptr;
     QLabel *lblNivel = nullptr;
+    QComboBox *cboMetodo = nullptr;
     QComboBox *cboLineas = nullptr;
+    QLineEdit *txtCm108 = nullptr;
+    QSpinBox *spnPin = nullptr;
+    QCheckBox *chkPinBajo = nullptr;
+    QLineEdit *txtGpio = nullptr;
+    QSpinBox *spnEquipo = nullptr;
+    QLineEdit *txtEquipoPuerto = nullptr;
+    QSpinBox *spnEquipoVelocidad = nullptr;
     QSpinBox *spnRetardo = nullptr;
     QSpinBox *spnCola = nullptr;
     QSpinBox *spnTiempoMaximo = nullptr;
@@ -76,7 +91,14 @@ private:
     void listenToInput();
     void showLevel(double peak);
     void updateControls();
+    void showMethodRows();
+    KeyerSettings chosenKeyer() const;
 
+    const KeyingSettings m_keying;
+    KeyerMaker m_makeKeyer;
+    QFormLayout *m_keyForm = nullptr;
+    QHBoxLayout *m_pinRow = nullptr;
+    std::unique_ptr<Keyer> m_testKeyer;
     SoundServer &m_sound;
     SerialLine &m_line;
     MessageBoxes &m_boxes;

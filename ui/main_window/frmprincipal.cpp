@@ -263,6 +263,7 @@ void Frmprincipal::Form_Load()
 void Frmprincipal::applyStation(const KeyingSettings &keying, const SoundCardSettings &cards)
 {
     m_keying = keying;
+    m_keyerCard = cards.salida;
     applyKeying();
     reproductor().setOutputCard({cards.salida, cards.salidanombre});
     reproductor().setInputCard({cards.entrada, cards.entradanombre});
@@ -275,6 +276,24 @@ void Frmprincipal::applyKeying()
     m_engine.setKeying(m_keying.retardoMs, m_keying.colaMs,
                        KeyingLines::parse(m_keying.lineas).value_or(KeyingLines()),
                        m_keying.tiempomaximoSecs * 1000);
+    applyKeyer();
+}
+
+// A new keyer only when its values changed: they cannot while a transmission runs (the station
+// dialog is not accepted then), so the engine never loses the keyer it is using.
+void Frmprincipal::applyKeyer()
+{
+    const KeyerSettings &k = m_keying.keyer;
+    const bool same = m_keyerApplied && k == m_keyerBuilt && m_keyerCard == m_builtCard;
+    if (same || m_engine.state() != TransmissionEngine::State::Idle)
+        return;
+    std::unique_ptr<Keyer> keyer =
+        m_parts.makeKeyer ? m_parts.makeKeyer(k, m_keyerCard) : makeBasicKeyer(k, m_keyerCard);
+    m_engine.setKeyer(keyer.get());
+    m_keyer = std::move(keyer);
+    m_keyerBuilt = k;
+    m_builtCard = m_keyerCard;
+    m_keyerApplied = true;
 }
 
 void Frmprincipal::showEvent(QShowEvent *event)
@@ -367,7 +386,7 @@ QString Frmprincipal::settingsNotWrittenText() const
 void Frmprincipal::mnuestacion_Click()
 {
     frmestacion dialog(this, readKeyingSettings(settings()), readSoundCardSettings(settings()), soundServer(),
-                       MSComm1(), messageBoxes());
+                       MSComm1(), messageBoxes(), m_parts.makeKeyer);
     dialog.setTransmitting(m_engine.state() != TransmissionEngine::State::Idle);
     connect(&m_engine, &TransmissionEngine::stateChanged, &dialog,
             [&dialog](TransmissionEngine::State state) {

@@ -65,6 +65,8 @@ public:
     ProgramValues &module1() { return m_module1; }
     AudioDevice &reproductor() { return *m_parts.reproductor; }
     SerialLine &MSComm1() { return *m_parts.MSComm1; }
+    // What keys the transmitter now: the serial line, or the method the station chose.
+    Keyer &keyer() { return m_engine.keyer(); }
     FileDialog &ventanas() { return *m_parts.ventanas; }
     MessageBoxes &messageBoxes() { return *m_parts.messageBoxes; }
     SettingsStore &settings() { return *m_parts.settings; }
@@ -125,10 +127,17 @@ private:
     void showTransmissionState(TransmissionEngine::State state);
     void applyStation(const KeyingSettings &keying, const SoundCardSettings &cards);
     void applyKeying();
+    void applyKeyer();
     QString settingsNotWrittenText() const;
 
     ProgramValues &m_module1;
     PlatformParts m_parts;
+    // What keys the transmitter when it is not the serial line, and the values it was built from.
+    std::unique_ptr<Keyer> m_keyer;
+    KeyerSettings m_keyerBuilt;
+    QString m_keyerCard;
+    QString m_builtCard;
+    bool m_keyerApplied = false;
     // Declared after the devices it drives, so that it unkeys and releases them before they go.
     TransmissionEngine m_engine;
     // The log outlives its writers, which log a transmission still running as they go.

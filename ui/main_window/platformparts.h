@@ -2,6 +2,7 @@
 
 #include "audiodevice.h"
 #include "clock.h"
+#include "keyermaker.h"
 #include "platform.h"
 #include "serialline.h"
 #include "settingsstore.h"
@@ -24,4 +25,6 @@ struct PlatformParts
     // folder (the user's state folder when empty).
     std::unique_ptr<Clock> clock;
     QString logFolder;
+    // Builds the keyer of a method other than the serial line; empty: the serial line and VOX only.
+    KeyerMaker makeKeyer;
 };
