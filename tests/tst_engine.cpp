@@ -1,6 +1,7 @@
 // The transmission engine on its own, with no window: the device calls of each command and
 // event in order, the states it reports, and every failure undone and told once.
 #include "fakeaudiodevice.h"
+#include "fakekeyer.h"
 #include "fakeserialline.h"
 #include "keyinglines.h"
 #include "transmissionengine.h"
@@ -71,6 +72,7 @@ private slots:
     void sendFileInThePause_data();
     void sendFileInThePause();
     void sendFileRefusedWhilePlaying();
+    void sendFileInThePauseWaitsForTheRadio();
 };
 
 void TestEngine::sendOnce()
@@ -336,6 +338,44 @@ void TestEngine::sendFileRefusedWhilePlaying()
     QVERIFY(r.log->isEmpty());
     QVERIFY(r.failures.isEmpty());
     QCOMPARE(r.engine->state(), State::Playing);
+}
+
+// A radio that confirms its key-up later (CAT): the other message's play waits for the answer,
+// and Stop before it comes leaves nothing keyed and the loop's message back in place.
+void TestEngine::sendFileInThePauseWaitsForTheRadio()
+{
+    for (const bool answered : {true, false}) {
+        Rig r;
+        FakeKeyer radio(r.log);
+        radio.answerWith = FakeKeyer::Answer::Later;
+        r.engine->setKeyer(&radio);
+        r.engine->Timer1().setInterval(100000);
+        r.engine->sendLoop();
+        radio.answer();
+        r.audio.finishPlay();
+        QCOMPARE(r.engine->state(), State::Pausing);
+        r.take();
+        QVERIFY(r.engine->sendFile(QStringLiteral("/tmp/programa.wav")));
+        QCOMPARE(r.engine->state(), State::Playing);
+        QVERIFY(!r.audio.playing);
+        QVERIFY(radio.pending);
+        if (answered) {
+            radio.answer();
+            QVERIFY(r.audio.playing);
+            QCOMPARE(r.audio.fileName(), QStringLiteral("/tmp/programa.wav"));
+            r.audio.finishPlay();
+            QCOMPARE(r.engine->state(), State::Pausing);
+        } else {
+            r.engine->stop();
+            radio.answer(); // too late: changes nothing
+            QCOMPARE(r.engine->state(), State::Idle);
+            QVERIFY(!r.audio.playing);
+        }
+        QVERIFY(!radio.keyed);
+        QCOMPARE(r.audio.fileName(), QStringLiteral("/tmp/aviso.wav"));
+        QVERIFY(r.failures.isEmpty());
+        r.engine->setKeyer(nullptr);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestEngine)
