@@ -37,7 +37,14 @@ eval "$("$top/scripts/testpulse.sh" start)"
 if [ "$long" = 0 ]; then
     echo "== Sound tests on PipeWire"
     eval "$("$top/scripts/testpipewire.sh" start)"
-    (cd build && ctest --output-on-failure -L sound -LE long "$@") || failed=1
+    # A PipeWire daemon without real-time priority (as here, unlike a desktop's) on a virtual or
+    # busy machine now and then drops a cycle under a play: a sound test gets up to three runs
+    # there, and one that fails three times fails. What each run printed is in LastTest.log.
+    (cd build && ctest --output-on-failure -L sound -LE long --repeat until-pass:3 "$@") || failed=1
+    last=build/Testing/Temporary/LastTest.log
+    inconclusive=$(grep -c "inconclusive, the test's capture failed" "$last" || true)
+    retried=$(grep -c "^Test Failed" "$last" || true)
+    echo "PipeWire: $inconclusive casos sin concluir (la captura perdió muestras), $retried ejecuciones fallidas y repetidas"
     "$top/scripts/testpipewire.sh" stop
 fi
 exit "$failed"

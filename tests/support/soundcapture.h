@@ -104,10 +104,15 @@ private:
     std::unique_ptr<Shared> m_shared;
 };
 
-// In a test: fails, saying the capture (not the play) is at fault, when the capture is not whole.
+// In a test: when the capture is not whole it cannot judge the play, so the case ends as skipped,
+// inconclusive, saying what the capture lost; it is never counted as a broken play, nor passed.
 #define VERIFY_CAPTURE_WHOLE(capture)                                                                        \
-    QVERIFY2((capture).fault().isEmpty(),                                                                    \
-             qPrintable(QStringLiteral("the test's capture failed, not the play: ") + (capture).fault()))
+    do {                                                                                                     \
+        const QString captureFault_ = (capture).fault();                                                     \
+        if (!captureFault_.isEmpty())                                                                        \
+            QSKIP(qPrintable(QStringLiteral("inconclusive, the test's capture failed, not the play: ") +      \
+                             captureFault_));                                                               \
+    } while (false)
 
 // The modem-line log the shim writes (PREGONAL_LINELOG): the levels of DTR and RTS when a port
 // opens, at each change and when it closes.

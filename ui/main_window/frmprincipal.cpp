@@ -418,15 +418,13 @@ void Frmprincipal::mnuestacion_Click()
     }
 }
 
-// The schedule: what "Aceptar" gives back is stored and runs from then on.
+// The schedule: what "Aceptar" gives back is stored and runs from then on. While the dialog is
+// open the entries as they were still go out.
 void Frmprincipal::mnuprogramacion_Click()
 {
     const ScheduleReading reading = readSchedule(settings());
     frmprogramacion dialog(this, reading.entries, *m_parts.clock, ventanas(), messageBoxes());
-    m_schedule.hold(true); // the message chooser must not see the device change under it
-    const bool accepted = dialog.exec() == QDialog::Accepted;
-    m_schedule.hold(false);
-    if (!accepted)
+    if (dialog.exec() != QDialog::Accepted)
         return;
     const bool saved = writeSchedule(settings(), dialog.chosenEntries());
     m_schedule.scheduler().load(settings());
