@@ -26,6 +26,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 
 #include <cstdio>
 #include <unistd.h>
@@ -105,7 +106,16 @@ public:
         m_terminating = true;
         if (m_engine.state() != TransmissionEngine::State::Idle)
             m_engine.stop();
-        QCoreApplication::exit(m_status);
+        // From the event loop, once what Stop let go of has gone with it.
+        QTimer::singleShot(0, this, [this] { QCoreApplication::exit(m_status); });
+    }
+
+    // The sound objects a play lets go of die later in the event loop: once it has ended, they go
+    // now, before the devices and Qt's sound engine behind them.
+    static int finished(int status)
+    {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return status;
     }
 
 private:
@@ -121,7 +131,7 @@ private:
             m_engine.sendOnce();
         if (m_engine.state() == TransmissionEngine::State::Idle)
             return m_status; // refused: failed() has told why
-        return QCoreApplication::exec();
+        return finished(QCoreApplication::exec());
     }
 
     int test()
@@ -164,7 +174,7 @@ private:
                 .arg(next.isValid() ? QStringLiteral("próxima emisión a las %1.")
                                           .arg(next.toString(QStringLiteral("HH:mm 'del' dd/MM/yyyy")))
                                     : QStringLiteral("no hay ninguna emisión prevista.")));
-        return QCoreApplication::exec();
+        return finished(QCoreApplication::exec());
     }
 
     int devices()
