@@ -52,7 +52,7 @@ private slots:
 
 void TestGpio::levels_data()
 {
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("lineText");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("active high") << "gpiochip0:17"
                                  << QStringList{"request gpiochip0:17=0", "set 1", "set 0", "set 1", "set 0", "release"};
@@ -64,9 +64,9 @@ void TestGpio::levels_data()
 // only then gives it back.
 void TestGpio::levels()
 {
-    QFETCH(QString, spec);
+    QFETCH(QString, lineText);
     auto log = std::make_shared<QStringList>();
-    GpioKeyer keyer(spec, std::make_unique<FakeOutput>(log));
+    GpioKeyer keyer(lineText, std::make_unique<FakeOutput>(log));
     QSignalSpy up(&keyer, &Keyer::keyedUp);
     keyer.open();
     keyer.keyUp();
@@ -80,7 +80,7 @@ void TestGpio::levels()
 
 void TestGpio::refusals_data()
 {
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("lineText");
     QTest::addColumn<QString>("refusal");
     QTest::addColumn<QString>("reason");
     QTest::newRow("no line") << "gpiochip0" << "" << "La línea GPIO «gpiochip0» no es válida";
@@ -91,13 +91,13 @@ void TestGpio::refusals_data()
 
 void TestGpio::refusals()
 {
-    QFETCH(QString, spec);
+    QFETCH(QString, lineText);
     QFETCH(QString, refusal);
     QFETCH(QString, reason);
     auto log = std::make_shared<QStringList>();
     auto output = std::make_unique<FakeOutput>(log);
     output->refusal = refusal;
-    GpioKeyer keyer(spec, std::move(output));
+    GpioKeyer keyer(lineText, std::move(output));
     try {
         keyer.open();
         QFAIL("opened");

@@ -231,7 +231,7 @@ QList<QStringList> parseCsv(const QString &text)
 QString TransmissionLog::defaultFolder()
 {
     QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    // The base directory specification: a relative path is invalid and ignored.
+    // XDG base directory rules: a relative path is invalid and ignored.
     if (base.isEmpty() || QDir::isRelativePath(base))
         base = QDir::homePath() + QStringLiteral("/.local/state");
     return base + QStringLiteral("/Pregonal");

@@ -91,8 +91,8 @@ std::unique_ptr<GpioOutput> makeGpiodOutput()
     return std::make_unique<GpiodOutput>();
 }
 
-GpioKeyer::GpioKeyer(const QString &spec, std::unique_ptr<GpioOutput> output, QObject *parent)
-    : Keyer(parent), m_spec(spec.trimmed()), m_line(GpioLine::parse(spec)), m_output(std::move(output))
+GpioKeyer::GpioKeyer(const QString &lineText, std::unique_ptr<GpioOutput> output, QObject *parent)
+    : Keyer(parent), m_lineText(lineText.trimmed()), m_line(GpioLine::parse(lineText)), m_output(std::move(output))
 {
 }
 
@@ -107,7 +107,7 @@ void GpioKeyer::open()
         throw DeviceError(
             QStringLiteral("La línea GPIO «%1» no es válida: escríbala como chip:línea, por ejemplo "
                            "gpiochip0:17 (con «!» delante de la línea si se activa a nivel bajo).")
-                .arg(m_spec));
+                .arg(m_lineText));
     if (m_open)
         return;
     m_output->request(m_line.chip, m_line.line, m_line.activeLow ? 1 : 0);
@@ -146,7 +146,7 @@ bool GpioKeyer::check()
 
 QString GpioKeyer::description() const
 {
-    return QStringLiteral("la línea GPIO %1").arg(m_spec);
+    return QStringLiteral("la línea GPIO %1").arg(m_lineText);
 }
 
 bool GpioKeyer::set(bool keyed)

@@ -31,7 +31,7 @@ class GpioKeyer : public Keyer
 {
     Q_OBJECT
 public:
-    explicit GpioKeyer(const QString &spec, std::unique_ptr<GpioOutput> output = makeGpiodOutput(),
+    explicit GpioKeyer(const QString &lineText, std::unique_ptr<GpioOutput> output = makeGpiodOutput(),
                        QObject *parent = nullptr);
     ~GpioKeyer() override;
 
@@ -47,7 +47,7 @@ private:
     bool set(bool keyed);
     void lose();
 
-    QString m_spec;
+    QString m_lineText;
     GpioLine m_line;
     std::unique_ptr<GpioOutput> m_output;
     bool m_open = false;
