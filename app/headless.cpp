@@ -43,17 +43,20 @@ void say(const QString &text)
     err() << "pregonal: " << text << Qt::endl;
 }
 
-// The listing of --dispositivos: each card by id and description, the chosen one marked.
+// The listing of --dispositivos: each card by id and description, the chosen one marked, as the
+// station dialog lists them.
 void listCards(const QString &title, const QList<SoundCardEntry> &cards, const SoundCardChoice &chosen)
 {
     QTextStream out(stdout);
     out << title << Qt::endl;
-    const int at = chosen.isDefault() ? -1 : chooseSoundCard(cards, chosen);
-    out << (chosen.isDefault() ? "* " : "  ") << "(predeterminada del sistema)" << Qt::endl;
-    for (int i = 0; i < cards.size(); ++i)
-        out << (i == at ? "* " : "  ") << cards.at(i).id << "  " << cards.at(i).description << Qt::endl;
-    if (!chosen.isDefault() && at < 0)
-        out << "* " << chosen.id << "  " << chosen.shownName() << "  (no está conectada)" << Qt::endl;
+    const SoundCardItems list = soundCardItems(cards, chosen, QStringLiteral("(predeterminada del sistema)"));
+    for (int i = 0; i < list.items.size(); ++i) {
+        const SoundCardItem &item = list.items.at(i);
+        out << (i == list.current ? "* " : "  ");
+        if (!item.choice.id.isEmpty())
+            out << item.choice.id << "  ";
+        out << item.text << Qt::endl;
+    }
 }
 
 class Headless : public QObject

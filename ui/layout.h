@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QPushButton>
 #include <QWidget>
 
 // Layouts are drawn in twips: 1440 to the inch, 15 to a pixel at 96 dots per inch. Qt scales
@@ -23,4 +24,14 @@ inline QFont msSansSerif(qreal points, bool bold = false)
     font.setPointSizeF(points);
     font.setBold(bold);
     return font;
+}
+
+// A dialog's command button as the dialogs have them: their font, at least 1815 x 495 twips.
+inline QPushButton *dialogButton(QWidget *parent, const QString &text, const char *name)
+{
+    auto *button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setFont(msSansSerif(9.75));
+    button->setMinimumSize(twips(1815), twips(495));
+    return button;
 }

@@ -215,18 +215,11 @@ frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const So
     line1->setFrameStyle(QFrame::HLine | QFrame::Plain);
     line1->setLineWidth(2);
 
-    auto button = [this](const QString &text, const char *name) {
-        auto *b = new QPushButton(text, this);
-        b->setObjectName(QLatin1String(name));
-        b->setFont(msSansSerif(9.75));
-        b->setFixedSize(twips(1815), twips(495));
-        return b;
-    };
-    cmdprobar = button(QStringLiteral("&Probar"), "cmdprobar");
+    cmdprobar = dialogButton(this, QStringLiteral("&Probar"), "cmdprobar");
     cmdprobar->setToolTip(QStringLiteral("Activa el transmisor y envía un tono de 1 kHz durante 2 segundos "
                                          "con los valores de esta ventana."));
-    cmdcancelar = button(QStringLiteral("Cancelar"), "cmdcancelar");
-    cmdaceptar = button(QStringLiteral("Aceptar"), "cmdaceptar");
+    cmdcancelar = dialogButton(this, QStringLiteral("Cancelar"), "cmdcancelar");
+    cmdaceptar = dialogButton(this, QStringLiteral("Aceptar"), "cmdaceptar");
     cmdaceptar->setDefault(true);
     connect(cmdprobar, &QPushButton::clicked, this, &frmestacion::cmdprobar_Click);
     connect(cmdcancelar, &QPushButton::clicked, this, &frmestacion::cmdcancelar_Click);

@@ -27,15 +27,6 @@ const QString kTitle = QStringLiteral("Pregonal");
 const char *const kDayLetters[7] = {"L", "M", "X", "J", "V", "S", "D"};
 const char *const kDayNames[7] = {"lunes", "martes", "miércoles", "jueves", "viernes", "sábado", "domingo"};
 
-QPushButton *dialogButton(QWidget *parent, const QString &text, const char *name)
-{
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setFont(msSansSerif(9.75));
-    b->setMinimumSize(twips(1815), twips(495));
-    return b;
-}
-
 QString shownDate(QDate date)
 {
     return date.toString(QStringLiteral("dd/MM/yyyy"));

@@ -52,16 +52,9 @@ frmregistro::frmregistro(QWidget *parent, const QString &folder, ProgramLauncher
     lblVacio = new QLabel(QStringLiteral("Todavía no se ha registrado ninguna emisión."), this);
     lblVacio->setObjectName(QStringLiteral("lblVacio"));
 
-    auto button = [this](const QString &text, const char *name) {
-        auto *b = new QPushButton(text, this);
-        b->setObjectName(QLatin1String(name));
-        b->setFont(msSansSerif(9.75));
-        b->setMinimumSize(twips(1815), twips(495));
-        return b;
-    };
-    cmdcarpeta = button(QStringLiteral("Abrir la &carpeta"), "cmdcarpeta");
+    cmdcarpeta = dialogButton(this, QStringLiteral("Abrir la &carpeta"), "cmdcarpeta");
     cmdcarpeta->setToolTip(QDir::toNativeSeparators(m_folder));
-    cmdcerrar = button(QStringLiteral("Cerrar"), "cmdcerrar");
+    cmdcerrar = dialogButton(this, QStringLiteral("Cerrar"), "cmdcerrar");
     cmdcerrar->setDefault(true);
     connect(cmdcarpeta, &QPushButton::clicked, this, &frmregistro::cmdcarpeta_Click);
     connect(cmdcerrar, &QPushButton::clicked, this, &QDialog::accept);
