@@ -38,7 +38,8 @@ echo "| server | load | message | plays | broken | first sample - (key-up + lead
 echo "|---|---|---|---|---|---|---|---|"
 for server in PulseAudio PipeWire; do
     if [ "$server" = PulseAudio ]; then script=scripts/testpulse.sh; else script=scripts/testpipewire.sh; fi
-    eval "$("$script" start)"
+    servervars=$("$script" start)
+    eval "$servervars"
     for load in idle "2 CPU hogs"; do
         if [ "$load" != idle ]; then
             for _ in 1 2; do

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-multimedia-dev qt6-serialport-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
-    libsndfile1-dev libgl-dev libsystemd-dev
+    libsndfile1-dev libgl-dev libsystemd-dev libpulse-dev
     libudev-dev libgpiod-dev libhamlib-dev libhamlib-utils
     pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon xvfb xauth
     desktop-file-utils appstream dpkg-dev x11-utils xdotool

@@ -30,13 +30,16 @@ trap 'exit 130' INT TERM HUP
 
 failed=0
 echo "== Tests on PulseAudio"
-eval "$("$top/scripts/testpulse.sh" start)"
+# A server that does not start fails the run here; the sound tests would otherwise skip quietly.
+servervars=$("$top/scripts/testpulse.sh" start)
+eval "$servervars"
 (cd build && ctest --output-on-failure "${labels[@]}" "$@") || failed=1
 "$top/scripts/testpulse.sh" stop
 
 if [ "$long" = 0 ]; then
     echo "== Sound tests on PipeWire"
-    eval "$("$top/scripts/testpipewire.sh" start)"
+    servervars=$("$top/scripts/testpipewire.sh" start)
+    eval "$servervars"
     # A PipeWire daemon without real-time priority (as here, unlike a desktop's) on a virtual or
     # busy machine now and then drops a cycle under a play: a sound test gets up to three runs
     # there, and one that fails three times fails. What each run printed is in LastTest.log.

@@ -42,11 +42,11 @@ start() {
     export HOME="$base/home" XDG_RUNTIME_DIR="$base/run" XDG_CONFIG_HOME="$base/home/.config"
     export XDG_STATE_HOME="$base/home/.local/state" DBUS_SESSION_BUS_ADDRESS="unix:path=$base/run/bus"
     unset PULSE_SERVER PIPEWIRE_REMOTE DISPLAY WAYLAND_DISPLAY
-    # The quantum no smaller than a desktop's usual one (1024 frames): the readers below ask for
-    # 10 ms, and a graph run at a few ms a cycle by a daemon without real-time priority drops
-    # whole cycles on a busy or virtual machine.
+    # The graph's cycle (quantum) no smaller than a desktop's usual one, 1024 frames (21 ms), or
+    # PREGONAL_PIPEWIRE_QUANTUM: the readers below ask for 10 ms, and a graph run at a few ms a
+    # cycle by a daemon without real-time priority drops whole cycles on a busy or virtual machine.
     mkdir -p "$XDG_CONFIG_HOME/pipewire/pipewire.conf.d"
-    echo 'context.properties = { default.clock.min-quantum = 512 }' \
+    echo "context.properties = { default.clock.min-quantum = ${PREGONAL_PIPEWIRE_QUANTUM:-1024} }" \
         >"$XDG_CONFIG_HOME/pipewire/pipewire.conf.d/quantum.conf"
     launch dbus-daemon dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS"
     for _ in $(seq 50); do [ -S "$base/run/bus" ] && break; sleep 0.1; done

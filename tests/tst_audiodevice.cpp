@@ -2,6 +2,7 @@
 // captured with parec, and "txin", an input that hears what tx plays. The tests of the chosen
 // card load a second null sink, "otra", and an input that hears it.
 #include "audio/wavaudiodevice.h"
+#include "audio/soundserverkind.h"
 #include "audio/wavaudiostream.h"
 #include "deviceerror.h"
 #include "soundcapture.h"
@@ -257,6 +258,7 @@ private slots:
     // Play through the real output.
     void playsEveryFormat_data();
     void playsEveryFormat();
+    void asksWhichServer();
     void wholeToneThenDone();
     void closeMidPlayNeverSucceeds_data();
     void closeMidPlayNeverSucceeds();
@@ -538,6 +540,8 @@ void TestAudioDevice::playsEveryFormat()
     QVERIFY(!row.path.isEmpty());
     QVERIFY(s.start());
     open(s.dev, row.path);
+    qint64 doneNs = 0;
+    connect(&s.dev, &AudioDevice::Done, this, [&] { doneNs = monotonicNs(); });
     playArmed(s.dev);
     QVERIFY(s.done.wait(5000));
     QCOMPARE(takeResult(s.done), int(AudioDevice::Successful));
@@ -546,9 +550,35 @@ void TestAudioDevice::playsEveryFormat()
     VERIFY_CAPTURE_WHOLE(s.capture);
     const auto bursts = s.bursts();
     QCOMPARE(int(bursts.size()), 1);
-    // Encoders that work in blocks pad the end with near silence.
+    // Encoders that work in blocks pad the end with near silence. Shorter means the server lost the
+    // start of the stream, or the end was cut by letting the output go too soon.
     QVERIFY2(bursts[0].ms() >= row.ms - 3 && bursts[0].ms() <= s.dev.length() + 3,
              qPrintable(QString::number(bursts[0].ms())));
+    // Done (the moment the program unkeys) only once the last sample has come out.
+    QVERIFY2(doneNs >= bursts[0].endNs - NsPerMs,
+             qPrintable(QStringLiteral("Done %1 ms after the last sample").arg((doneNs - bursts[0].endNs) / 1e6)));
+}
+
+void TestAudioDevice::asksWhichServer()
+{
+    NEED_SOUND();
+    // The test server says what it is; the player's margins follow from that.
+    const QString info = pactl({QStringLiteral("info")});
+    const QString name = info.section(QStringLiteral("Server Name: "), 1).section(QLatin1Char('\n'), 0, 0);
+    QVERIFY(!name.isEmpty());
+    const SoundServerKind kind = askSoundServerKind();
+    QVERIFY(kind != SoundServerKind::Unknown);
+    QCOMPARE(int(kind), int(soundServerKindFromName(name)));
+
+    // No server there: no answer, soon, and none started.
+    const QByteArray saved = qgetenv("PULSE_SERVER");
+    qputenv("PULSE_SERVER", "unix:/nonexistent/native");
+    QElapsedTimer t;
+    t.start();
+    const SoundServerKind none = askSoundServerKind(500);
+    qputenv("PULSE_SERVER", saved);
+    QCOMPARE(int(none), int(SoundServerKind::Unknown));
+    QVERIFY(t.elapsed() < 2000);
 }
 
 void TestAudioDevice::wholeToneThenDone()

@@ -49,6 +49,8 @@ private slots:
     void trimmedLead();
     void allHeard_data();
     void allHeard();
+    void serverKind_data();
+    void serverKind();
     void declaredWaveData_data();
     void declaredWaveData();
 
@@ -172,21 +174,49 @@ void TestSoundFile::trimmedLead()
 void TestSoundFile::allHeard_data()
 {
     // The sound ends at output frame 48000 at 48 kHz, one second in; 200 ms of tail follow.
+    QTest::addColumn<int>("server");
     QTest::addColumn<qint64>("processedUs");
     QTest::addColumn<bool>("heard");
-    QTest::newRow("nothing yet") << qint64(0) << false;
-    QTest::newRow("sound over, tail not") << qint64(1000000) << false;
-    QTest::newRow("tail nearly over") << qint64(1150000) << false;
-    QTest::newRow("tail just over, within the margin") << qint64(1200000) << false;
-    QTest::newRow("tail and margin over") << qint64(1205000) << true;
-    QTest::newRow("long after") << qint64(1250000) << true;
+    const int pulse = int(SoundServerKind::PulseAudio), pipewire = int(SoundServerKind::PipeWire),
+              unknown = int(SoundServerKind::Unknown);
+    QTest::newRow("nothing yet") << pulse << qint64(0) << false;
+    QTest::newRow("sound over, tail not") << pulse << qint64(1000000) << false;
+    QTest::newRow("tail nearly over") << pulse << qint64(1150000) << false;
+    QTest::newRow("tail just over, within the margin") << pulse << qint64(1200000) << false;
+    QTest::newRow("tail and margin over") << pulse << qint64(1205000) << true;
+    QTest::newRow("long after") << pulse << qint64(1250000) << true;
+    QTest::newRow("unknown server: the small margin") << unknown << qint64(1205000) << true;
+    // PipeWire's time runs ahead of the graph by up to two thirds of a cycle of 2048 frames.
+    QTest::newRow("PipeWire, PulseAudio's margin over") << pipewire << qint64(1205000) << false;
+    QTest::newRow("PipeWire, a 2048-frame cycle's lead over") << pipewire << qint64(1229000) << false;
+    QTest::newRow("PipeWire, its margin over") << pipewire << qint64(1235000) << true;
 }
 
 void TestSoundFile::allHeard()
 {
+    QFETCH(int, server);
     QFETCH(qint64, processedUs);
     QFETCH(bool, heard);
-    QCOMPARE(PlayTiming::allHeard(processedUs, 48000, 48000, 200), heard);
+    const qint64 margin = PlayTiming::drainMarginUs(SoundServerKind(server));
+    QCOMPARE(PlayTiming::allHeard(processedUs, 48000, 48000, 200, margin), heard);
+}
+
+void TestSoundFile::serverKind_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("kind");
+    QTest::newRow("PulseAudio") << "pulseaudio" << int(SoundServerKind::PulseAudio);
+    QTest::newRow("pipewire-pulse") << "PulseAudio (on PipeWire 0.3.65)" << int(SoundServerKind::PipeWire);
+    QTest::newRow("pipewire-pulse, newer") << "PulseAudio (on PipeWire 1.2.7)" << int(SoundServerKind::PipeWire);
+    QTest::newRow("no answer") << "" << int(SoundServerKind::Unknown);
+    QTest::newRow("something else") << "sndio" << int(SoundServerKind::Unknown);
+}
+
+void TestSoundFile::serverKind()
+{
+    QFETCH(QString, name);
+    QFETCH(int, kind);
+    QCOMPARE(int(soundServerKindFromName(name)), kind);
 }
 
 void TestSoundFile::declaredWaveData_data()

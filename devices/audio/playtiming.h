@@ -1,5 +1,7 @@
 #pragma once
 
+#include "soundserverkind.h"
+
 #include <QtGlobal>
 
 #include <algorithm>
@@ -9,12 +11,21 @@
 namespace PlayTiming {
 constexpr int PlayTickMs = 5;  // progress checks while the sink still has data to take
 constexpr int DrainTickMs = 2; // then, until the last sample (and the tail) has been heard
-constexpr int PrerollMs = 10;  // silence first: the server may drop the very start of a stream
-constexpr int StallMs = 3000;  // the sink not advancing for this long means it is gone
-// The server's played time can run a little ahead of what has really left it: under PipeWire
-// (pipewire-pulse) the last sample came out 1-5 ms after the time said it had. Wait this much more
-// before calling the sound (and its tail) heard.
+// Silence first: a server may drop the very start of a stream. PipeWire drops what it takes in the
+// stream's first cycle, which may be 2048 frames (43 ms at 48 kHz) on a desktop; PulseAudio a few ms.
+constexpr int PrerollMs = 50;
+constexpr int StallMs = 3000; // the sink not advancing for this long means it is gone
+// How long after the server's played time passes a sample it has surely left the server. PulseAudio's
+// time counts the sink's latency, so a little margin does. Under PipeWire (pipewire-pulse) the time
+// runs ahead of the graph by up to about two thirds of its cycle: measured on a null sink's monitor,
+// the last sample came out 3 ms after the time said so at 256 frames a cycle, 8 ms at 512 and 1024,
+// and 29 ms at 2048; stopping the stream earlier cut the end of the message.
 constexpr qint64 DrainMarginUs = 5000;
+constexpr qint64 PipeWireDrainMarginUs = 35000;
+inline qint64 drainMarginUs(SoundServerKind server)
+{
+    return server == SoundServerKind::PipeWire ? PipeWireDrainMarginUs : DrainMarginUs;
+}
 
 // The first frame sounded processedUs after the play started, startUs late: the silence before
 // the first real sample, shortened by that start-up delay so that the sample comes out when the
@@ -26,11 +37,11 @@ inline qint64 trimmedLeadUs(int leadMs, qint64 startUs)
 
 // The drain check. The sink is fed silence after the file, so its played time stays exact: the
 // last sample (and the tail after it) has been heard once it passes the end of the sound, which
-// came at output frame soundEndFrame.
-inline bool allHeard(qint64 processedUs, qint64 soundEndFrame, int outRate, int tailMs)
+// came at output frame soundEndFrame, marginUs after the server's time says so.
+inline bool allHeard(qint64 processedUs, qint64 soundEndFrame, int outRate, int tailMs, qint64 marginUs)
 {
     const qint64 endUs = soundEndFrame * 1000000 / outRate + qint64(tailMs) * 1000;
-    return processedUs >= endUs + DrainMarginUs;
+    return processedUs >= endUs + marginUs;
 }
 
 // The file frame heard after processedUs of output, of which leadFrames (at outRate) were silence,

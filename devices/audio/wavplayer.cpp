@@ -2,6 +2,7 @@
 
 #include "deviceerror.h"
 #include "playtiming.h"
+#include "soundserverkind.h"
 #include "wavaudiostream.h"
 
 #include <QAudioDevice>
@@ -58,6 +59,10 @@ void WavPlayer::start(const Source &source, qint64 from, const QAudioDevice &out
     m_fed = m_drained = false;
     m_leadTrimmed = false;
     m_outRate = fmt.sampleRate();
+    if (!m_serverKnown) {
+        m_server = askSoundServerKind();
+        m_serverKnown = true;
+    }
     AudioOwner<WavAudioStream> stream(
         new WavAudioStream(source.file, source.rate, source.channels, source.isFloat, fmt));
     stream->setLeadFrames(qint64(m_leadMs + PrerollMs) * m_outRate / 1000);
@@ -121,7 +126,8 @@ void WavPlayer::onTick()
         m_lastProcessed = processed;
         m_progressClock.restart();
     } else if (m_progressClock.elapsed() > StallMs) {
-        emit failed(); // the output stopped taking sound: the server or the device is gone
+        m_serverKnown = false; // the output stopped taking sound: the server or the device is gone,
+        emit failed();         // and another server may take its place
         return;
     }
 
@@ -136,7 +142,7 @@ void WavPlayer::onTick()
 
     if (!m_fed)
         return;
-    if (allHeard(processed, m_stream->soundEndFrame(), m_outRate, m_tailMs)) {
+    if (allHeard(processed, m_stream->soundEndFrame(), m_outRate, m_tailMs, drainMarginUs(m_server))) {
         m_tick.stop();
         m_drained = true;
         letGo();
@@ -146,6 +152,8 @@ void WavPlayer::onTick()
 
 void WavPlayer::onSinkState()
 {
-    if (m_sink && audioFailed(m_sink->error()))
+    if (m_sink && audioFailed(m_sink->error())) {
+        m_serverKnown = false;
         emit failed();
+    }
 }

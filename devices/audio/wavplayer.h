@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audioowners.h"
+#include "soundserverkind.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>
@@ -68,6 +69,9 @@ private:
     Source m_source;
     qint64 m_startFrame = 0;
     int m_outRate = 0;
+    // Who sounds the plays, asked at the first play and again after one failed.
+    SoundServerKind m_server = SoundServerKind::Unknown;
+    bool m_serverKnown = false;
     bool m_leadTrimmed = false;
     bool m_fed = false; // all audio handed to the sink
     bool m_drained = false;
