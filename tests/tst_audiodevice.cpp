@@ -1,8 +1,8 @@
 // The real audio device against the test sound server: a null sink "tx" whose monitor is
 // captured with parec, and "txin", an input that hears what tx plays. The tests of the chosen
 // card load a second null sink, "otra", and an input that hears it.
-#include "audio/wavaudiodevice.h"
 #include "audio/soundserverkind.h"
+#include "audio/wavaudiodevice.h"
 #include "audio/wavaudiostream.h"
 #include "deviceerror.h"
 #include "soundcapture.h"
@@ -570,7 +570,7 @@ void TestAudioDevice::asksWhichServer()
     QVERIFY(kind != SoundServerKind::Unknown);
     QCOMPARE(int(kind), int(soundServerKindFromName(name)));
 
-    // No server there: no answer, soon, and none started.
+    // No server there: no answer, and soon.
     const QByteArray saved = qgetenv("PULSE_SERVER");
     qputenv("PULSE_SERVER", "unix:/nonexistent/native");
     QElapsedTimer t;

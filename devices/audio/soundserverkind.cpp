@@ -28,8 +28,8 @@ void onContextState(pa_context *context, void *data)
 {
     auto *q = static_cast<Query *>(data);
     switch (pa_context_get_state(context)) {
-    case PA_CONTEXT_READY:
-        pa_operation_unref(pa_context_get_server_info(
+    case PA_CONTEXT_READY: {
+        pa_operation *asked = pa_context_get_server_info(
             context,
             [](pa_context *, const pa_server_info *info, void *d) {
                 auto *query = static_cast<Query *>(d);
@@ -37,8 +37,13 @@ void onContextState(pa_context *context, void *data)
                     query->name = QString::fromUtf8(info->server_name);
                 query->done = true;
             },
-            q));
+            q);
+        if (asked)
+            pa_operation_unref(asked);
+        else
+            q->done = true;
         break;
+    }
     case PA_CONTEXT_FAILED:
     case PA_CONTEXT_TERMINATED:
         q->done = true;
