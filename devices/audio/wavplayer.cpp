@@ -2,7 +2,6 @@
 
 #include "deviceerror.h"
 #include "playtiming.h"
-#include "soundserverkind.h"
 #include "wavaudiostream.h"
 
 #include <QAudioDevice>
@@ -59,10 +58,9 @@ void WavPlayer::start(const Source &source, qint64 from, const QAudioDevice &out
     m_fed = m_drained = false;
     m_leadTrimmed = false;
     m_outRate = fmt.sampleRate();
-    if (!m_serverKnown) {
+    if (!m_server)
         m_server = askSoundServerKind();
-        m_serverKnown = true;
-    }
+    m_drainMarginUs = drainMarginUs(*m_server);
     AudioOwner<WavAudioStream> stream(
         new WavAudioStream(source.file, source.rate, source.channels, source.isFloat, fmt));
     stream->setLeadFrames(qint64(m_leadMs + PrerollMs) * m_outRate / 1000);
@@ -126,8 +124,7 @@ void WavPlayer::onTick()
         m_lastProcessed = processed;
         m_progressClock.restart();
     } else if (m_progressClock.elapsed() > StallMs) {
-        m_serverKnown = false; // the output stopped taking sound: the server or the device is gone,
-        emit failed();         // and another server may take its place
+        fail(); // the output stopped taking sound: the server or the device is gone
         return;
     }
 
@@ -142,7 +139,7 @@ void WavPlayer::onTick()
 
     if (!m_fed)
         return;
-    if (allHeard(processed, m_stream->soundEndFrame(), m_outRate, m_tailMs, drainMarginUs(m_server))) {
+    if (allHeard(processed, m_stream->soundEndFrame(), m_outRate, m_tailMs, m_drainMarginUs)) {
         m_tick.stop();
         m_drained = true;
         letGo();
@@ -152,8 +149,12 @@ void WavPlayer::onTick()
 
 void WavPlayer::onSinkState()
 {
-    if (m_sink && audioFailed(m_sink->error())) {
-        m_serverKnown = false;
-        emit failed();
-    }
+    if (m_sink && audioFailed(m_sink->error()))
+        fail();
+}
+
+void WavPlayer::fail()
+{
+    m_server.reset(); // another server may take the place of the one that failed
+    emit failed();
 }

@@ -9,6 +9,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <optional>
+
 class WavAudioStream;
 struct sf_private_tag;
 
@@ -63,6 +65,7 @@ private:
     void onTick();
     void onSinkState();
     void letGo();
+    void fail();
 
     int m_leadMs = 0;
     int m_tailMs = 0;
@@ -70,8 +73,8 @@ private:
     qint64 m_startFrame = 0;
     int m_outRate = 0;
     // Who sounds the plays, asked at the first play and again after one failed.
-    SoundServerKind m_server = SoundServerKind::Unknown;
-    bool m_serverKnown = false;
+    std::optional<SoundServerKind> m_server;
+    qint64 m_drainMarginUs = 0; // the running play's, from its server
     bool m_leadTrimmed = false;
     bool m_fed = false; // all audio handed to the sink
     bool m_drained = false;
