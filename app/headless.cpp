@@ -18,6 +18,7 @@
 #include "schedulerunner.h"
 #include "settingsstore.h"
 #include "soundcardsettings.h"
+#include "systempath.h"
 #include "terminationsignals.h"
 #include "transmissionengine.h"
 #include "transmissionlog.h"
@@ -91,7 +92,7 @@ public:
     {
         switch (m_command.mode) {
         case Command::Mode::Send:
-            return send(m_command.file, LogOrigin::LineaDeOrdenes, m_command.file);
+            return send(m_command.file, LogOrigin::LineaDeOrdenes, SystemPath::readable(m_command.file));
         case Command::Mode::Test:
             return test();
         case Command::Mode::Schedule:
@@ -224,7 +225,8 @@ private:
     {
         if (state == TransmissionEngine::State::Playing) {
             progress(QStringLiteral("transmitiendo %1%2...")
-                         .arg(m_test ? QStringLiteral("el tono de prueba") : QFileInfo(m_file).fileName())
+                         .arg(m_test ? QStringLiteral("el tono de prueba")
+                                     : SystemPath::readable(QFileInfo(m_file).fileName()))
                          .arg(m_command.times > 1 ? QStringLiteral(" (%1 de %2)").arg(m_plays + 1).arg(m_command.times)
                                                   : QString()));
         } else if (state == TransmissionEngine::State::Pausing) {

@@ -11,6 +11,7 @@
 #include "qtplatform.h"
 #include "qtserialline.h"
 #include "systemlauncher.h"
+#include "systempath.h"
 #include "systemregistry.h"
 #include "terminationsignals.h"
 #include "version.h"
@@ -42,9 +43,10 @@ PlatformParts realParts()
 // Any option of the command line runs without a window, and without a display.
 int Module1::Main(int argc, char *argv[])
 {
+    // File names as the system gave them, whatever their bytes: Qt's own decoding would lose them.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << SystemPath::decode(QByteArray(argv[i]));
     const Command command = parseCommandLine(arguments);
     switch (command.mode) {
     case Command::Mode::Window:

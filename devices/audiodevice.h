@@ -34,6 +34,9 @@ public:
     // Length of the open file and the place heard so far, both in milliseconds.
     virtual qint32 length() const = 0;
     virtual qint32 position() const = 0;
+    // Why the last play or recording that reported Failure failed, in Spanish; empty when the
+    // device cannot tell (the sound output is then the likely cause).
+    virtual QString failureReason() const { return QString(); }
     // Silence between "play" and the first sample, and wait between the last sample heard and
     // Done, in milliseconds: the transmitter needs time to come up and to finish.
     virtual void setLeadTime(int ms) = 0;

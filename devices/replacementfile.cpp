@@ -2,9 +2,9 @@
 
 #include "deviceerror.h"
 #include "errortext.h"
+#include "systempath.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
@@ -21,7 +21,7 @@ constexpr int MaxLinks = 40; // as the kernel allows in one path
 
 QString shown(const QString &path)
 {
-    return QDir::toNativeSeparators(path);
+    return SystemPath::readable(QDir::toNativeSeparators(path));
 }
 
 QString randomName()
@@ -36,12 +36,12 @@ QString randomName()
 int createNew(const QString &path)
 {
     // The mode a new file gets here (umask, default ACL) is read back from this one.
-    return ::open(QFile::encodeName(path).constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
+    return ::open(SystemPath::encode(path).constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
 }
 
 bool renameOver(const QString &source, const QString &target)
 {
-    return std::rename(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) == 0;
+    return std::rename(SystemPath::encode(source).constData(), SystemPath::encode(target).constData()) == 0;
 }
 // The last system call's failure, for saving target.
 [[noreturn]] void fail(const QString &target)
@@ -86,7 +86,7 @@ ReplacementFile::~ReplacementFile()
     if (m_fd >= 0)
         ::close(m_fd);
     if (!m_committed)
-        QFile::remove(m_path);
+        ::unlink(SystemPath::encode(m_path).constData());
 }
 
 bool ReplacementFile::besides(const QString &target) const
@@ -102,7 +102,7 @@ void ReplacementFile::commit(const QString &target)
     if (::fsync(m_fd) != 0 && errno != EINVAL)
         fail(final);
     struct stat old = {};
-    if (::stat(QFile::encodeName(final).constData(), &old) == 0 && S_ISREG(old.st_mode)) {
+    if (::stat(SystemPath::encode(final).constData(), &old) == 0 && S_ISREG(old.st_mode)) {
         // Owner first: a change of owner clears the set-id bits the mode may carry. Where the
         // system does not allow it (another owner, a disk without modes) the file is saved anyway.
         [[maybe_unused]] const bool owned =
@@ -115,7 +115,7 @@ void ReplacementFile::commit(const QString &target)
         fail(final);
     m_committed = true;
     // The new name itself on disk, so that a power cut does not bring the old file back.
-    const int folder = ::open(QFile::encodeName(m_folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folder = ::open(SystemPath::encode(m_folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
         ::fsync(folder);
         ::close(folder);

@@ -213,7 +213,7 @@ void TransmissionEngine::reproductor_Done(int NotifyCode)
     if (!m_awaitingDone)
         return;
     if (NotifyCode == AudioDevice::Failure) {
-        failTransmission(kPlayError);
+        failTransmission(kPlayError, m_reproductor.failureReason());
         return;
     }
     if (NotifyCode != AudioDevice::Successful)

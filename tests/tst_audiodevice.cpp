@@ -6,6 +6,7 @@
 #include "audio/wavaudiostream.h"
 #include "deviceerror.h"
 #include "soundcapture.h"
+#include "systempath.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -28,6 +29,7 @@
 #include <memory>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -250,6 +252,7 @@ private slots:
     void brokenFileThrowsAndStaysClosed_data();
     void brokenFileThrowsAndStaysClosed();
     void missingFileOpensEmpty();
+    void namesAsTheSystemGivesThem();
     void commandsAnyCaseUnknownThrows();
     void playWhenClosedThrows();
     void streamConverts_data();
@@ -265,6 +268,8 @@ private slots:
     void prevThenPlayPlaysAllAgain();
     void messageWithoutSoundIsRefused_data();
     void messageWithoutSoundIsRefused();
+    void fileChangedWhilePlaying_data();
+    void fileChangedWhilePlaying();
     void leadAndTail();
     void longFileBoundedBuffer_data();
     void longFileBoundedBuffer();
@@ -331,21 +336,40 @@ void TestAudioDevice::opensEveryFormat()
 void TestAudioDevice::brokenFileThrowsAndStaysClosed_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("empty") << "empty";
-    QTest::newRow("garbage") << "garbage";
-    QTest::newRow("text named wav") << "text";
-    QTest::newRow("truncated header") << "truncated";
-    QTest::newRow("2^31 frames claimed") << "huge";
-    QTest::newRow("zero channels") << "zerochannels";
-    QTest::newRow("directory") << "directory";
+    QTest::addColumn<QString>("cause"); // part of the reason, where it matters
+    QTest::newRow("empty") << "empty"
+                           << "";
+    QTest::newRow("garbage") << "garbage"
+                             << "";
+    QTest::newRow("text named wav") << "text"
+                                    << "";
+    QTest::newRow("truncated header") << "truncated"
+                                      << "";
+    QTest::newRow("2^31 frames claimed") << "huge"
+                                         << "";
+    QTest::newRow("zero channels") << "zerochannels"
+                                   << "";
+    QTest::newRow("directory") << "directory"
+                               << "es una carpeta";
+    // Holding a sound file; a pipe is never read as a message, with or without a writer.
+    QTest::newRow("named pipe") << "fifo"
+                                << "es una tubería con nombre";
+    QTest::newRow("link to a device") << "device"
+                                      << "es un dispositivo";
 }
 
 void TestAudioDevice::brokenFileThrowsAndStaysClosed()
 {
     QFETCH(QString, kind);
+    QFETCH(QString, cause);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bad.wav"));
     const QString good = dir.filePath(QStringLiteral("good.wav"));
+    int writer = -1;
+    const auto closeWriter = qScopeGuard([&writer] {
+        if (writer >= 0)
+            ::close(writer);
+    });
     QVERIFY(writeToneWav(good, 8000, 1, 800, 0.5, 1000, SF_FORMAT_WAV | SF_FORMAT_PCM_U8));
     QByteArray wav = readBytes(good);
     QCOMPARE(wav.mid(36, 4), QByteArray("data"));
@@ -374,6 +398,14 @@ void TestAudioDevice::brokenFileThrowsAndStaysClosed()
         wav[22] = 0;
         wav[23] = 0;
         QVERIFY(writeBytes(path, wav));
+    } else if (kind == QLatin1String("fifo")) {
+        // A writer with the whole file already in the pipe: no open or read of it can wait.
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        writer = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NONBLOCK);
+        QVERIFY(writer >= 0);
+        QCOMPARE(::write(writer, wav.constData(), size_t(wav.size())), ssize_t(wav.size()));
+    } else if (kind == QLatin1String("device")) {
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), path));
     } else {
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("bad.wav")));
     }
@@ -391,6 +423,7 @@ void TestAudioDevice::brokenFileThrowsAndStaysClosed()
                 "\\b(the|not|file|format|such|denied|permitted|recogni[sz]ed|unknown|supported)\\b"),
             QRegularExpression::CaseInsensitiveOption);
         QVERIFY2(!english.match(e.reason()).hasMatch(), qPrintable(e.reason()));
+        QVERIFY2(e.reason().contains(cause), qPrintable(e.reason()));
     }
     QCOMPARE(p.dev.length(), 0);
     QVERIFY_THROWS_EXCEPTION(DeviceError, p.dev.setCommand(QStringLiteral("play")));
@@ -417,6 +450,32 @@ void TestAudioDevice::missingFileOpensEmpty()
     QVERIFY(p.done.wait(1000));
     QCOMPARE(takeResult(p.done), int(AudioDevice::Successful));
     QVERIFY(!QFileInfo::exists(p.dev.fileName()));
+}
+
+// A name that is not UTF-8 is opened and saved to as the system spells it.
+void TestAudioDevice::namesAsTheSystemGivesThem()
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + '/';
+    const QByteArray source = folder + "aviso\xff\xfe.wav", target = folder + "copia\xe9.wav";
+    const auto removeNames = qScopeGuard([&] {
+        ::unlink(source.constData());
+        ::unlink(target.constData());
+    });
+    QVERIFY(writeToneWav(dir.filePath(QStringLiteral("t.wav")), 8000, 1, 800));
+    QCOMPARE(
+        ::rename(QFile::encodeName(dir.filePath(QStringLiteral("t.wav"))).constData(), source.constData()),
+        0);
+    WavAudioDevice dev;
+    open(dev, SystemPath::decode(source));
+    QCOMPARE(dev.length(), 100);
+    dev.setFileName(SystemPath::decode(target));
+    dev.setCommand(QStringLiteral("save"));
+    SF_INFO info{};
+    SNDFILE *f = sf_open(target.constData(), SFM_READ, &info);
+    QVERIFY(f);
+    sf_close(f);
+    QCOMPARE(info.frames, sf_count_t(800));
 }
 
 void TestAudioDevice::commandsAnyCaseUnknownThrows()
@@ -744,6 +803,53 @@ void TestAudioDevice::messageWithoutSoundIsRefused()
     }
     QTest::qWait(50);
     QCOMPARE(p.done.count(), 0);
+}
+
+void TestAudioDevice::fileChangedWhilePlaying_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("beforePlay");
+    QTest::addColumn<int>("result");
+    QTest::newRow("cut short while playing") << "cut" << false << int(AudioDevice::Failure);
+    QTest::newRow("cut short between open and play") << "cut" << true << int(AudioDevice::Failure);
+    // The old file is what was opened, and what plays on to its end.
+    QTest::newRow("replaced while playing") << "replaced" << false << int(AudioDevice::Successful);
+    QTest::newRow("replaced between open and play") << "replaced" << true << int(AudioDevice::Successful);
+}
+
+// A message cut while it plays never completes: its end is lost on the air.
+void TestAudioDevice::fileChangedWhilePlaying()
+{
+    NEED_SOUND();
+    QFETCH(QString, change);
+    QFETCH(bool, beforePlay);
+    QFETCH(int, result);
+    QTemporaryDir dir;
+    const QString path = tone(dir, 1500);
+    const QString other = dir.filePath(QStringLiteral("otro.wav"));
+    QVERIFY(writeToneWav(other, 8000, 1, 80));
+    const auto changeFile = [&] {
+        if (change == QLatin1String("cut"))
+            return ::truncate(QFile::encodeName(path).constData(), 1000) == 0;
+        return ::rename(QFile::encodeName(other).constData(), QFile::encodeName(path).constData()) == 0;
+    };
+    Player p;
+    open(p.dev, path);
+    QCOMPARE(p.dev.length(), 1500);
+    if (beforePlay)
+        QVERIFY(changeFile());
+    playArmed(p.dev);
+    if (!beforePlay) {
+        QTRY_VERIFY_WITH_TIMEOUT(p.dev.position() >= 300, 3000);
+        QVERIFY(changeFile());
+    }
+    QVERIFY(p.done.wait(4000));
+    QCOMPARE(takeResult(p.done), result);
+    if (result == AudioDevice::Failure)
+        QVERIFY2(p.dev.failureReason().contains(QLatin1String("se ha acortado")),
+                 qPrintable(p.dev.failureReason()));
+    else
+        QCOMPARE(p.dev.position(), 1500);
 }
 
 void TestAudioDevice::leadAndTail()
@@ -1125,6 +1231,7 @@ void TestAudioDevice::recordsOverWhateverIsThere_data()
     QTest::newRow("WAV at a refused rate") << "badrate" << plain << 022 << 0604;
     QTest::newRow("link to a file elsewhere") << "link" << plain << 022 << 0604;
     QTest::newRow("dangling link") << "dangling" << plain << 022 << 0644;
+    QTest::newRow("named pipe, never opened") << "fifo" << plain << 022 << 0644;
     QTest::newRow("249-character name") << "none" << QString(245, QLatin1Char('a')) + ".wav" << 022 << 0644;
     QTest::newRow("255-byte name") << "garbage" << QString(127, QChar(0xf1)) + "a" << 022 << 0604;
 }
@@ -1147,13 +1254,16 @@ void TestAudioDevice::recordsOverWhateverIsThere()
         old = QByteArray("esto no es un archivo de sonido\n").repeated(20);
     if (kind == QLatin1String("badrate"))
         QVERIFY(writeToneWav(written, 500, 1, 500)); // refused for play: under 1000 Hz
-    else if (kind != QLatin1String("none") && kind != QLatin1String("dangling"))
+    else if (kind != QLatin1String("none") && kind != QLatin1String("dangling") &&
+             kind != QLatin1String("fifo"))
         QVERIFY(writeBytes(written, old));
     if (kind == QLatin1String("badrate"))
         old = readBytes(written);
     if (link)
         QVERIFY(QFile::link(QStringLiteral("otra/destino.wav"), path));
-    const bool replacing = QFileInfo::exists(written);
+    if (kind == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    const bool replacing = QFileInfo(written).isFile();
     const bool root = ::geteuid() == 0;
     if (replacing) {
         QVERIFY(::chmod(QFile::encodeName(written).constData(), 0604) == 0);

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -17,6 +18,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -50,7 +52,9 @@ struct Home
     QString logFolder() const { return dir.filePath(QStringLiteral("state/Pregonal")); }
     QList<QStringList> lines() const { return readLatestLog(logFolder(), 20); }
 
-    void start(QProcess &p, const QStringList &args) const
+    // program: another that starts this one, as a shell does.
+    void start(QProcess &p, const QStringList &args,
+               const QString &program = QStringLiteral(PREGONAL_PROGRAM)) const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("DISPLAY"));
@@ -60,13 +64,14 @@ struct Home
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
         env.insert(QStringLiteral("XDG_STATE_HOME"), dir.filePath(QStringLiteral("state")));
         p.setProcessEnvironment(env);
-        p.start(QStringLiteral(PREGONAL_PROGRAM), args);
+        p.start(program, args);
     }
     // Runs the program to its end; its exit status, -1 when it did not end in time.
-    int run(const QStringList &args, QString *stderrText = nullptr, int timeoutMs = 15000) const
+    int run(const QStringList &args, QString *stderrText = nullptr, int timeoutMs = 15000,
+            const QString &program = QStringLiteral(PREGONAL_PROGRAM)) const
     {
         QProcess p;
-        start(p, args);
+        start(p, args, program);
         const bool ended = p.waitForFinished(timeoutMs);
         if (stderrText)
             *stderrText = QString::fromUtf8(p.readAllStandardError());
@@ -92,6 +97,8 @@ private slots:
     void initTestCase();
     void sendKeysAroundTheWholeMessage();
     void missingFileKeysNothing();
+    void notAFileRefusedAtOnce();
+    void nameNotUtf8Sent();
     void badUsage_data();
     void badUsage();
     void terminatedUnkeyed_data();
@@ -154,6 +161,40 @@ void TestCli::missingFileKeysNothing()
     QCOMPARE(field(home.lines().value(0), 5), QStringLiteral("fallo"));
 }
 
+// A named pipe as the message: refused at once and logged, not waited on with the port open.
+void TestCli::notAFileRefusedAtOnce()
+{
+    Home home;
+    const QString fifo = home.dir.filePath(QStringLiteral("aviso.wav"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QFile::resize(m_lineLog, 0);
+    QString errors;
+    QCOMPARE(home.run({QStringLiteral("--enviar"), fifo}, &errors, 5000), 1);
+    QVERIFY2(errors.contains(QStringLiteral("es una tubería con nombre")), qPrintable(errors));
+    QVERIFY2(keyPeriods(readLineLog(m_lineLog)).isEmpty(), "the transmitter was keyed");
+    QCOMPARE(field(home.lines().value(0), 5), QStringLiteral("fallo"));
+}
+
+// A name whose bytes are not UTF-8, as a shell passes it: found, sent, and logged readably.
+void TestCli::nameNotUtf8Sent()
+{
+    Home home;
+    const QByteArray name = QFile::encodeName(home.dir.path()) + "/bad\xff\xfeutf.wav";
+    QCOMPARE(::symlink(QFile::encodeName(m_tone).constData(), name.constData()), 0);
+    const auto removeName = qScopeGuard([&name] { ::unlink(name.constData()); }); // Qt cannot
+    QFile::resize(m_lineLog, 0);
+    QString errors;
+    const QString script = QStringLiteral("exec \"$0\" --enviar \"$1/$(printf 'bad\\377\\376utf.wav')\"");
+    QCOMPARE(home.run({QStringLiteral("-c"), script, QStringLiteral(PREGONAL_PROGRAM), home.dir.path()},
+                      &errors, 15000, QStringLiteral("/bin/sh")),
+             0);
+    QCOMPARE(keyPeriods(readLineLog(m_lineLog)).size(), 1);
+    const QList<QStringList> lines = home.lines();
+    QCOMPARE(lines.size(), 1);
+    QCOMPARE(field(lines.first(), 3), home.dir.path() + QStringLiteral("/bad\\xff\\xfeutf.wav"));
+    QCOMPARE(field(lines.first(), 5), QStringLiteral("completa"));
+}
+
 void TestCli::badUsage_data()
 {
     QTest::addColumn<QStringList>("args");
@@ -190,8 +231,8 @@ void TestCli::terminatedUnkeyed()
     Home home;
     QFile::resize(m_lineLog, 0);
     QProcess p;
-    home.start(p, {QStringLiteral("--enviar"), m_tone, QStringLiteral("--bucle"), QStringLiteral("--intervalo"),
-                   QStringLiteral("5")});
+    home.start(p, {QStringLiteral("--enviar"), m_tone, QStringLiteral("--bucle"),
+                   QStringLiteral("--intervalo"), QStringLiteral("5")});
     QVERIFY(p.waitForStarted());
     // Wait for the key to go up, then for the moment asked.
     auto keyedYet = [this] {
@@ -240,7 +281,8 @@ void TestCli::scheduleSendsAnEntryDueNow()
     if (QTime::currentTime().second() > 45)
         QTest::qWait((61 - QTime::currentTime().second()) * 1000);
     const QByteArray now = QTime::currentTime().toString(QStringLiteral("HH:mm")).toLatin1();
-    Home home("[programa1]\narchivo=" + m_tone.toLocal8Bit() + "\nhoras=" + now + "\n[programa2]\nhoras=99:99\n");
+    Home home("[programa1]\narchivo=" + m_tone.toLocal8Bit() + "\nhoras=" + now +
+              "\n[programa2]\nhoras=99:99\n");
     QFile::resize(m_lineLog, 0);
     QProcess p;
     home.start(p, {QStringLiteral("--programa")});

@@ -195,11 +195,13 @@ void TestEngine::soundFailureMidPlay()
     Rig r;
     r.engine->sendLoop();
     r.take();
+    r.audio.failure = QStringLiteral("El archivo del mensaje se ha acortado mientras se emitía.");
     r.audio.finishPlay(AudioDevice::Failure);
     QCOMPARE(r.take(), QStringList({"DTR=0", "RTS=0", "close", "PortOpen=0"}));
     QCOMPARE(r.engine->state(), State::Idle);
     QCOMPARE(r.failures.size(), 1);
     QVERIFY(r.failures.first().at(0).toString().endsWith(QStringLiteral("vuelva a intentarlo.")));
+    QCOMPARE(r.failures.first().at(1).toString(), r.audio.failure); // the device's reason is told
     QVERIFY(!r.engine->Timer1().isEnabled());
 }
 

@@ -11,6 +11,7 @@
 #include "settingsstore.h"
 #include "soundcardchoice.h"
 #include "soundcardsettings.h"
+#include "systempath.h"
 #include "testtone.h"
 
 #include <QDir>
@@ -18,14 +19,25 @@
 #include <QTemporaryDir>
 
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <cerrno>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 class TestPure : public QObject
 {
     Q_OBJECT
 private slots:
+    void systemNames_data();
+    void systemNames();
+    void onlyRegularFilesOpened_data();
+    void onlyRegularFilesOpened();
     void fileErrors_data();
     void fileErrors();
     void soundFileErrors_data();
@@ -309,15 +321,20 @@ void TestPure::soundCardList_data()
     QTest::addColumn<QString>("description");
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<int>("current");
-    const QStringList present = {"Predeterminada", "Audio interno", "USB Audio (usb-00)", "USB Audio (usb-01)", "usb-radio"};
+    const QStringList present = {"Predeterminada", "Audio interno", "USB Audio (usb-00)",
+                                 "USB Audio (usb-01)", "usb-radio"};
     QTest::newRow("default") << QString() << QString() << present << 0;
-    QTest::newRow("by id") << "usb-01" << "USB Audio" << present << 3;
-    QTest::newRow("id changed, by description") << "pci-old" << "Audio interno" << present << 1;
+    QTest::newRow("by id") << "usb-01"
+                           << "USB Audio" << present << 3;
+    QTest::newRow("id changed, by description") << "pci-old"
+                                                << "Audio interno" << present << 1;
     QTest::newRow("no description: shown by id") << "usb-radio" << QString() << present << 4;
     QTest::newRow("gone: kept, marked")
-        << "usb-gone" << "Interfaz" << (present + QStringList{"Interfaz (no está conectada)"}) << 5;
+        << "usb-gone"
+        << "Interfaz" << (present + QStringList{"Interfaz (no está conectada)"}) << 5;
     QTest::newRow("twins, id gone: kept, marked")
-        << "usb-02" << "USB Audio" << (present + QStringList{"USB Audio (no está conectada)"}) << 5;
+        << "usb-02"
+        << "USB Audio" << (present + QStringList{"USB Audio (no está conectada)"}) << 5;
 }
 
 void TestPure::soundCardList()
@@ -326,10 +343,8 @@ void TestPure::soundCardList()
     QFETCH(QString, description);
     QFETCH(QStringList, texts);
     QFETCH(int, current);
-    const QList<SoundCardEntry> cards = {{"pci", "Audio interno"},
-                                         {"usb-00", "USB Audio"},
-                                         {"usb-01", "USB Audio"},
-                                         {"usb-radio", ""}};
+    const QList<SoundCardEntry> cards = {
+        {"pci", "Audio interno"}, {"usb-00", "USB Audio"}, {"usb-01", "USB Audio"}, {"usb-radio", ""}};
     const SoundCardItems list = soundCardItems(cards, {id, description}, QStringLiteral("Predeterminada"));
     QStringList shown;
     for (const SoundCardItem &item : list.items)
@@ -385,6 +400,122 @@ void TestPure::testTone()
     QVERIFY2(std::abs(crossings - 4000) <= 4, qPrintable(QString::number(crossings))); // 2 per cycle
     QVERIFY(std::abs(tone.first()) <= 1 && std::abs(tone.last()) <= 10);
     QVERIFY(levels::peakOf(tone.constData(), 48) < peak / 2); // the first millisecond ramps up
+}
+
+void TestPure::systemNames_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("utf8");
+    QTest::addColumn<QString>("readable");
+    QTest::newRow("plain") << QByteArray("/tmp/aviso.wav") << true << "/tmp/aviso.wav";
+    QTest::newRow("accents") << QByteArray("se\xc3\xb1"
+                                           "al.wav")
+                             << true << "señal.wav";
+    QTest::newRow("radio emoji") << QByteArray("\xf0\x9f\x93\xbb.wav") << true << "\U0001F4FB.wav";
+    // Its second half is U+DC80, the same unit that carries an undecodable 0x80.
+    QTest::newRow("U+10080") << QByteArray("\xf0\x90\x82\x80") << true << QString::fromUcs4(U"\U00010080", 1);
+    QTest::newRow("Latin-1 bytes") << QByteArray("bad\xff\xfeutf.wav") << false << "bad\\xff\\xfeutf.wav";
+    QTest::newRow("lone continuation") << QByteArray("a\x80"
+                                                     "b")
+                                       << false << "a\\x80b";
+    QTest::newRow("overlong slash") << QByteArray("\xc0\xaf") << false << "\\xc0\\xaf";
+    QTest::newRow("encoded surrogate") << QByteArray("\xed\xb2\x80") << false << "\\xed\\xb2\\x80";
+    QTest::newRow("past U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << false << "\\xf4\\x90\\x80\\x80";
+    QTest::newRow("cut sequence at the end") << QByteArray("x\xe2\x82") << false << "x\\xe2\\x82";
+    QTest::newRow("cut sequence, then ASCII") << QByteArray("\xe2\x82y") << false << "\\xe2\\x82y";
+    QTest::newRow("escape after a real pair")
+        << QByteArray("\xf0\x90\x82\x80\x80") << false << QString::fromUcs4(U"\U00010080", 1) + "\\x80";
+    QTest::newRow("empty") << QByteArray() << true << "";
+}
+
+// Any bytes the system gives come back byte for byte; valid UTF-8 reads as Qt reads it.
+void TestPure::systemNames()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, utf8);
+    QFETCH(QString, readable);
+    const QString name = SystemPath::decode(bytes);
+    QCOMPARE(SystemPath::encode(name), bytes);
+    QCOMPARE(SystemPath::readable(name), readable);
+    if (utf8)
+        QCOMPARE(name, QString::fromUtf8(bytes));
+    else
+        QVERIFY(name != QString::fromUtf8(bytes));
+    // Every single byte too, and its pairs with a continuation byte.
+    for (int b = 0; b < 256; ++b) {
+        const QByteArray one(1, char(b));
+        QCOMPARE(SystemPath::encode(SystemPath::decode(one)), one);
+        const QByteArray two = one + char(0x80 | (b & 0x3f));
+        QCOMPARE(SystemPath::encode(SystemPath::decode(two)), two);
+    }
+}
+
+void TestPure::onlyRegularFilesOpened_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("expected"); // SystemPath::Kind
+    QTest::addColumn<int>("error");    // errno of openRegular, 0 when it opens
+    QTest::newRow("regular") << "regular" << int(SystemPath::Kind::Regular) << 0;
+    QTest::newRow("link to a regular file") << "link" << int(SystemPath::Kind::Regular) << 0;
+    QTest::newRow("name that is not UTF-8") << "latin1" << int(SystemPath::Kind::Regular) << 0;
+    QTest::newRow("missing") << "missing" << int(SystemPath::Kind::Missing) << ENOENT;
+    QTest::newRow("folder") << "folder" << int(SystemPath::Kind::Folder) << EISDIR;
+    QTest::newRow("named pipe, no writer") << "fifo" << int(SystemPath::Kind::Pipe) << ENXIO;
+    QTest::newRow("link to a device") << "device" << int(SystemPath::Kind::Device) << ENXIO;
+    QTest::newRow("socket") << "socket" << int(SystemPath::Kind::Socket) << ENXIO;
+}
+
+// Only a regular file is opened, and nothing else makes the open wait: a pipe with no writer
+// would hold a blocking open for ever.
+void TestPure::onlyRegularFilesOpened()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, expected);
+    QFETCH(int, error);
+    QTemporaryDir dir;
+    const QByteArray base = QFile::encodeName(dir.path()) + '/';
+    QByteArray bytes = base + "m.wav";
+    int socketFd = -1;
+    if (kind == QLatin1String("regular") || kind == QLatin1String("link") ||
+        kind == QLatin1String("latin1")) {
+        if (kind == QLatin1String("latin1"))
+            bytes = base + "se\xf1"
+                           "al.wav";
+        const int fd = ::open(bytes.constData(), O_CREAT | O_WRONLY, 0644);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+        if (kind == QLatin1String("link")) {
+            QCOMPARE(::symlink(bytes.constData(), (base + "l.wav").constData()), 0);
+            bytes = base + "l.wav";
+        }
+    } else if (kind == QLatin1String("folder")) {
+        QCOMPARE(::mkdir(bytes.constData(), 0755), 0);
+    } else if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(bytes.constData(), 0600), 0);
+    } else if (kind == QLatin1String("device")) {
+        QCOMPARE(::symlink("/dev/null", bytes.constData()), 0);
+    } else if (kind == QLatin1String("socket")) {
+        socketFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, bytes.constData(), sizeof address.sun_path);
+        QCOMPARE(::bind(socketFd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    }
+    // QTemporaryDir cannot remove a name that is not UTF-8.
+    const auto removeName = qScopeGuard([&] { ::unlink(bytes.constData()); });
+    const QString path = SystemPath::decode(bytes);
+    QCOMPARE(int(SystemPath::kind(path)), expected);
+    QCOMPARE(SystemPath::exists(path), kind != QLatin1String("missing"));
+    errno = 0;
+    const int fd = SystemPath::openRegular(path);
+    const int openErrno = errno;
+    if (fd >= 0)
+        ::close(fd);
+    if (socketFd >= 0)
+        ::close(socketFd);
+    QCOMPARE(fd >= 0, error == 0);
+    if (error != 0)
+        QCOMPARE(openErrno, error);
 }
 
 QTEST_GUILESS_MAIN(TestPure)

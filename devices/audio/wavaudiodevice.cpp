@@ -2,10 +2,9 @@
 
 #include "deviceerror.h"
 #include "soundcards.h"
+#include "systempath.h"
 #include "wavfile.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QPointer>
 
 #include <sndfile.h>
@@ -148,13 +147,11 @@ void WavAudioDevice::openFile(const QString &path)
 {
     if (path.isEmpty())
         throw DeviceError(QStringLiteral("No se ha indicado el archivo de sonido."));
-    const QFileInfo fi(path);
-    if (!fi.exists() && !fi.isSymLink()) {
+    if (!SystemPath::exists(path)) {
         openEmpty(path); // nothing there yet: ready to record
         return;
     }
-    if (fi.isDir())
-        throw DeviceError(QStringLiteral("«%1» es una carpeta, no un archivo de sonido.").arg(path));
+    requireRegularFile(path);
 
     SF_INFO info{};
     m_file = openWavFile(path, info);
@@ -235,6 +232,7 @@ void WavAudioDevice::play(bool armed)
         return;
     }
     interrupt(false); // a recording ends here and becomes what is played
+    m_failureReason.clear();
     // A message with no sound behind it is never played as silence on the air.
     checkPlayable();
 
@@ -251,7 +249,7 @@ void WavAudioDevice::play(bool armed)
     const QAudioFormat fmt = WavPlayer::outputFormat(output, m_rate, m_channels, m_floatOut);
     if (!fmt.isValid())
         throw DeviceError(QStringLiteral("No hay ninguna salida de sonido disponible."));
-    seekWavFile(m_file, m_openPath, m_frame);
+    seekWavFile(m_file, m_frame);
     m_player.start({m_file.get(), m_frames, m_rate, m_channels, m_isFloat}, m_frame, output, fmt);
     m_activity = Activity::Playing;
     m_pending = armed;
@@ -262,7 +260,7 @@ void WavAudioDevice::checkPlayable() const
     requireOpen();
     if (m_activity == Activity::Recording)
         return; // the recording becomes what is played
-    const QString path = QDir::toNativeSeparators(m_openPath);
+    const QString path = SystemPath::readable(m_openPath);
     if (!m_file)
         throw DeviceError(QStringLiteral("No se encuentra el archivo del mensaje «%1».").arg(path));
     if (m_frames == 0)
@@ -294,8 +292,9 @@ void WavAudioDevice::stopPlay()
     m_activity = Activity::Idle;
 }
 
-void WavAudioDevice::failPlay()
+void WavAudioDevice::failPlay(const QString &reason)
 {
+    m_failureReason = reason;
     stopPlay();
     notifyPending(Failure);
 }
@@ -342,6 +341,7 @@ void WavAudioDevice::stopRecording()
 
 void WavAudioDevice::failRecording()
 {
+    m_failureReason.clear();
     stopRecording();
     notifyPending(Failure);
 }
@@ -363,7 +363,7 @@ void WavAudioDevice::save(bool armed)
         // Nothing recorded: the open file is written out under the new name, if it differs.
         if (!m_file)
             throw DeviceError(QStringLiteral("No hay nada grabado que guardar."));
-        if (QFileInfo(m_openPath) != QFileInfo(target))
+        if (!SystemPath::sameFile(m_openPath, target))
             copyWavFile(m_openPath, target);
     } else {
         const QString takePath = m_recorder.takeFileName();

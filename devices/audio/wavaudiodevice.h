@@ -32,6 +32,7 @@ public:
     void openForRecording() override;
     qint32 length() const override;
     qint32 position() const override;
+    QString failureReason() const override { return m_failureReason; }
 
     // Silence before the first sample of a play, and wait after its last one before Done, in ms.
     void setLeadTime(int ms) override { m_player.setLeadTime(std::max(0, ms)); }
@@ -59,7 +60,7 @@ private:
     void stopPlay();
     void stopRecording();
     void finishPlay();
-    void failPlay();
+    void failPlay(const QString &reason);
     void failRecording();
     qint64 heardFrame() const;
     QAudioDevice outputCard() const; // throws DeviceError when there is none to play on
@@ -90,6 +91,7 @@ private:
 
     Activity m_activity = Activity::Idle;
     bool m_pending = false; // a Done owed to the running play or recording
+    QString m_failureReason;
 
     QTimer m_status;
     QList<int> m_outbox;

@@ -46,6 +46,7 @@ qint64 WavAudioStream::decode()
     const sf_count_t got = sf_readf_float(m_file, m_raw.data(), BlockFrames);
     if (got <= 0)
         return 0;
+    m_framesIn += got;
     const float *in = m_raw.data();
     float *out = m_block.data();
     for (sf_count_t f = 0; f < got; ++f, in += m_inChannels, out += m_outChannels) {
@@ -125,6 +126,7 @@ qint64 WavAudioStream::readData(char *data, qint64 maxlen)
                 m_inputDone = true;
                 break;
             }
+            m_framesIn += got;
             p += got * m_frameBytes;
             done += got;
         }

@@ -29,6 +29,11 @@ public:
     // The file is all handed over; it ended at this output frame (lead included).
     bool exhausted() const { return m_exhausted; }
     qint64 soundEndFrame() const { return m_soundEnd; }
+    // The file frames this play should read: fewer before the file ran out means it was cut
+    // while it played. Negative (the default): no check.
+    void setExpectedFrames(qint64 frames) { m_expectedIn = frames; }
+    // The file ran out before the frames expected: it was cut short since it was opened.
+    bool cutShort() const { return m_exhausted && m_expectedIn >= 0 && m_framesIn < m_expectedIn; }
     // The most bytes this stream ever held in its own buffers.
     qint64 peakBufferBytes() const { return m_peakBytes; }
 
@@ -63,6 +68,8 @@ private:
     bool m_exhausted = false;
     qint64 m_soundEnd = 0;
     bool m_inputDone = false;
+    qint64 m_framesIn = 0; // file frames read
+    qint64 m_expectedIn = -1;
     qint64 m_peakBytes = 0;
 
     std::vector<float> m_raw;   // one block as read, file channels

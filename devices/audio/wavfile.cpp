@@ -2,10 +2,9 @@
 
 #include "deviceerror.h"
 #include "replacementfile.h"
+#include "systempath.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
 #include <sndfile.h>
 
@@ -13,14 +12,18 @@
 #include <memory>
 #include <vector>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 constexpr int CopyFrames = 4096;
 constexpr int MinRate = 1000; // Qt 6.4's sink divides by its period in bytes, which is 0 at a few Hz
 
 // Why the header of a file libsndfile has opened cannot be right; empty when it can.
-QString headerProblem(const QString &path, const SF_INFO &info)
+QString headerProblem(int fd, const SF_INFO &info)
 {
-    const qint64 fileSize = QFileInfo(path).size();
+    struct stat st = {};
+    const qint64 fileSize = ::fstat(fd, &st) == 0 ? qint64(st.st_size) : 0;
     if (info.channels < 1 || info.channels > 64)
         return QStringLiteral("número de canales no válido (%1)").arg(info.channels);
     if (info.samplerate < MinRate || info.samplerate > 768000)
@@ -35,7 +38,7 @@ QString headerProblem(const QString &path, const SF_INFO &info)
     }
     // libsndfile plays what there is of a cut file, but a header declaring far more than the file
     // holds is not a cut recording: it is broken.
-    const qint64 declared = declaredWaveData(path);
+    const qint64 declared = declaredWaveData(fd);
     if (declared > 2 * fileSize + (1 << 20))
         return QStringLiteral("la cabecera indica más sonido del que contiene el archivo");
     return {};
@@ -71,22 +74,37 @@ int minBitsPerSample(int format)
 
 qint64 declaredWaveData(const QString &path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    const int fd = SystemPath::openRegular(path);
+    if (fd < 0)
         return -1;
-    const QByteArray head = f.read(12);
+    const qint64 declared = declaredWaveData(fd);
+    ::close(fd);
+    return declared;
+}
+
+qint64 declaredWaveData(int fd)
+{
+    // Read in place: the descriptor's own offset is libsndfile's.
+    qint64 at = 0;
+    const auto read = [fd, &at](int n) {
+        QByteArray bytes(n, Qt::Uninitialized);
+        const ssize_t got = ::pread(fd, bytes.data(), size_t(n), off_t(at));
+        bytes.resize(got > 0 ? int(got) : 0);
+        at += bytes.size();
+        return bytes;
+    };
+    const QByteArray head = read(12);
     if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
         return -1;
     for (int chunks = 0; chunks < 64; ++chunks) {
-        const QByteArray chunk = f.read(8);
+        const QByteArray chunk = read(8);
         if (chunk.size() < 8)
             return -1;
         const auto *b = reinterpret_cast<const uchar *>(chunk.constData());
         const quint32 size = quint32(b[4]) | quint32(b[5]) << 8 | quint32(b[6]) << 16 | quint32(b[7]) << 24;
         if (chunk.startsWith("data"))
             return size == 0xffffffffu ? -1 : qint64(size); // all ones: length left open while streaming
-        if (!f.seek(f.pos() + size + (size & 1)))
-            return -1;
+        at += qint64(size) + (size & 1);
     }
     return -1;
 }
@@ -103,30 +121,54 @@ bool wantsFloatOutput(int format)
     return isFloatFormat(format) || sub == SF_FORMAT_PCM_24 || sub == SF_FORMAT_PCM_32;
 }
 
+void requireRegularFile(const QString &path)
+{
+    QString what;
+    switch (SystemPath::kind(path)) {
+    case SystemPath::Kind::Missing:
+    case SystemPath::Kind::Regular:
+        return;
+    case SystemPath::Kind::Folder:
+        what = QStringLiteral("una carpeta");
+        break;
+    case SystemPath::Kind::Pipe:
+        what = QStringLiteral("una tubería con nombre");
+        break;
+    case SystemPath::Kind::Device:
+        what = QStringLiteral("un dispositivo");
+        break;
+    case SystemPath::Kind::Socket:
+        what = QStringLiteral("un socket");
+        break;
+    }
+    throw DeviceError(
+        QStringLiteral("«%1» es %2, no un archivo de sonido.").arg(SystemPath::readable(path), what));
+}
+
 SoundFile openWavFile(const QString &path, SF_INFO &info)
 {
     info = SF_INFO{};
     SoundFile file = SoundFile::openRead(path, info);
+    const QString shown = SystemPath::readable(path);
     if (!file)
-        throw DeviceError(QStringLiteral("No se puede abrir el archivo de sonido «%1»: %2")
-                              .arg(path, SoundFile().lastError()));
-    const QString problem = headerProblem(path, info);
+        throw DeviceError(
+            QStringLiteral("No se puede abrir el archivo de sonido «%1»: %2").arg(shown, file.lastError()));
+    const QString problem = headerProblem(file.descriptor(), info);
     if (!problem.isEmpty())
         throw DeviceError(
-            QStringLiteral("No se puede abrir el archivo de sonido «%1»: %2.").arg(path, problem));
+            QStringLiteral("No se puede abrir el archivo de sonido «%1»: %2.").arg(shown, problem));
     return file;
 }
 
-void seekWavFile(SoundFile &file, const QString &path, qint64 frame)
+void seekWavFile(SoundFile &file, qint64 frame)
 {
     if (sf_seek(file.get(), frame, SEEK_SET) == frame)
         return;
     // Some encodings cannot seek: open again and skip to the place.
     SF_INFO info{};
-    SoundFile again = SoundFile::openRead(path, info);
+    SoundFile again = file.reopen(info);
     if (!again)
-        throw DeviceError(
-            QStringLiteral("No se puede leer el archivo de sonido: %1").arg(SoundFile().lastError()));
+        throw DeviceError(QStringLiteral("No se puede leer el archivo de sonido: %1").arg(again.lastError()));
     file = std::move(again);
     std::vector<float> skip(size_t(CopyFrames * info.channels));
     for (qint64 left = frame; left > 0;) {

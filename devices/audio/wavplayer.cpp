@@ -64,6 +64,7 @@ void WavPlayer::start(const Source &source, qint64 from, const QAudioDevice &out
     AudioOwner<WavAudioStream> stream(
         new WavAudioStream(source.file, source.rate, source.channels, source.isFloat, fmt));
     stream->setLeadFrames(qint64(m_leadMs + PrerollMs) * m_outRate / 1000);
+    stream->setExpectedFrames(source.frames - from);
     stream->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     const quint64 serial = ++m_serial;
     connect(
@@ -71,6 +72,8 @@ void WavPlayer::start(const Source &source, qint64 from, const QAudioDevice &out
         [this, serial] {
             if (serial != m_serial)
                 return; // queued before that play ended
+            if (m_stream && m_stream->cutShort())
+                return fail(QStringLiteral("El archivo del mensaje se ha acortado mientras se emitía."));
             m_fed = true;
             m_tick.start(DrainTickMs);
         },
@@ -153,8 +156,8 @@ void WavPlayer::onSinkState()
         fail();
 }
 
-void WavPlayer::fail()
+void WavPlayer::fail(const QString &reason)
 {
     m_server.reset(); // another server may take the place of the one that failed
-    emit failed();
+    emit failed(reason);
 }

@@ -18,8 +18,9 @@ struct sf_private_tag;
 // sink that sounds it, the silence before it (the lead, shortened by the output's start-up
 // delay), and the wait until its last sample and the tail after it have really been heard.
 // finished() comes then, the play over. failed() comes when the output stops taking sound or
-// reports an error; the play holds its place until the receiver calls stop(), which also ends
-// a play quietly at any time.
+// reports an error, or the file runs out before its end (cut while it played), with the reason
+// when it is known; the play holds its place until the receiver calls stop(), which also ends a
+// play quietly at any time.
 class WavPlayer : public QObject
 {
     Q_OBJECT
@@ -59,13 +60,13 @@ public:
 
 signals:
     void finished();
-    void failed();
+    void failed(const QString &reason);
 
 private:
     void onTick();
     void onSinkState();
     void letGo();
-    void fail();
+    void fail(const QString &reason = QString());
 
     int m_leadMs = 0;
     int m_tailMs = 0;

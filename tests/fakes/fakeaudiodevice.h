@@ -33,9 +33,11 @@ public:
 
     // Ends the running play as the real device would: Done(code) if a notification was armed.
     void finishPlay(int code = Successful);
+    QString failureReason() const override { return failure; }
 
     std::shared_ptr<QStringList> log;
     QSet<QString> failOn;
+    QString failure; // the reason a Failure gives
     qint32 fakeLength = 5000;
     qint32 m_position = 0;
     bool isOpen = false;
