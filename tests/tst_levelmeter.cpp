@@ -3,6 +3,7 @@
 #include "audio/qtsoundserver.h"
 #include "soundcapture.h"
 
+#include <QAudioDevice>
 #include <QMediaDevices>
 #include <QProcess>
 #include <QSignalSpy>
@@ -59,7 +60,7 @@ void TestLevelMeter::followsAnInputThatGoesAndComes()
     meter.start({QStringLiteral("medidor"), QStringLiteral("Medidor")});
     QVERIFY(peaks.wait(2000));
 
-    QVERIFY(!pactl({QStringLiteral("unload-module"), module}).isNull());
+    pactl({QStringLiteral("unload-module"), module});
     module.clear();
     QTRY_COMPARE_WITH_TIMEOUT(lost.size(), 1, 3 * QtLevelMeter::CheckMs);
     QVERIFY2(lost.first().at(0).toString().contains(QStringLiteral("Medidor")), qPrintable(lost.first().at(0).toString()));

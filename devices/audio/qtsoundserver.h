@@ -2,6 +2,7 @@
 
 #include "soundserver.h"
 
+#include <QAudioDevice>
 #include <QMediaDevices>
 #include <QTimer>
 
