@@ -5,10 +5,10 @@
 #include "audio/qtsoundserver.h"
 #include "audio/wavaudiodevice.h"
 #include "clock.h"
+#include "cm108keyer.h"
 #include "commandline.h"
 #include "deviceerror.h"
 #include "enginelogger.h"
-#include "cm108keyer.h"
 #include "keyers.h"
 #include "keyinglines.h"
 #include "keyingsettings.h"
@@ -84,7 +84,8 @@ public:
         connect(&m_engine, &TransmissionEngine::stateChanged, this, &Headless::stateChanged);
         connect(&m_engine, &TransmissionEngine::playEnded, this, &Headless::playEnded);
         connect(&m_log, &TransmissionLog::writeFailed, this, [](const QString &why) {
-            say(QStringLiteral("no se puede escribir el registro de emisiones (%1); se sigue transmitiendo.").arg(why));
+            say(QStringLiteral("no se puede escribir el registro de emisiones (%1); se sigue transmitiendo.")
+                    .arg(why));
         });
     }
 
@@ -162,10 +163,11 @@ private:
                     m_file = entry.archivo;
                     say(QStringLiteral("emisión programada %1: %2").arg(entry.number).arg(entry.archivo));
                 });
-        connect(&runner.scheduler(), &Scheduler::slotsMissed, this,
-                [](const ScheduleEntry &entry, const QDateTime &, const QDateTime &, int, const QString &detail) {
-                    say(QStringLiteral("programa %1: %2").arg(entry.number).arg(detail));
-                });
+        connect(
+            &runner.scheduler(), &Scheduler::slotsMissed, this,
+            [](const ScheduleEntry &entry, const QDateTime &, const QDateTime &, int, const QString &detail) {
+                say(QStringLiteral("programa %1: %2").arg(entry.number).arg(detail));
+            });
         connect(&runner.scheduler(), &Scheduler::slotSkipped, this,
                 [](const ScheduleEntry &entry, const QDateTime &, const QString &detail) {
                     say(QStringLiteral("programa %1: %2").arg(entry.number).arg(detail));
@@ -189,19 +191,25 @@ private:
         listCards(QStringLiteral("Entradas de sonido (* la elegida para grabar):"), sound.inputs(),
                   {m_cards.entrada, m_cards.entradanombre});
         QTextStream out(stdout);
-        out << "Transmisor (método «" << KeyerSettings::methodName(m_keyerSettings.metodo) << "»):" << Qt::endl;
+        out << "Transmisor (método «" << m_keyerSettings.metodoName() << "»):" << Qt::endl;
+        if (const QString problem = keyerSettingsProblem(m_keyerSettings); !problem.isEmpty()) {
+            out << "* no se puede usar: " << problem << Qt::endl;
+            return Command::Ok;
+        }
         switch (m_keyerSettings.metodo) {
         case KeyerSettings::Method::Serie:
-            out << "* puerto serie COM" << m_line.commPort() << ": " << serialDeviceForPort(m_store, m_line.commPort())
-                << ", líneas " << m_keyingLines.toString() << Qt::endl;
+            out << "* puerto serie COM" << m_line.commPort() << ": "
+                << serialDeviceForPort(m_store, m_line.commPort()) << ", líneas " << m_keyingLines.toString()
+                << Qt::endl;
             break;
         case KeyerSettings::Method::Cm108: {
             QString node = m_keyerSettings.cm108;
             QString why;
             if (node.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0)
                 node = cm108NodeForCard(m_cards.salida, &why);
-            out << "* interfaz CM108: " << (node.isEmpty() ? QStringLiteral("no se encuentra (%1)").arg(why) : node)
-                << ", pin " << m_keyerSettings.pinText() << Qt::endl;
+            out << "* interfaz CM108: "
+                << (node.isEmpty() ? QStringLiteral("no se encuentra (%1)").arg(why) : node) << ", pin "
+                << m_keyerSettings.pinText() << Qt::endl;
             break;
         }
         case KeyerSettings::Method::Ninguno:
@@ -227,12 +235,14 @@ private:
             progress(QStringLiteral("transmitiendo %1%2...")
                          .arg(m_test ? QStringLiteral("el tono de prueba")
                                      : SystemPath::readable(QFileInfo(m_file).fileName()))
-                         .arg(m_command.times > 1 ? QStringLiteral(" (%1 de %2)").arg(m_plays + 1).arg(m_command.times)
-                                                  : QString()));
+                         .arg(m_command.times > 1
+                                  ? QStringLiteral(" (%1 de %2)").arg(m_plays + 1).arg(m_command.times)
+                                  : QString()));
         } else if (state == TransmissionEngine::State::Pausing) {
             progress(QStringLiteral("en pausa, %1 s...").arg(m_engine.Timer1().interval() / 1000));
         } else if (!m_scheduling && !m_terminating) {
-            QCoreApplication::exit(m_status);
+            // Later: the engine tells why a transmission failed only after it is idle.
+            QTimer::singleShot(0, this, [this] { QCoreApplication::exit(m_status); });
         }
     }
 

@@ -30,6 +30,9 @@ public:
     // Whether the open device is still there; false when closed or gone (a gone device closes
     // quietly). Never throws.
     virtual bool check() = 0;
+    // What is wrong with the values the keyer was built with, found without opening anything;
+    // empty when nothing is known to be wrong.
+    virtual QString settingsProblem() const { return QString(); }
     // The device for the operator: "COM3 (/dev/ttyUSB0)", "/dev/hidraw2, pin 3"...
     virtual QString description() const = 0;
 

@@ -10,6 +10,8 @@ void RefusingKeyer::open()
 
 std::unique_ptr<Keyer> makeBasicKeyer(const KeyerSettings &settings, const QString &)
 {
+    if (const QString problem = keyerSettingsProblem(settings); !problem.isEmpty())
+        return std::make_unique<RefusingKeyer>(problem, settings.metodoName(), true);
     switch (settings.metodo) {
     case KeyerSettings::Method::Serie:
         return nullptr;

@@ -25,6 +25,10 @@ public:
 signals:
     // The highest sample heard since the last report, from 0 (silence) to 1 (full scale).
     void peak(double level);
+    // The input listened to went away (reason in Spanish): no peak comes until resumed(), when
+    // the same choice can be listened to again.
+    void lost(const QString &reason);
+    void resumed();
 };
 
 // The sound server as the station dialog sees it: the cards it has now, a meter on an input,

@@ -34,17 +34,18 @@ KeyingSettings readKeyingSettings(const SettingsStore &store)
 
 bool writeKeyingSettings(SettingsStore &store, const KeyingSettings &values)
 {
-    return writeConfValues(store, {
-        {QStringLiteral("lineas"), values.lineas},
-        {QStringLiteral("retardo"), QString::number(values.retardoMs)},
-        {QStringLiteral("cola"), QString::number(values.colaMs)},
-        {QStringLiteral("tiempomaximo"), QString::number(values.tiempomaximoSecs)},
-        {QStringLiteral("metodo"), KeyerSettings::methodName(values.keyer.metodo)},
-        {QStringLiteral("cm108"), values.keyer.cm108},
-        {QStringLiteral("pin"), values.keyer.pinText()},
-        {QStringLiteral("gpio"), values.keyer.gpio},
-        {QStringLiteral("equipo"), QString::number(values.keyer.equipo)},
-        {QStringLiteral("equipopuerto"), values.keyer.equipopuerto},
-        {QStringLiteral("equipovelocidad"), QString::number(values.keyer.equipovelocidad)},
-    });
+    return writeConfValues(
+        store, {
+                   {QStringLiteral("lineas"), values.lineas},
+                   {QStringLiteral("retardo"), QString::number(values.retardoMs)},
+                   {QStringLiteral("cola"), QString::number(values.colaMs)},
+                   {QStringLiteral("tiempomaximo"), QString::number(values.tiempomaximoSecs)},
+                   {QStringLiteral("metodo"), values.keyer.metodoName()},
+                   {QStringLiteral("cm108"), values.keyer.cm108},
+                   {QStringLiteral("pin"), values.keyer.pinText()},
+                   {QStringLiteral("gpio"), values.keyer.gpio},
+                   {QStringLiteral("equipo"), QString::number(values.keyer.equipo)},
+                   {QStringLiteral("equipopuerto"), values.keyer.equipopuerto},
+                   {QStringLiteral("equipovelocidad"), QString::number(values.keyer.equipovelocidad)},
+               });
 }

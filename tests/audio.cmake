@@ -7,3 +7,5 @@ pregonal_add_test(tst_audiodevice SOURCES tst_audiodevice.cpp
 pregonal_add_test(tst_soundcapture SOURCES tst_soundcapture.cpp LIBS pregonal_testsupport)
 # Its parts that need no sound server: the sound-file handle, the play's timing, the header reading.
 pregonal_add_test(tst_soundfile SOURCES tst_soundfile.cpp LIBS pregonal_audio PkgConfig::SNDFILE)
+# The input meter following an input that goes away and comes back.
+pregonal_add_test(tst_levelmeter SOURCES tst_levelmeter.cpp LIBS pregonal_audio pregonal_testsupport LABELS sound)

@@ -20,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestCat : public QObject
@@ -122,7 +123,8 @@ void TestCat::refusals_data()
     QTest::addColumn<QString>("reason");
     QTest::newRow("no port") << 2014 << "" << true << "No se ha indicado el puerto CAT";
     QTest::newRow("missing port") << 2014 << "/dev/nonexistent-cat" << true << "No se encuentra el puerto CAT";
-    QTest::newRow("unknown model") << 99999 << "sim" << false << "Hamlib no conoce el modelo de equipo 99999";
+    QTest::newRow("unknown model") << 99999 << "sim" << true << "Hamlib no conoce el modelo de equipo 99999";
+    QTest::newRow("an ordinary file") << 2014 << "file" << true << "no es un puerto serie";
     QTest::newRow("no rigctld there") << 2 << "127.0.0.1:1" << false << "no se puede abrir el equipo";
 }
 
@@ -138,15 +140,24 @@ void TestCat::refusals()
         QVERIFY2(radio->ok(), qPrintable(radio->error()));
         port = radio->port();
     }
+    QTemporaryDir dir;
+    const QByteArray content("an operator's file, not a port");
+    if (port == QLatin1String("file")) {
+        port = dir.filePath(QStringLiteral("cat.txt"));
+        QFile f(port);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
+    }
     CatKeyer keyer(model, port, 0);
     QSignalSpy up(&keyer, &Keyer::keyedUp);
     QSignalSpy refused(&keyer, &Keyer::keyUpFailed);
+    // What is known without opening anything is also what the station dialog checks.
+    QCOMPARE(keyer.settingsProblem().isEmpty(), model != 99999);
     try {
         keyer.open();
         QVERIFY2(!atOpen, "opened");
     } catch (const DeviceError &e) {
         QVERIFY(atOpen);
-        QVERIFY2(e.reason().startsWith(reason), qPrintable(e.reason()));
+        QVERIFY2(e.reason().contains(reason), qPrintable(e.reason()));
         return;
     }
     keyer.keyUp();

@@ -32,17 +32,19 @@ struct Home
     int master = -1;
     QString slave;
 
-    explicit Home(const QByteArray &extraSettings = QByteArray())
+    // conf: more lines of group "conf".
+    explicit Home(const QByteArray &extraSettings = QByteArray(), const QByteArray &conf = QByteArray())
     {
         master = posix_openpt(O_RDWR | O_NOCTTY);
         if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
             return;
         slave = QString::fromLocal8Bit(ptsname(master));
         QDir().mkpath(dir.filePath(QStringLiteral("config/Pregonal")));
-        QFile conf(dir.filePath(QStringLiteral("config/Pregonal/Pregonal.conf")));
-        if (conf.open(QIODevice::WriteOnly))
-            conf.write("[conf]\npuerto=1\nretardo=300\ncola=100\n\n[puertos]\nCOM1=" + slave.toLocal8Bit() + "\n\n" +
-                       extraSettings);
+        const QByteArray extra = conf;
+        QFile file(dir.filePath(QStringLiteral("config/Pregonal/Pregonal.conf")));
+        if (file.open(QIODevice::WriteOnly))
+            file.write("[conf]\npuerto=1\nretardo=300\ncola=100\n" + extra + "\n[puertos]\nCOM1=" + slave.toLocal8Bit() +
+                       "\n\n" + extraSettings);
     }
     ~Home()
     {
@@ -105,6 +107,9 @@ private slots:
     void terminatedUnkeyed();
     void secondInstanceFindsThePortBusy();
     void scheduleSendsAnEntryDueNow();
+    void unusableKeyingExitsOne_data();
+    void unusableKeyingExitsOne();
+    void devicesListingNamesAnUnknownMethod();
 
 private:
     QString m_lineLog;
@@ -300,6 +305,70 @@ void TestCli::scheduleSendsAnEntryDueNow()
     QCOMPARE(field(lines.at(1), 2) + "|" + field(lines.at(1), 5), QStringLiteral("programa 2|omitida"));
     QCOMPARE(keyPeriods(readLineLog(m_lineLog)).size(), 1);
     QVERIFY(!readLineLog(m_lineLog).last().dtr);
+}
+
+void TestCli::unusableKeyingExitsOne_data()
+{
+    QTest::addColumn<QByteArray>("conf");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("reason");
+    const QByteArray noRigctld = "metodo=cat\nequipo=2\nequipopuerto=localhost:1\n";
+    QTest::newRow("CAT, no rigctld") << noRigctld << QStringList{"--enviar", "TONE"} << "no se puede abrir el equipo";
+    QTest::newRow("CAT, no rigctld, twice")
+        << noRigctld << QStringList{"--enviar", "TONE", "--veces", "2", "--intervalo", "1"} << "no se puede abrir el equipo";
+    QTest::newRow("CAT, no rigctld, test tone") << noRigctld << QStringList{"--probar"} << "no se puede abrir el equipo";
+    QTest::newRow("CAT on /dev/null") << QByteArray("metodo=cat\nequipo=2014\nequipopuerto=/dev/null\n")
+                                      << QStringList{"--enviar", "TONE"} << "no se puede abrir el equipo";
+    QTest::newRow("CAT, unknown model") << QByteArray("metodo=cat\nequipo=999999\nequipopuerto=localhost:1\n")
+                                        << QStringList{"--enviar", "TONE"} << "Hamlib no conoce el modelo de equipo 999999";
+    QTest::newRow("CAT, model out of range") << QByteArray("metodo=cat\nequipo=-5\n") << QStringList{"--enviar", "TONE"}
+                                             << "El modelo de equipo -5 no es válido";
+    QTest::newRow("unknown method") << QByteArray("metodo=vox\n") << QStringList{"--enviar", "TONE"}
+                                    << "No se conoce el método «vox»";
+    QTest::newRow("CM108 pin out of range") << QByteArray("metodo=cm108\npin=9\n") << QStringList{"--enviar", "TONE"}
+                                            << "El pin 9 de la interfaz CM108 no existe";
+    QTest::newRow("CM108 on an ordinary file") << QByteArray("metodo=cm108\ncm108=FILE\n")
+                                               << QStringList{"--enviar", "TONE"} << "no es un dispositivo hidraw";
+}
+
+// Keying that cannot be used, found at once or only when the radio does not answer: the reason
+// is told, the log says "fallo", nothing is keyed or written, and the exit status is 1.
+void TestCli::unusableKeyingExitsOne()
+{
+    QFETCH(QByteArray, conf);
+    QFETCH(QStringList, args);
+    QFETCH(QString, reason);
+    QTemporaryDir files;
+    const QString notes = files.filePath(QStringLiteral("notas.txt"));
+    const QByteArray content = QByteArrayLiteral("0123456789abcdefghijklmnopqrstuvwxyz");
+    {
+        QFile f(notes);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
+    }
+    conf.replace("FILE", notes.toLocal8Bit());
+    args.replaceInStrings(QStringLiteral("TONE"), m_tone);
+    Home home(QByteArray(), conf);
+    QFile::resize(m_lineLog, 0);
+    QString errors;
+    QCOMPARE(home.run(args, &errors), 1);
+    QVERIFY2(errors.contains(reason), qPrintable(errors));
+    QVERIFY2(keyPeriods(readLineLog(m_lineLog)).isEmpty(), "the serial line was keyed");
+    QCOMPARE(field(home.lines().value(0), 5), QStringLiteral("fallo"));
+    QFile f(notes);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), content);
+}
+
+void TestCli::devicesListingNamesAnUnknownMethod()
+{
+    Home home(QByteArray(), "metodo=ningun\n");
+    QProcess p;
+    home.start(p, {QStringLiteral("--dispositivos")});
+    QVERIFY(p.waitForFinished(15000));
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    QVERIFY2(out.contains(QStringLiteral("Transmisor (método «ningun»)")), qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("No se conoce el método «ningun»")), qPrintable(out));
+    QVERIFY2(!out.contains(QStringLiteral("puerto serie")), qPrintable(out));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

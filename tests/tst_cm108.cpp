@@ -8,11 +8,13 @@
 #include "transmissionengine.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -133,7 +135,7 @@ void TestCm108::keyerWritesOffFirstAndLast()
     QTemporaryDir dir;
     const QString node = dir.filePath(QStringLiteral("hidraw9"));
     QVERIFY(QFile(node).open(QIODevice::WriteOnly));
-    Cm108Keyer keyer(node, pin, activeLow, QString());
+    Cm108Keyer keyer(node, pin, activeLow, QString(), nullptr, Cm108Keyer::Nodes::StandIns);
     QSignalSpy up(&keyer, &Keyer::keyedUp);
     keyer.open();
     keyer.keyUp();
@@ -157,12 +159,33 @@ void TestCm108::openRefusals_data()
     QTest::newRow("a folder") << "/" << "no es un dispositivo hidraw";
     QTest::newRow("not a HID device") << "/dev/null" << "no es un dispositivo hidraw";
     QTest::newRow("auto, default card") << "auto" << "No se encuentra la interfaz CM108: con «auto» hay que elegir";
+    // What only tests may stand in with is refused from a setting, before a byte is written.
+    QTest::newRow("an ordinary file") << "file" << "no es un dispositivo hidraw";
+    QTest::newRow("a FIFO being read") << "fifo" << "no es un dispositivo hidraw";
+    QTest::newRow("a terminal") << "pty" << "no es un dispositivo hidraw";
 }
 
 void TestCm108::openRefusals()
 {
     QFETCH(QString, device);
     QFETCH(QString, reason);
+    QTemporaryDir dir;
+    const QByteArray content("an operator's file, not a HID node");
+    int reader = -1, pty = -1;
+    if (device == QLatin1String("file")) {
+        device = dir.filePath(QStringLiteral("notes.txt"));
+        QFile f(device);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
+    } else if (device == QLatin1String("fifo")) {
+        device = dir.filePath(QStringLiteral("hidraw9"));
+        QCOMPARE(mkfifo(QFile::encodeName(device).constData(), 0600), 0);
+        reader = ::open(QFile::encodeName(device).constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+    } else if (device == QLatin1String("pty")) {
+        pty = posix_openpt(O_RDWR | O_NOCTTY);
+        QVERIFY(pty >= 0 && grantpt(pty) == 0 && unlockpt(pty) == 0);
+        device = QString::fromLocal8Bit(ptsname(pty));
+    }
     Cm108Keyer keyer(device, 3, false, QString(), [](const QString &id, QString *why) {
         return cm108NodeForCard(id, {}, {}, why);
     });
@@ -173,6 +196,19 @@ void TestCm108::openRefusals()
         QVERIFY2(e.reason().contains(reason), qPrintable(e.reason()));
     }
     QVERIFY(!keyer.isOpen());
+    keyer.keyUp();
+    keyer.close();
+    if (reader >= 0) {
+        QVERIFY(drain(reader).isEmpty());
+        ::close(reader);
+    }
+    if (pty >= 0)
+        ::close(pty);
+    if (QFileInfo(device).isFile() && device.endsWith(QLatin1String("notes.txt"))) {
+        QFile f(device);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), content);
+    }
 }
 
 // The cycle keys through the chip's pin: off at open, on for the play, off after it and at the
@@ -191,7 +227,8 @@ void TestCm108::cycleOnAFifo()
     Cm108Keyer keyer(QStringLiteral("auto"), 3, false, QStringLiteral("alsa_output.usb-radio.analog-stereo"),
                      [&](const QString &id, QString *) {
                          return id == QLatin1String("alsa_output.usb-radio.analog-stereo") ? node : QString();
-                     });
+                     },
+                     Cm108Keyer::Nodes::StandIns);
     TransmissionEngine engine(audio, serial);
     engine.setKeying(300, 100, KeyingLines(), 0);
     engine.setKeyer(&keyer);
@@ -233,7 +270,7 @@ void TestCm108::crashWhileKeyedUnkeys()
     QVERIFY(child >= 0);
     if (child == 0) {
         std::signal(SIGABRT, SIG_DFL);
-        Cm108Keyer keyer(node, 3, false, QString());
+        Cm108Keyer keyer(node, 3, false, QString(), nullptr, Cm108Keyer::Nodes::StandIns);
         keyer.open();
         keyer.keyUp();
         std::abort();

@@ -9,6 +9,8 @@
 #include "transmissionengine.h"
 
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -47,6 +49,8 @@ private slots:
     void refusals_data();
     void refusals();
     void chipGoneMidPlay();
+    void realLibgpiodRefusals_data();
+    void realLibgpiodRefusals();
     void realLibgpiod();
 };
 
@@ -134,17 +138,42 @@ void TestGpio::chipGoneMidPlay()
     QCOMPARE(log->filter(QStringLiteral("PortOpen")).size(), 0);
 }
 
-// The real backend: a chip that is not there is refused by name; the rest only on a chip of the
-// kernel's GPIO simulator (never a real chip).
-void TestGpio::realLibgpiod()
+void TestGpio::realLibgpiodRefusals_data()
 {
-    GpioKeyer missing(QStringLiteral("/dev/pregonal-no-such-gpiochip:3"));
+    QTest::addColumn<QString>("chip");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << "/dev/pregonal-no-such-gpiochip"
+                             << "No se encuentra el chip GPIO «/dev/pregonal-no-such-gpiochip».";
+    // Another kind of file or device is refused before libgpiod opens it (a serial port's lines
+    // would go up on that open).
+    QTest::newRow("an ordinary file") << "file" << "no es un chip GPIO";
+    QTest::newRow("a character device of another kind") << "/dev/null" << "«/dev/null» no es un chip GPIO";
+}
+
+// The real backend: a chip that is not there, or is no chip, is refused by name.
+void TestGpio::realLibgpiodRefusals()
+{
+    QFETCH(QString, chip);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    if (chip == QLatin1String("file")) {
+        chip = dir.filePath(QStringLiteral("gpiochip0"));
+        QFile f(chip);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("notes") == 5);
+    }
+    GpioKeyer keyer(chip + QStringLiteral(":3"));
     try {
-        missing.open();
+        keyer.open();
         QFAIL("opened");
     } catch (const DeviceError &e) {
-        QCOMPARE(e.reason(), QStringLiteral("No se encuentra el chip GPIO «/dev/pregonal-no-such-gpiochip»."));
+        QVERIFY2(e.reason().contains(reason), qPrintable(e.reason()));
     }
+    QVERIFY(!keyer.isOpen());
+}
+
+// The rest of the real backend only on a chip of the kernel's GPIO simulator (never a real chip).
+void TestGpio::realLibgpiod()
+{
     const QString sim = QStringLiteral("/sys/kernel/config/gpio-sim");
     if (!QDir(sim).exists())
         QSKIP("gpio-sim is not available here (no /sys/kernel/config/gpio-sim): the real libgpiod backend is "

@@ -2,6 +2,8 @@
 // waiting for a key-up to be confirmed, and every way out leaving nothing keyed.
 #include "fakekeyer.h"
 #include "frmestacion.h"
+#include "deviceerror.h"
+#include "keyermaker.h"
 #include "keyersettings.h"
 #include "serialkeyer.h"
 #include "transmissionengine.h"
@@ -9,11 +11,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
+
+#include <limits>
 
 namespace {
 using State = TransmissionEngine::State;
@@ -65,46 +70,90 @@ private slots:
     void dialogShowsTheMethodsFields();
     void dialogStoresTheMethodOnAccept();
     void dialogTestKeysThroughTheMethod();
+    void unknownMethodIsRefusedAtSend_data();
+    void unknownMethodIsRefusedAtSend();
+    void dialogRefusesUnusableValues_data();
+    void dialogRefusesUnusableValues();
 };
 
 void TestKeyers::keyerSettings_data()
 {
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("stored");
     QTest::addColumn<QString>("method");
     QTest::addColumn<QString>("pin");
     QTest::addColumn<int>("equipo");
     QTest::addColumn<int>("velocidad");
-    QTest::newRow("nothing stored") << "" << "" << "serie" << "3" << 2 << 0;
-    QTest::newRow("method, any case") << "metodo" << " CM108 " << "cm108" << "3" << 2 << 0;
-    QTest::newRow("unknown method") << "metodo" << "bluetooth" << "serie" << "3" << 2 << 0;
-    QTest::newRow("vox") << "metodo" << "ninguno" << "ninguno" << "3" << 2 << 0;
-    QTest::newRow("active-low pin") << "pin" << " ! 4 " << "serie" << "!4" << 2 << 0;
-    QTest::newRow("pin above 8") << "pin" << "12" << "serie" << "8" << 2 << 0;
-    QTest::newRow("pin below 1") << "pin" << "!0" << "serie" << "!1" << 2 << 0;
-    QTest::newRow("pin no number") << "pin" << "!tres" << "serie" << "3" << 2 << 0;
-    QTest::newRow("rig model") << "equipo" << "2014" << "serie" << "3" << 2014 << 0;
-    QTest::newRow("rig model bad") << "equipo" << "kenwood" << "serie" << "3" << 2 << 0;
-    QTest::newRow("speed") << "equipovelocidad" << "9600" << "serie" << "3" << 2 << 9600;
-    QTest::newRow("speed negative") << "equipovelocidad" << "-5" << "serie" << "3" << 2 << 0;
+    QTest::addColumn<QString>("problem"); // how the refusal starts; empty: usable
+    const QString unknown = QStringLiteral("No se conoce el método «%1» para activar el transmisor: ha de ser "
+                                           "serie, cm108, gpio, cat o ninguno.");
+    QTest::newRow("nothing stored") << QStringList{} << "serie" << "3" << 2 << 0 << "";
+    QTest::newRow("method empty") << QStringList{"metodo=  "} << "serie" << "3" << 2 << 0 << "";
+    QTest::newRow("method, any case") << QStringList{"metodo= CM108 "} << "cm108" << "3" << 2 << 0 << "";
+    QTest::newRow("unknown method") << QStringList{"metodo=vox"} << "vox" << "3" << 2 << 0 << unknown.arg("vox");
+    QTest::newRow("method typo") << QStringList{"metodo=ningun"} << "ningun" << "3" << 2 << 0 << unknown.arg("ningun");
+    QTest::newRow("vox") << QStringList{"metodo=ninguno"} << "ninguno" << "3" << 2 << 0 << "";
+    QTest::newRow("active-low pin") << QStringList{"metodo=cm108", "pin= ! 4 "} << "cm108" << "!4" << 2 << 0 << "";
+    QTest::newRow("pin 8") << QStringList{"metodo=cm108", "pin=8"} << "cm108" << "8" << 2 << 0 << "";
+    QTest::newRow("pin above 8") << QStringList{"metodo=cm108", "pin=9"} << "cm108" << "9" << 2 << 0
+                                 << "El pin 9 de la interfaz CM108 no existe";
+    QTest::newRow("pin below 1") << QStringList{"metodo=cm108", "pin=!0"} << "cm108" << "!0" << 2 << 0
+                                 << "El pin !0 de la interfaz CM108 no existe";
+    QTest::newRow("pin no number") << QStringList{"metodo=cm108", "pin=!tres"} << "cm108" << "3" << 2 << 0 << "";
+    QTest::newRow("pin of another method") << QStringList{"pin=12"} << "serie" << "12" << 2 << 0 << "";
+    QTest::newRow("rig model") << QStringList{"metodo=cat", "equipo=2014"} << "cat" << "3" << 2014 << 0 << "";
+    QTest::newRow("rig model negative") << QStringList{"metodo=cat", "equipo=-5"} << "cat" << "3" << -5 << 0
+                                        << "El modelo de equipo -5 no es válido";
+    QTest::newRow("rig model too long") << QStringList{"metodo=cat", "equipo=99999999999"} << "cat" << "3"
+                                        << std::numeric_limits<int>::max() << 0 << "El modelo de equipo";
+    QTest::newRow("rig model bad") << QStringList{"metodo=cat", "equipo=kenwood"} << "cat" << "3" << 2 << 0 << "";
+    QTest::newRow("rig port path") << QStringList{"metodo=cat", "equipopuerto=/dev/ttyUSB0"} << "cat" << "3" << 2 << 0
+                                   << "";
+    QTest::newRow("rig port, IPv6") << QStringList{"metodo=cat", "equipopuerto=[::1]:4532"} << "cat" << "3" << 2 << 0
+                                    << "";
+    for (const char *port : {"host:99999999", "host:0", "host:abc", ":4532"})
+        QTest::addRow("rig port %s", port) << QStringList{"metodo=cat", QStringLiteral("equipopuerto=") + port} << "cat"
+                                           << "3" << 2 << 0 << QStringLiteral("El puerto CAT «%1» no es válido").arg(port);
+    QTest::newRow("gpio line") << QStringList{"metodo=gpio", "gpio=gpiochip0:!17"} << "gpio" << "3" << 2 << 0 << "";
+    QTest::newRow("gpio garbage") << QStringList{"metodo=gpio", "gpio=xyz:!!"} << "gpio" << "3" << 2 << 0
+                                  << "La línea GPIO «xyz:!!» no es válida";
+    QTest::newRow("gpio none") << QStringList{"metodo=gpio"} << "gpio" << "3" << 2 << 0 << "La línea GPIO «» no es válida";
+    QTest::newRow("speed") << QStringList{"equipovelocidad=9600"} << "serie" << "3" << 2 << 9600 << "";
+    QTest::newRow("speed negative") << QStringList{"equipovelocidad=-5"} << "serie" << "3" << 2 << 0 << "";
 }
 
+// What is stored is read as written (nothing written back); values that choose a line or a
+// device are refused, never moved to another one, and a keyer built on them refuses at open.
 void TestKeyers::keyerSettings()
 {
-    QFETCH(QString, key);
-    QFETCH(QString, text);
+    QFETCH(QStringList, stored);
+    QFETCH(QString, problem);
     QTemporaryDir dir;
     SettingsStore store(dir.path());
-    if (!key.isEmpty())
-        store.write(kApplication, kSection, key, text);
+    for (const QString &pair : stored)
+        store.write(kApplication, kSection, pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
+    QFile file(dir.filePath(QStringLiteral("Pregonal.conf")));
+    const QByteArray before = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    file.close();
     const KeyerSettings s = readKeyerSettings(store);
-    QTEST(KeyerSettings::methodName(s.metodo), "method");
+    QTEST(s.metodoName(), "method");
     QTEST(s.pinText(), "pin");
     QTEST(s.equipo, "equipo");
     QTEST(s.equipovelocidad, "velocidad");
     QCOMPARE(s.cm108, QStringLiteral("auto"));
-    QCOMPARE(s.equipopuerto, QStringLiteral("localhost:4532"));
-    QCOMPARE(store.read(kApplication, kSection, key, QStringLiteral("?")), key.isEmpty() ? QStringLiteral("?") : text);
+    const QString told = keyerSettingsProblem(s);
+    QVERIFY2(problem.isEmpty() ? told.isEmpty() : told.startsWith(problem), qPrintable(told));
+    QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), before);
+    if (problem.isEmpty())
+        return;
+    const std::unique_ptr<Keyer> keyer = makeBasicKeyer(s, QString());
+    QVERIFY(keyer);
+    QCOMPARE(keyer->settingsProblem(), told);
+    try {
+        keyer->open();
+        QFAIL("opened");
+    } catch (const DeviceError &e) {
+        QCOMPARE(e.reason(), told);
+    }
 }
 
 void TestKeyers::gpioLineForms_data()
@@ -374,6 +423,89 @@ void TestKeyers::dialogTestKeysThroughTheMethod()
         QVERIFY(f.log->contains(QStringLiteral("keyDown")) && f.log->contains(QStringLiteral("keyer close")));
     }));
     QVERIFY(f.boxes->shown.isEmpty());
+}
+
+void TestKeyers::unknownMethodIsRefusedAtSend_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::newRow("vox") << "vox";
+    QTest::newRow("typo") << "ningun";
+}
+
+// A method no keyer has is told at send, naming it; the serial line is never opened meanwhile.
+void TestKeyers::unknownMethodIsRefusedAtSend()
+{
+    QFETCH(QString, method);
+    WindowFixture f;
+    f.store(QStringLiteral("metodo"), method);
+    f.load();
+    f.openMessage();
+    f.log->clear();
+    f.window->mnuunavez_Click();
+    QCOMPARE(f.boxes->shown.size(), 1);
+    QVERIFY2(f.boxes->shown.first().detail.startsWith(QStringLiteral("No se conoce el método «%1»").arg(method)),
+             qPrintable(f.boxes->shown.first().detail));
+    QVERIFY2(f.log->filter(QStringLiteral("PortOpen")).isEmpty(), qPrintable(f.log->join(' ')));
+    QVERIFY(!f.serial->dtr && !f.serial->rts && !f.audio->playing);
+}
+
+void TestKeyers::dialogRefusesUnusableValues_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("bad");
+    QTest::addColumn<QString>("good");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("gpio line") << "gpio" << "txtGpio" << "xyz:!!" << "gpiochip0:17" << "La línea GPIO «xyz:!!»";
+    QTest::newRow("rigctld port") << "cat" << "txtEquipoPuerto" << "host:99999999" << "host:4532"
+                                  << "El puerto CAT «host:99999999»";
+    QTest::newRow("CAT port empty") << "cat" << "txtEquipoPuerto" << " " << "/dev/ttyUSB0"
+                                    << "No se ha indicado el puerto CAT";
+    QTest::newRow("model the keyer refuses") << "cat" << "spnEquipo" << "999999" << "2014"
+                                             << "Hamlib no conoce el modelo de equipo 999999";
+}
+
+// "Aceptar" checks the chosen method's values as "Probar" would take them, without opening
+// anything: what is wrong is told, the dialog stays open and nothing is stored until it is put right.
+void TestKeyers::dialogRefusesUnusableValues()
+{
+    QFETCH(QString, method);
+    QFETCH(QString, field);
+    QFETCH(QString, bad);
+    QFETCH(QString, good);
+    QFETCH(QString, problem);
+    WindowFixture f;
+    // A keyer knows what the settings alone cannot (the models Hamlib has), and is never opened.
+    f.makeKeyer = [&](const KeyerSettings &s, const QString &) -> std::unique_ptr<Keyer> {
+        if (s.metodo == KeyerSettings::Method::Cat && s.equipo == 999999)
+            return std::make_unique<RefusingKeyer>(QStringLiteral("Hamlib no conoce el modelo de equipo 999999."),
+                                                   QStringLiteral("cat"), true);
+        return std::make_unique<FakeKeyer>(f.log);
+    };
+    f.load();
+    auto setField = [](frmestacion &d, const QString &name, const QString &text) {
+        if (auto *edit = d.findChild<QLineEdit *>(name))
+            edit->setText(text);
+        else
+            d.findChild<QSpinBox *>(name)->setValue(text.toInt());
+    };
+    QVERIFY(whileModal<frmestacion>([&] { f.window->mnuestacion_Click(); }, [&](frmestacion &d) {
+        d.cboMetodo->setCurrentIndex(d.cboMetodo->findData(method));
+        setField(d, field, bad);
+        f.log->clear();
+        d.cmdaceptar->click();
+        QVERIFY(d.isVisible());
+        QCOMPARE(f.boxes->shown.size(), 1);
+        QVERIFY2(f.boxes->shown.first().detail.startsWith(problem), qPrintable(f.boxes->shown.first().detail));
+        QVERIFY(!QFileInfo::exists(f.storeFile()) ||
+                SettingsStore(f.storeDir.path()).read("Pregonal", "conf", "metodo", "<none>") == "<none>");
+        QVERIFY2(!f.log->contains(QStringLiteral("keyer open")), "nothing is opened to check the values");
+        setField(d, field, good);
+        d.cmdaceptar->click();
+        QVERIFY(!d.isVisible());
+    }));
+    QCOMPARE(f.boxes->shown.size(), 1);
+    QCOMPARE(SettingsStore(f.storeDir.path()).read("Pregonal", "conf", "metodo", "<none>"), method);
 }
 
 QTEST_MAIN(TestKeyers)

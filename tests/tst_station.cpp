@@ -425,6 +425,19 @@ void TestStation::meterFollowsTheInput()
         QCOMPARE(d.lblNivel->text(), QStringLiteral("sin entrada"));
         QVERIFY(d.lblNivel->toolTip().contains(QStringLiteral("Micrófono interno")));
         QVERIFY(!d.barNivel->isEnabled());
+
+        // An input that goes away while listened to, and comes back.
+        d.cboEntrada->setCurrentIndex(2);
+        meter->feed(0.1);
+        meter->lose(QStringLiteral("Se ha perdido la entrada «Interfaz de radio»."));
+        QCOMPARE(d.lblNivel->text(), QStringLiteral("sin entrada"));
+        QCOMPARE(d.lblNivel->toolTip(), QStringLiteral("Se ha perdido la entrada «Interfaz de radio»."));
+        QVERIFY(!d.barNivel->isEnabled() && d.barNivel->value() == 0);
+        meter->resume();
+        QCOMPARE(d.lblNivel->text(), QStringLiteral("silencio"));
+        QVERIFY(d.lblNivel->toolTip().isEmpty() && d.barNivel->isEnabled());
+        meter->feed(0.1);
+        QCOMPARE(d.lblNivel->text(), QStringLiteral("-20 dB"));
         QVERIFY(f.boxes->shown.isEmpty());
     }));
     QVERIFY2(!meter, "the meter goes with the dialog");

@@ -13,6 +13,8 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
+
 namespace {
 QList<SoundCardEntry> entries(const QList<QAudioDevice> &devices)
 {
@@ -27,6 +29,10 @@ QtLevelMeter::QtLevelMeter(QObject *parent) : InputLevelMeter(parent)
 {
     m_report.setInterval(ReportMs);
     connect(&m_report, &QTimer::timeout, this, &QtLevelMeter::report);
+    connect(&m_devices, &QMediaDevices::audioInputsChanged, this, [this] {
+        if (m_report.isActive())
+            checkInput();
+    });
 }
 
 QtLevelMeter::~QtLevelMeter()
@@ -37,7 +43,23 @@ QtLevelMeter::~QtLevelMeter()
 void QtLevelMeter::start(const SoundCardChoice &card)
 {
     stop();
-    const QAudioDevice dev = findInputCard(card);
+    m_card = card;
+    listen();
+    m_report.start();
+}
+
+void QtLevelMeter::stop()
+{
+    m_report.stop();
+    release();
+    m_lost = false;
+}
+
+// Opens the chosen input; throws DeviceError with nothing listened to.
+void QtLevelMeter::listen()
+{
+    release();
+    const QAudioDevice dev = findInputCard(m_card);
     if (dev.isNull())
         throw DeviceError(QStringLiteral("No hay ninguna entrada de sonido disponible."));
     QAudioFormat fmt;
@@ -54,20 +76,51 @@ void QtLevelMeter::start(const SoundCardChoice &card)
         throw DeviceError(QStringLiteral("No se puede escuchar la entrada «%1».").arg(dev.description()));
     m_source = std::move(source);
     m_input = input;
+    m_deviceId = dev.id();
+    m_deviceName = dev.description();
     m_peak = 0;
     connect(m_input, &QIODevice::readyRead, this, &QtLevelMeter::readInput);
-    m_report.start();
 }
 
-void QtLevelMeter::stop()
+void QtLevelMeter::release()
 {
-    m_report.stop();
     if (m_input)
         m_input->disconnect(this);
     m_input = nullptr;
     if (m_source)
         m_source->stop();
     m_source.reset();
+}
+
+bool QtLevelMeter::inputPresent() const
+{
+    if (!m_source || m_source->state() == QAudio::StoppedState)
+        return false;
+    const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
+    return std::any_of(inputs.cbegin(), inputs.cend(),
+                       [this](const QAudioDevice &d) { return d.id() == m_deviceId; });
+}
+
+// A source that went away reads nothing, which would show as silence.
+void QtLevelMeter::checkInput()
+{
+    if (m_lost) {
+        try {
+            listen();
+        } catch (const DeviceError &) {
+            release();
+            return;
+        }
+        m_lost = false;
+        emit resumed();
+        return;
+    }
+    if (inputPresent())
+        return;
+    release();
+    m_lost = true;
+    emit lost(QStringLiteral("Se ha perdido la entrada «%1»; se volverá a escuchar en cuanto esté de nuevo.")
+                  .arg(m_deviceName));
 }
 
 void QtLevelMeter::readInput()
@@ -79,7 +132,10 @@ void QtLevelMeter::readInput()
 
 void QtLevelMeter::report()
 {
-    emit peak(m_peak);
+    if (++m_reports % (CheckMs / ReportMs) == 0)
+        checkInput();
+    if (!m_lost)
+        emit peak(m_peak);
     m_peak = 0;
 }
 

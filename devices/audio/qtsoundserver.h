@@ -2,6 +2,8 @@
 
 #include "soundserver.h"
 
+#include <QAudioDevice>
+#include <QMediaDevices>
 #include <QTimer>
 
 #include <memory>
@@ -10,12 +12,14 @@ class QAudioSource;
 class QIODevice;
 
 // The input meter on Qt Multimedia: reads the input as recording would (16-bit mono) and reports
-// the peak of what came in every ReportMs.
+// the peak of what came in every ReportMs. Whether the input is still there is checked when the
+// server's list of inputs changes and every CheckMs; a lost one is opened again once it is back.
 class QtLevelMeter : public InputLevelMeter
 {
     Q_OBJECT
 public:
     static constexpr int ReportMs = 100;
+    static constexpr int CheckMs = 1000;
 
     explicit QtLevelMeter(QObject *parent = nullptr);
     ~QtLevelMeter() override;
@@ -24,12 +28,22 @@ public:
     void stop() override;
 
 private:
+    void listen();
+    void release();
+    bool inputPresent() const;
+    void checkInput();
     void readInput();
     void report();
 
+    SoundCardChoice m_card;
+    QByteArray m_deviceId;
+    QString m_deviceName;
     std::unique_ptr<QAudioSource> m_source;
     QIODevice *m_input = nullptr;
+    QMediaDevices m_devices;
     QTimer m_report;
+    int m_reports = 0;
+    bool m_lost = false;
     double m_peak = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "catkeyer.h"
 
 #include "deviceerror.h"
+#include "keyersettings.h"
 
 #include <QFileInfo>
 #include <QMetaObject>
@@ -11,6 +12,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -46,9 +48,17 @@ bool lostCode(int code)
     return code == RIG_EIO || code == RIG_BUSERROR;
 }
 
-bool isNetworkPort(const QString &port)
+// Hamlib's own list of models, without opening anything.
+bool hamlibKnowsModel(int model)
 {
-    return !port.startsWith(QLatin1Char('/')) && port.contains(QLatin1Char(':'));
+    rig_set_debug(RIG_DEBUG_NONE);
+    rig_check_backend(rig_model_t(model));
+    return model > 0 && rig_get_caps(rig_model_t(model)) != nullptr;
+}
+
+QString unknownModelText(int model)
+{
+    return QStringLiteral("Hamlib no conoce el modelo de equipo %1").arg(model);
 }
 } // namespace
 
@@ -70,7 +80,7 @@ public:
         rig_set_debug(RIG_DEBUG_NONE);
         m_rig = rig_init(rig_model_t(m_model));
         if (!m_rig) {
-            m_failure = QStringLiteral("Hamlib no conoce el modelo de equipo %1").arg(m_model);
+            m_failure = unknownModelText(m_model);
             return;
         }
         std::strncpy(m_rig->state.rigport.pathname, m_port.constData(), HAMLIB_FILPATHLEN - 1);
@@ -160,17 +170,31 @@ CatKeyer::~CatKeyer()
     delete m_rig; // the thread has ended: closing it here is the last Hamlib call
 }
 
+QString CatKeyer::settingsProblem() const
+{
+    return hamlibKnowsModel(m_model) ? QString() : unknownModelText(m_model) + QLatin1Char('.');
+}
+
 // What can be known without the radio is refused here; the rest with the first key-up.
 void CatKeyer::open()
 {
     if (m_port.isEmpty())
         throw DeviceError(QStringLiteral("No se ha indicado el puerto CAT del equipo."));
-    if (!isNetworkPort(m_port)) {
+    if (const QString problem = settingsProblem(); !problem.isEmpty())
+        throw DeviceError(problem);
+    if (!isNetworkCatPort(m_port)) {
         const QByteArray path = m_port.toLocal8Bit();
-        if (!QFileInfo::exists(m_port))
+        struct stat st = {};
+        if (::stat(path.constData(), &st) != 0)
             throw DeviceError(QStringLiteral("No se encuentra el puerto CAT %1: compruebe que el equipo esté "
                                              "conectado.")
                                   .arg(m_port));
+        // Hamlib would write its commands into an ordinary file as readily as into a port.
+        if (!S_ISCHR(st.st_mode))
+            throw DeviceError(
+                QStringLiteral("%1 no es un puerto serie: escriba el del equipo, como /dev/ttyUSB0, "
+                               "o con el modelo 2 dónde escucha rigctld (localhost:4532).")
+                    .arg(m_port));
         if (::access(path.constData(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM))
             throw DeviceError(
                 QStringLiteral("No se puede abrir el puerto CAT %1: permiso denegado. Entre en el "
@@ -217,7 +241,7 @@ bool CatKeyer::check()
 {
     if (!m_open || m_lost)
         return false;
-    return isNetworkPort(m_port) || QFileInfo::exists(m_port);
+    return isNetworkCatPort(m_port) || QFileInfo::exists(m_port);
 }
 
 QString CatKeyer::description() const

@@ -33,6 +33,8 @@ public:
     void keyUp() override;
     void keyDown() override;
     bool check() override;
+    // A model Hamlib does not know.
+    QString settingsProblem() const override;
     QString description() const override;
 
 private:

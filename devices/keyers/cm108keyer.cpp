@@ -2,6 +2,7 @@
 
 #include "crashoff.h"
 #include "deviceerror.h"
+#include "devicenode.h"
 #include "errortext.h"
 
 #include <QFile>
@@ -108,10 +109,12 @@ QString cm108NodeForCard(const QString &sinkId, QString *why)
 }
 
 Cm108Keyer::Cm108Keyer(const QString &device, int pin, bool activeLow, const QString &outputCardId,
-                       NodeFinder finder, QObject *parent)
+                       NodeFinder finder, Nodes nodes, QObject *parent)
     : Keyer(parent), m_device(device), m_pin(pin), m_activeLow(activeLow), m_outputCardId(outputCardId),
-      m_finder(finder ? std::move(finder)
-                      : NodeFinder([](const QString &id, QString *why) { return cm108NodeForCard(id, why); }))
+      m_finder(finder ? std::move(finder) : NodeFinder([](const QString &id, QString *why) {
+          return cm108NodeForCard(id, why);
+      })),
+      m_nodes(nodes)
 {
 }
 
@@ -132,6 +135,9 @@ void Cm108Keyer::open()
             throw DeviceError(QStringLiteral("No se encuentra la interfaz CM108: %1.").arg(why));
     }
     const QByteArray path = QFile::encodeName(m_node);
+    struct stat st = {};
+    if (::stat(path.constData(), &st) == 0 && !S_ISDIR(st.st_mode) && !acceptable(st))
+        refuseNode();
     const int fd = ::open(path.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
         const int error = errno;
@@ -146,19 +152,16 @@ void Cm108Keyer::open()
                 QStringLiteral("No se encuentra la interfaz CM108 %1: compruebe que esté conectada.")
                     .arg(m_node));
         if (error == EISDIR)
-            throw DeviceError(
-                QStringLiteral("%1 no es un dispositivo hidraw de una interfaz CM108.").arg(m_node));
+            refuseNode();
         throw DeviceError(
             QStringLiteral("No se puede abrir la interfaz CM108 %1: %2.").arg(m_node, fileErrorText(error)));
     }
-    // A character device must be a HID node; a FIFO or a plain file stands in for one in tests.
-    struct stat st = {};
+    // Again on what was opened (the path may have changed meanwhile), and the HID node must answer.
     hidraw_devinfo info = {};
-    if (fstat(fd, &st) != 0 || (S_ISCHR(st.st_mode) && ioctl(fd, HIDIOCGRAWINFO, &info) != 0) ||
-        S_ISDIR(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || !acceptable(st) ||
+        (S_ISCHR(st.st_mode) && ioctl(fd, HIDIOCGRAWINFO, &info) != 0)) {
         ::close(fd);
-        throw DeviceError(
-            QStringLiteral("%1 no es un dispositivo hidraw de una interfaz CM108.").arg(m_node));
+        refuseNode();
     }
     m_fd = fd;
     m_crashSlot = crashoff::arm(fd, cm108Report(m_pin, m_activeLow));
@@ -168,6 +171,18 @@ void Cm108Keyer::open()
         throw DeviceError(QStringLiteral("La interfaz CM108 %1 no admite la orden de su pin: %2.")
                               .arg(m_node, fileErrorText(error)));
     }
+}
+
+bool Cm108Keyer::acceptable(const struct stat &st) const
+{
+    if (S_ISCHR(st.st_mode))
+        return charDeviceSubsystem(st.st_rdev) == QLatin1String("hidraw");
+    return m_nodes == Nodes::StandIns && (S_ISFIFO(st.st_mode) || S_ISREG(st.st_mode));
+}
+
+void Cm108Keyer::refuseNode() const
+{
+    throw DeviceError(QStringLiteral("%1 no es un dispositivo hidraw de una interfaz CM108.").arg(m_node));
 }
 
 void Cm108Keyer::close()

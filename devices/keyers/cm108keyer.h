@@ -8,6 +8,8 @@
 
 #include <functional>
 
+#include <sys/stat.h>
+
 // The output report that sets one GPIO pin of a CM108-family USB sound chip: report id 0, a zero
 // byte, the pin values, the direction mask (the pin as an output) and a zero byte. pin is 1-8;
 // high is the level the pin is to take.
@@ -38,15 +40,18 @@ QString cm108NodeForCard(const QString &sinkId, QString *why);
 // Keys through a GPIO pin of a CM108-family chip, by writing output reports to its hidraw node
 // (or "auto": the node of the output card's own chip). The "off" report is the first thing
 // written after open and the last before close, and a crash writes it too. Key-ups are confirmed
-// at once.
+// at once. Only a hidraw character device is opened: anything else is refused before it is.
 class Cm108Keyer : public Keyer
 {
     Q_OBJECT
 public:
     using NodeFinder = std::function<QString(const QString &sinkId, QString *why)>;
+    // StandIns: a FIFO or an ordinary file may stand for the node (tests only; no setting
+    // reaches this).
+    enum class Nodes { HidrawOnly, StandIns };
 
     Cm108Keyer(const QString &device, int pin, bool activeLow, const QString &outputCardId,
-               NodeFinder finder = nullptr, QObject *parent = nullptr);
+               NodeFinder finder = nullptr, Nodes nodes = Nodes::HidrawOnly, QObject *parent = nullptr);
     ~Cm108Keyer() override;
 
     void open() override;
@@ -60,12 +65,15 @@ public:
 private:
     bool write(bool keyed);
     void forget();
+    bool acceptable(const struct stat &st) const;
+    [[noreturn]] void refuseNode() const;
 
     QString m_device;
     int m_pin;
     bool m_activeLow;
     QString m_outputCardId;
     NodeFinder m_finder;
+    Nodes m_nodes;
     QString m_node;
     int m_fd = -1;
     int m_crashSlot = -1; // the "off" report a crash writes

@@ -1,11 +1,13 @@
 #include "gpiokeyer.h"
 
 #include "deviceerror.h"
+#include "devicenode.h"
 #include "errortext.h"
 
 #include <QFileInfo>
 
 #include <cerrno>
+#include <sys/stat.h>
 
 #include <gpiod.h>
 
@@ -26,6 +28,33 @@ gpiod_chip *openChip(const QString &chip)
     return gpiod_chip_open_lookup(text.constData());
 }
 
+// The device libgpiod opens (O_RDWR, which on a serial port raises its lines) for a path, a name
+// or a number; empty for a label, which it looks up among the chips only.
+QString chipPath(const QString &chip)
+{
+    bool number = false;
+    const uint n = chip.toUInt(&number);
+    if (number)
+        return QStringLiteral("/dev/gpiochip%1").arg(n);
+    if (chip.startsWith(QLatin1Char('/')))
+        return chip;
+    if (chip.startsWith(QLatin1String("gpiochip")))
+        return QStringLiteral("/dev/") + chip;
+    return QString();
+}
+
+void refuseOtherDevices(const QString &chip)
+{
+    const QString path = chipPath(chip);
+    struct stat st = {};
+    if (path.isEmpty() || ::stat(path.toLocal8Bit().constData(), &st) != 0)
+        return; // not there: libgpiod says so
+    if (!S_ISCHR(st.st_mode) || charDeviceSubsystem(st.st_rdev) != QLatin1String("gpio"))
+        throw DeviceError(
+            QStringLiteral("«%1» no es un chip GPIO: escriba uno como gpiochip0 o /dev/gpiochip0.")
+                .arg(chip));
+}
+
 class GpiodOutput : public GpioOutput
 {
 public:
@@ -34,6 +63,7 @@ public:
     void request(const QString &chip, unsigned line, int value) override
     {
         release();
+        refuseOtherDevices(chip);
         m_chip = openChip(chip);
         if (!m_chip) {
             const int error = errno;
@@ -92,7 +122,8 @@ std::unique_ptr<GpioOutput> makeGpiodOutput()
 }
 
 GpioKeyer::GpioKeyer(const QString &lineText, std::unique_ptr<GpioOutput> output, QObject *parent)
-    : Keyer(parent), m_lineText(lineText.trimmed()), m_line(GpioLine::parse(lineText)), m_output(std::move(output))
+    : Keyer(parent), m_lineText(lineText.trimmed()), m_line(GpioLine::parse(lineText)),
+      m_output(std::move(output))
 {
 }
 
@@ -103,11 +134,12 @@ GpioKeyer::~GpioKeyer()
 
 void GpioKeyer::open()
 {
-    if (!m_line.valid)
-        throw DeviceError(
-            QStringLiteral("La línea GPIO «%1» no es válida: escríbala como chip:línea, por ejemplo "
-                           "gpiochip0:17 (con «!» delante de la línea si se activa a nivel bajo).")
-                .arg(m_lineText));
+    if (!m_line.valid) {
+        KeyerSettings settings;
+        settings.metodo = KeyerSettings::Method::Gpio;
+        settings.gpio = m_lineText;
+        throw DeviceError(keyerSettingsProblem(settings));
+    }
     if (m_open)
         return;
     m_output->request(m_line.chip, m_line.line, m_line.activeLow ? 1 : 0);

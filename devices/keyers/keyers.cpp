@@ -7,6 +7,8 @@
 
 std::unique_ptr<Keyer> makeKeyer(const KeyerSettings &settings, const QString &outputCardId)
 {
+    if (!keyerSettingsProblem(settings).isEmpty())
+        return makeBasicKeyer(settings, outputCardId);
     switch (settings.metodo) {
     case KeyerSettings::Method::Cm108:
         return std::make_unique<Cm108Keyer>(settings.cm108, settings.pin, settings.pinActiveLow,

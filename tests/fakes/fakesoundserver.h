@@ -13,6 +13,8 @@ public:
     void start(const SoundCardChoice &card) override;
     void stop() override { listening = false; }
     void feed(double level) { emit peak(level); }
+    void lose(const QString &reason) { emit lost(reason); }
+    void resume() { emit resumed(); }
 
     bool listening = false;
     SoundCardChoice card;

@@ -2,6 +2,7 @@
 
 #include "audio/qtsoundserver.h"
 #include "audio/wavaudiodevice.h"
+#include "cm108keyer.h"
 #include "fakeplatform.h"
 #include "frmprincipal.h"
 #include "keyers.h"
@@ -64,7 +65,13 @@ RealRig::RealRig(const Options &options)
         m_clock = clock.get();
         parts.clock = std::move(clock);
     }
-    parts.makeKeyer = makeKeyer;
+    // The real keyers, but a CM108 node may be the test's FIFO.
+    parts.makeKeyer = [](const KeyerSettings &s, const QString &card) -> std::unique_ptr<Keyer> {
+        if (s.metodo == KeyerSettings::Method::Cm108 && keyerSettingsProblem(s).isEmpty())
+            return std::make_unique<Cm108Keyer>(s.cm108, s.pin, s.pinActiveLow, card, nullptr,
+                                                Cm108Keyer::Nodes::StandIns);
+        return makeKeyer(s, card);
+    };
     m_window = std::make_unique<Frmprincipal>(*m_values, std::move(parts));
     m_window->Form_Load();
 }

@@ -1,15 +1,14 @@
 #include "frmestacion.h"
 
-#include "audiodevice.h"
 #include "deviceerror.h"
 #include "keyinglines.h"
 #include "layout.h"
 #include "levels.h"
 #include "pictures.h"
 #include "platform.h"
-#include "serialline.h"
 #include "soundserver.h"
-#include "transmissionengine.h"
+#include "stationfields.h"
+#include "stationtest.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -24,11 +23,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QVBoxLayout>
 
 namespace {
-const QString kDefaultCard = QStringLiteral("Predeterminada del sistema");
 const QString kTitle = QStringLiteral("Pregonal");
 
 // The keying methods as the operator reads them, in the order of the list.
@@ -45,73 +42,17 @@ const MethodItem kMethods[] = {
     {KeyerSettings::Method::Ninguno, "Ninguno (VOX de la interfaz)"},
 };
 
-QLineEdit *lineEdit(QWidget *parent, const char *name, const QString &text, const QString &placeholder)
-{
-    auto *edit = new QLineEdit(text, parent);
-    edit->setObjectName(QLatin1String(name));
-    edit->setPlaceholderText(placeholder);
-    edit->setMinimumWidth(twips(3400));
-    return edit;
-}
-
 // Every form the keying lines can take, the usual ones first.
-const char *const kLineForms[] = {"DTR+RTS", "DTR", "RTS", "!DTR+!RTS", "!DTR", "!RTS", "DTR+!RTS", "!DTR+RTS"};
+const char *const kLineForms[] = {"DTR+RTS", "DTR",  "RTS",      "!DTR+!RTS",
+                                  "!DTR",    "!RTS", "DTR+!RTS", "!DTR+RTS"};
 
-QComboBox *cardList(QWidget *parent, const char *name, const QList<SoundCardEntry> &cards,
-                    const SoundCardChoice &stored)
-{
-    auto *box = new QComboBox(parent);
-    box->setObjectName(QLatin1String(name));
-    const SoundCardItems list = soundCardItems(cards, stored, kDefaultCard);
-    for (const SoundCardItem &item : list.items)
-        box->addItem(item.text, QStringList{item.choice.id, item.choice.description});
-    box->setCurrentIndex(list.current);
-    box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    box->setMinimumContentsLength(28);
-    return box;
-}
-
-SoundCardChoice chosenCard(const QComboBox *box)
-{
-    const QStringList data = box->currentData().toStringList();
-    return data.size() == 2 ? SoundCardChoice{data.at(0), data.at(1)} : SoundCardChoice{};
-}
-
-QSpinBox *spinBox(QWidget *parent, const char *name, int min, int max, int step, int value,
-                  const QString &suffix)
-{
-    auto *spin = new QSpinBox(parent);
-    spin->setObjectName(QLatin1String(name));
-    spin->setRange(min, max);
-    spin->setSingleStep(step);
-    spin->setSuffix(suffix);
-    spin->setValue(value);
-    spin->setAlignment(Qt::AlignRight);
-    spin->setMinimumWidth(twips(1700));
-    return spin;
-}
-
-QGroupBox *group(QWidget *parent, const QString &title, QFormLayout *&form)
-{
-    auto *box = new QGroupBox(title, parent);
-    form = new QFormLayout(box);
-    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
-    return box;
-}
-
-QLabel *buddyLabel(const QString &text, QWidget *buddy)
-{
-    auto *label = new QLabel(text);
-    label->setBuddy(buddy);
-    return label;
-}
+using namespace stationfields;
 } // namespace
 
 frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const SoundCardSettings &cards,
                          SoundServer &sound, SerialLine &line, MessageBoxes &boxes, KeyerMaker makeKeyer)
-    : QDialog(parent), m_keying(keying), m_makeKeyer(std::move(makeKeyer)), m_sound(sound), m_line(line),
-      m_boxes(boxes)
+    : QDialog(parent), m_keying(keying), m_makeKeyer(makeKeyer), m_sound(sound), m_boxes(boxes),
+      m_test(std::make_unique<StationTest>(sound, line, boxes, std::move(makeKeyer)))
 {
     setObjectName(QStringLiteral("frmestacion"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
@@ -165,8 +106,9 @@ frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const So
             cboLineas->setCurrentIndex(cboLineas->count() - 1);
     }
     txtCm108 = lineEdit(keyBox, "txtCm108", keyer.cm108, QStringLiteral("auto o /dev/hidrawN"));
-    txtCm108->setToolTip(QStringLiteral("«auto»: la interfaz de la tarjeta elegida en «Salida de los mensajes»; "
-                                        "o su dispositivo, como /dev/hidraw2."));
+    txtCm108->setToolTip(
+        QStringLiteral("«auto»: la interfaz de la tarjeta elegida en «Salida de los mensajes»; "
+                       "o su dispositivo, como /dev/hidraw2."));
     spnPin = spinBox(keyBox, "spnPin", 1, 8, 1, keyer.pin, QString());
     chkPinBajo = new QCheckBox(QStringLiteral("Activo a nivel &bajo"), keyBox);
     chkPinBajo->setObjectName(QStringLiteral("chkPinBajo"));
@@ -176,13 +118,16 @@ frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const So
     pinRow->addWidget(chkPinBajo);
     pinRow->addStretch(1);
     txtGpio = lineEdit(keyBox, "txtGpio", keyer.gpio, QStringLiteral("gpiochip0:17"));
-    txtGpio->setToolTip(QStringLiteral("El chip y la línea, como gpiochip0:17; con «!» delante de la línea si se "
-                                       "activa a nivel bajo (gpiochip0:!17)."));
+    txtGpio->setToolTip(
+        QStringLiteral("El chip y la línea, como gpiochip0:17; con «!» delante de la línea si se "
+                       "activa a nivel bajo (gpiochip0:!17)."));
     spnEquipo = spinBox(keyBox, "spnEquipo", 1, 999999, 1, keyer.equipo, QString());
-    spnEquipo->setToolTip(QStringLiteral("El número de modelo de Hamlib (rigctl -l los lista); 2 = rigctld."));
+    spnEquipo->setToolTip(
+        QStringLiteral("El número de modelo de Hamlib (rigctl -l los lista); 2 = rigctld."));
     txtEquipoPuerto = lineEdit(keyBox, "txtEquipoPuerto", keyer.equipopuerto, QStringLiteral("/dev/ttyUSB0"));
-    txtEquipoPuerto->setToolTip(QStringLiteral("El puerto CAT del equipo, como /dev/ttyUSB0; con el modelo 2, "
-                                               "dónde escucha rigctld, como localhost:4532."));
+    txtEquipoPuerto->setToolTip(
+        QStringLiteral("El puerto CAT del equipo, como /dev/ttyUSB0; con el modelo 2, "
+                       "dónde escucha rigctld, como localhost:4532."));
     spnEquipoVelocidad = spinBox(keyBox, "spnEquipoVelocidad", 0, 4000000, 1200, keyer.equipovelocidad,
                                  QStringLiteral(" baudios"));
     spnEquipoVelocidad->setSpecialValueText(QStringLiteral("La del modelo"));
@@ -239,11 +184,16 @@ frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const So
     page->addLayout(buttons);
     page->setSizeConstraint(QLayout::SetFixedSize);
 
+    connect(m_test.get(), &StationTest::starting, this, &frmestacion::testStarting);
+    connect(m_test.get(), &StationTest::changed, this, &frmestacion::updateControls);
+    connect(m_test.get(), &StationTest::ended, this, &frmestacion::testFinished);
     connect(cboEntrada, &QComboBox::currentIndexChanged, this, &frmestacion::listenToInput);
     connect(cboMetodo, &QComboBox::currentIndexChanged, this, &frmestacion::showMethodRows);
     showMethodRows();
     m_meter = m_sound.makeLevelMeter();
     connect(m_meter.get(), &InputLevelMeter::peak, this, &frmestacion::showLevel);
+    connect(m_meter.get(), &InputLevelMeter::lost, this, &frmestacion::inputLost);
+    connect(m_meter.get(), &InputLevelMeter::resumed, this, [this] { showLevel(0); });
     listenToInput();
     updateControls();
     cboSalida->setFocus();
@@ -308,7 +258,7 @@ void frmestacion::setTransmitting(bool transmitting)
 
 bool frmestacion::testRunning() const
 {
-    return m_test && m_test->state() != TransmissionEngine::State::Idle;
+    return m_test->running();
 }
 
 void frmestacion::cmdprobar_Click()
@@ -321,9 +271,25 @@ void frmestacion::cmdprobar_Click()
 
 void frmestacion::cmdaceptar_Click()
 {
-    if (m_transmitting || testRunning())
+    if (m_transmitting || testRunning() || !valuesUsable())
         return;
     accept();
+}
+
+// The method's values are checked as a test would take them, without opening anything: what
+// cannot key is never stored.
+bool frmestacion::valuesUsable()
+{
+    const KeyerSettings keyer = chosenKeyer();
+    QString problem = keyerSettingsProblem(keyer);
+    if (problem.isEmpty() && m_makeKeyer)
+        if (const std::unique_ptr<Keyer> built = m_makeKeyer(keyer, chosenCard(cboSalida).id))
+            problem = built->settingsProblem();
+    if (problem.isEmpty())
+        return true;
+    m_boxes.show(QStringLiteral("Los valores del transmisor no son válidos: no se ha guardado nada."),
+                 MessageBoxes::OkOnly, MessageBoxes::Warning, kTitle, problem);
+    return false;
 }
 
 void frmestacion::cmdcancelar_Click()
@@ -351,59 +317,15 @@ void frmestacion::closeEvent(QCloseEvent *event)
     QDialog::closeEvent(event);
 }
 
-// The test goes through the same cycle as a message: port, key, lead, tone, tail, unkey, with
-// the guard and the undo of any failure. Only the values come from the dialog.
 void frmestacion::startTest()
 {
-    if (m_transmitting)
-        return;
-    try {
-        if (!m_toneDir) {
-            auto dir = std::make_unique<QTemporaryDir>();
-            if (!dir->isValid())
-                throw DeviceError(QStringLiteral("No se puede crear una carpeta temporal para el tono de prueba."));
-            m_sound.writeTestTone(dir->filePath(QStringLiteral("prueba.wav")));
-            m_toneDir = std::move(dir);
-        }
-    } catch (const DeviceError &e) {
-        m_boxes.show(QStringLiteral("No se puede hacer la prueba de transmisión."), MessageBoxes::OkOnly,
-                     MessageBoxes::Critical, kTitle, e.reason());
-        return;
-    }
-    const KeyingSettings keying = chosenKeying();
-    if (!m_test) {
-        m_player = m_sound.makePlayer();
-        m_test = std::make_unique<TransmissionEngine>(*m_player, m_line);
-        connect(m_test.get(), &TransmissionEngine::failed, this,
-                [this](const QString &message, const QString &cause) {
-                    m_boxes.show(message, MessageBoxes::OkOnly, MessageBoxes::Critical, kTitle, cause);
-                });
-        connect(m_test.get(), &TransmissionEngine::stateChanged, this, [this](TransmissionEngine::State state) {
-            if (state == TransmissionEngine::State::Idle)
-                testFinished();
-            else
-                updateControls();
-        });
-    }
-    // A keyer of the chosen method with the values as they stand (none: the serial line).
-    m_testKeyer.reset();
-    m_testKeyer = m_makeKeyer ? m_makeKeyer(keying.keyer, chosenCard(cboSalida).id)
-                              : makeBasicKeyer(keying.keyer, chosenCard(cboSalida).id);
-    m_test->setKeyer(m_testKeyer.get());
-    m_player->setFileName(m_toneDir->filePath(QStringLiteral("prueba.wav")));
-    m_player->setOutputCard(chosenCard(cboSalida));
-    emit testStarting(*m_test);
-    m_test->setKeying(keying.retardoMs, keying.colaMs, KeyingLines::parse(keying.lineas).value_or(KeyingLines()),
-                      keying.tiempomaximoSecs * 1000);
-    m_test->sendOnce();
-    if (!testRunning())
-        testFinished(); // refused before anything started: the engine said why
+    if (!m_transmitting)
+        m_test->start(chosenKeying(), chosenCard(cboSalida));
 }
 
 void frmestacion::stopTest()
 {
-    if (testRunning())
-        m_test->stop();
+    m_test->stop();
 }
 
 void frmestacion::testFinished()
@@ -416,30 +338,35 @@ void frmestacion::listenToInput()
 {
     try {
         m_meter->start(chosenCard(cboEntrada));
-        barNivel->setEnabled(true);
-        lblNivel->setText(levels::text(0));
-        lblNivel->setToolTip(QString());
+        showLevel(0);
     } catch (const DeviceError &e) {
-        barNivel->setValue(0);
-        barNivel->setEnabled(false);
-        lblNivel->setText(QStringLiteral("sin entrada"));
-        lblNivel->setToolTip(e.reason());
+        inputLost(e.reason());
     }
+}
+
+void frmestacion::inputLost(const QString &reason)
+{
+    barNivel->setValue(0);
+    barNivel->setEnabled(false);
+    lblNivel->setText(QStringLiteral("sin entrada"));
+    lblNivel->setToolTip(reason);
 }
 
 void frmestacion::showLevel(double peak)
 {
+    barNivel->setEnabled(true);
     barNivel->setValue(levels::percent(peak));
     lblNivel->setText(levels::text(peak));
+    lblNivel->setToolTip(QString());
 }
 
 void frmestacion::updateControls()
 {
     const bool testing = testRunning();
     const bool editable = !m_transmitting && !testing;
-    for (QWidget *w : std::initializer_list<QWidget *>{cboSalida, cboEntrada, cboMetodo, cboLineas, txtCm108, spnPin,
-                                                       chkPinBajo, txtGpio, spnEquipo, txtEquipoPuerto,
-                                                       spnEquipoVelocidad, spnRetardo, spnCola, spnTiempoMaximo})
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             cboSalida, cboEntrada, cboMetodo, cboLineas, txtCm108, spnPin, chkPinBajo, txtGpio, spnEquipo,
+             txtEquipoPuerto, spnEquipoVelocidad, spnRetardo, spnCola, spnTiempoMaximo})
         w->setEnabled(editable);
     cmdaceptar->setEnabled(editable);
     cmdprobar->setEnabled(!m_transmitting);

@@ -8,7 +8,6 @@
 
 #include <memory>
 
-class AudioDevice;
 class InputLevelMeter;
 class MessageBoxes;
 class QCheckBox;
@@ -20,9 +19,9 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QSpinBox;
-class QTemporaryDir;
 class SerialLine;
 class SoundServer;
+class StationTest;
 class TransmissionEngine;
 
 // The station dialog: the sound card messages go out on and the one recordings come from, with a
@@ -88,7 +87,9 @@ private:
     void startTest();
     void stopTest();
     void testFinished();
+    bool valuesUsable();
     void listenToInput();
+    void inputLost(const QString &reason);
     void showLevel(double peak);
     void updateControls();
     void showMethodRows();
@@ -98,13 +99,9 @@ private:
     KeyerMaker m_makeKeyer;
     QFormLayout *m_keyForm = nullptr;
     QHBoxLayout *m_pinRow = nullptr;
-    std::unique_ptr<Keyer> m_testKeyer;
     SoundServer &m_sound;
-    SerialLine &m_line;
     MessageBoxes &m_boxes;
     std::unique_ptr<InputLevelMeter> m_meter;
-    std::unique_ptr<QTemporaryDir> m_toneDir;
-    std::unique_ptr<AudioDevice> m_player;
-    std::unique_ptr<TransmissionEngine> m_test;
+    std::unique_ptr<StationTest> m_test;
     bool m_transmitting = false;
 };

@@ -1,0 +1,94 @@
+#include "stationtest.h"
+
+#include "audiodevice.h"
+#include "deviceerror.h"
+#include "keyinglines.h"
+#include "platform.h"
+#include "soundserver.h"
+#include "transmissionengine.h"
+
+#include <QTemporaryDir>
+
+namespace {
+const QString kTitle = QStringLiteral("Pregonal");
+const QString kTone = QStringLiteral("prueba.wav");
+} // namespace
+
+StationTest::StationTest(SoundServer &sound, SerialLine &line, MessageBoxes &boxes, KeyerMaker makeKeyer,
+                         QObject *parent)
+    : QObject(parent), m_sound(sound), m_line(line), m_boxes(boxes), m_makeKeyer(std::move(makeKeyer))
+{
+}
+
+StationTest::~StationTest()
+{
+    stop();
+}
+
+bool StationTest::running() const
+{
+    return m_engine && m_engine->state() != TransmissionEngine::State::Idle;
+}
+
+void StationTest::start(const KeyingSettings &keying, const SoundCardChoice &card)
+{
+    if (!prepareTone())
+        return;
+    prepareEngine();
+    // A keyer of the chosen method with the values as they stand (none: the serial line).
+    m_keyer.reset();
+    m_keyer = m_makeKeyer ? m_makeKeyer(keying.keyer, card.id) : makeBasicKeyer(keying.keyer, card.id);
+    m_engine->setKeyer(m_keyer.get());
+    m_player->setFileName(m_toneDir->filePath(kTone));
+    m_player->setOutputCard(card);
+    emit starting(*m_engine);
+    m_engine->setKeying(keying.retardoMs, keying.colaMs,
+                        KeyingLines::parse(keying.lineas).value_or(KeyingLines()),
+                        keying.tiempomaximoSecs * 1000);
+    m_engine->sendOnce();
+    if (!running())
+        emit ended(); // refused before anything started: the engine said why
+}
+
+void StationTest::stop()
+{
+    if (running())
+        m_engine->stop();
+}
+
+bool StationTest::prepareTone()
+{
+    if (m_toneDir)
+        return true;
+    try {
+        auto dir = std::make_unique<QTemporaryDir>();
+        if (!dir->isValid())
+            throw DeviceError(
+                QStringLiteral("No se puede crear una carpeta temporal para el tono de prueba."));
+        m_sound.writeTestTone(dir->filePath(kTone));
+        m_toneDir = std::move(dir);
+        return true;
+    } catch (const DeviceError &e) {
+        m_boxes.show(QStringLiteral("No se puede hacer la prueba de transmisión."), MessageBoxes::OkOnly,
+                     MessageBoxes::Critical, kTitle, e.reason());
+        return false;
+    }
+}
+
+void StationTest::prepareEngine()
+{
+    if (m_engine)
+        return;
+    m_player = m_sound.makePlayer();
+    m_engine = std::make_unique<TransmissionEngine>(*m_player, m_line);
+    connect(m_engine.get(), &TransmissionEngine::failed, this,
+            [this](const QString &message, const QString &cause) {
+                m_boxes.show(message, MessageBoxes::OkOnly, MessageBoxes::Critical, kTitle, cause);
+            });
+    connect(m_engine.get(), &TransmissionEngine::stateChanged, this, [this](TransmissionEngine::State state) {
+        if (state == TransmissionEngine::State::Idle)
+            emit ended();
+        else
+            emit changed();
+    });
+}
