@@ -92,6 +92,8 @@ private slots:
     void clockJumps();
     void daylightSavingChanges_data();
     void daylightSavingChanges();
+    void startedAfterASlot_data();
+    void startedAfterASlot();
     void missedWhileNotRunning();
 };
 
@@ -322,25 +324,30 @@ void TestSchedule::scan_data()
     QTest::addColumn<QString>("due");  // or empty
     QTest::addColumn<int>("missed");
     QTest::addColumn<QString>("next");
+    QTest::addColumn<QString>("dueFrom"); // slots before it are missed, or empty
     struct Row
     {
         const char *name, *from, *now, *sent, *due;
         int missed;
-        const char *next;
+        const char *next, *dueFrom;
     };
     // Entry: every 60 minutes. A clock set years forward looks back one day at most.
     const Row rows[] = {
-        {"on time", "09:59:59", "10:00:00", "", "10:00:00", 0, "11:00:00"},
-        {"60 s late still goes", "09:59:59", "10:01:00", "", "10:00:00", 0, "11:00:00"},
-        {"61 s late is missed", "09:59:59", "10:01:01", "", "", 1, "11:00:00"},
-        {"already sent", "09:59:00", "10:00:10", "10:00:00", "", 0, "11:00:00"},
-        {"jump forward", "09:30:00", "12:00:30", "", "12:00:00", 2, "13:00:00"},
-        {"nothing yet", "09:00:01", "09:59:59", "", "", 0, "10:00:00"},
-        {"years forward", "2020-01-01T00:00:00", "10:30:00", "", "", 24, "11:00:00"},
+        {"on time", "09:59:59", "10:00:00", "", "10:00:00", 0, "11:00:00", ""},
+        {"60 s late still goes", "09:59:59", "10:01:00", "", "10:00:00", 0, "11:00:00", ""},
+        {"61 s late is missed", "09:59:59", "10:01:01", "", "", 1, "11:00:00", ""},
+        {"already sent", "09:59:00", "10:00:10", "10:00:00", "", 0, "11:00:00", ""},
+        {"jump forward", "09:30:00", "12:00:30", "", "12:00:00", 2, "13:00:00", ""},
+        {"nothing yet", "09:00:01", "09:59:59", "", "", 0, "10:00:00", ""},
+        {"years forward", "2020-01-01T00:00:00", "10:30:00", "", "", 24, "11:00:00", ""},
+        {"due before the start is missed", "09:59:00", "10:00:01", "", "", 1, "11:00:00", "10:00:01"},
+        {"due at the start goes", "09:59:00", "10:00:00", "", "10:00:00", 0, "11:00:00", "10:00:00"},
+        {"sent before the start is neither", "09:59:00", "10:00:04", "10:00:00", "", 0, "11:00:00",
+         "10:00:04"},
     };
     for (const Row &r : rows) {
         QTest::newRow(r.name) << QString(r.from) << QString(r.now) << QString(r.sent) << QString(r.due)
-                              << r.missed << QString(r.next);
+                              << r.missed << QString(r.next) << QString(r.dueFrom);
     }
 }
 
@@ -352,6 +359,7 @@ void TestSchedule::scan()
     QFETCH(QString, due);
     QFETCH(int, missed);
     QFETCH(QString, next);
+    QFETCH(QString, dueFrom);
     const auto time = [](const QString &t) {
         return at(t.contains('T') ? t + "+01:00" : "2026-12-09T" + t + "+01:00");
     };
@@ -361,7 +369,8 @@ void TestSchedule::scan()
     const ScheduleEntry hourly = entryOf(5, QString(), 60);
     ScheduleEntry off = entryOf(6, QString(), 1);
     off.activo = false;
-    const SlotScan s = scanSlots({off, hourly}, time(from), time(now), kMadrid, sentSlots);
+    const SlotScan s = scanSlots({off, hourly}, time(from), time(now), kMadrid, sentSlots,
+                                 dueFrom.isEmpty() ? QDateTime() : time(dueFrom));
     QCOMPARE(s.due.size(), due.isEmpty() ? 0 : 1);
     if (!due.isEmpty()) {
         QCOMPARE(s.due.at(0).number, 5);
@@ -371,7 +380,8 @@ void TestSchedule::scan()
     if (missed) {
         QCOMPARE(s.missed.at(0).count, missed);
         QVERIFY(s.missed.at(0).first <= s.missed.at(0).last);
-        QVERIFY(s.missed.at(0).last.secsTo(time(now)) > kSlotToleranceSecs);
+        QVERIFY(s.missed.at(0).last.secsTo(time(now)) > kSlotToleranceSecs ||
+                (!dueFrom.isEmpty() && s.missed.at(0).last < time(dueFrom)));
     }
     QCOMPARE(s.next, time(next));
 }
@@ -548,7 +558,61 @@ void TestSchedule::daylightSavingChanges()
     QCOMPARE(missed.size(), 0);
 }
 
-// Started after a time off: the slots since the last run are reported, the one due now is sent.
+void TestSchedule::startedAfterASlot_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("lastRun");     // the log's last line, or empty
+    QTest::addColumn<QStringList>("handled"); // slots the log shows sent or reported
+    QTest::addColumn<int>("missed");
+    QTest::addColumn<bool>("sentAtStart");
+    const QString d = QStringLiteral("2026-12-09T%1+01:00");
+    QTest::newRow("on the minute") << d.arg("10:02:00") << "" << QStringList() << 0 << true;
+    QTest::newRow("47 s after, first run") << d.arg("10:02:47") << "" << QStringList() << 1 << false;
+    QTest::newRow("restarted 4 s after it went out")
+        << d.arg("10:02:09") << d.arg("10:02:05") << QStringList{d.arg("10:02:00")} << 0 << false;
+    QTest::newRow("restarted after a while: only what went unsent is missed")
+        << d.arg("10:02:30") << d.arg("10:00:05") << QStringList{d.arg("10:00:00"), d.arg("10:01:00")} << 1
+        << false;
+}
+
+// Every minute; (re)started at a given time: a slot due before the start never goes out late nor
+// twice, even when the clock is then stepped back over it; the next one goes at its time.
+void TestSchedule::startedAfterASlot()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, lastRun);
+    QFETCH(QStringList, handled);
+    QFETCH(int, missed);
+    QFETCH(bool, sentAtStart);
+    ManualClock clock(at(start));
+    FakeTarget target;
+    Scheduler scheduler(clock, target, kMadrid);
+    scheduler.setEntries({entryOf(1, QString(), 1)});
+    QSignalSpy missedSpy(&scheduler, &Scheduler::slotsMissed);
+    QSignalSpy starting(&scheduler, &Scheduler::slotStarting);
+    SentSlots before;
+    for (const QString &t : handled)
+        before[1].insert(at(t).toMSecsSinceEpoch());
+    scheduler.start(lastRun.isEmpty() ? QDateTime() : at(lastRun), before);
+    QCOMPARE(target.sent.size(), sentAtStart ? 1 : 0);
+    QCOMPARE(missedSpy.size(), missed ? 1 : 0);
+    if (missed)
+        QCOMPARE(missedSpy.at(0).at(3).toInt(), missed);
+    run(clock, scheduler, 61000, &target);
+    QCOMPARE(target.sent.size(), sentAtStart ? 2 : 1);
+    clock.setNow(at(start).addSecs(-150));
+    run(clock, scheduler, 150000, &target);
+    QSet<QString> times;
+    for (const QList<QVariant> &s : starting) {
+        const QString t = s.at(1).toDateTime().toString(Qt::ISODate);
+        QVERIFY2(!handled.contains(t) && !times.contains(t), qPrintable(t));
+        times.insert(t);
+    }
+    QCOMPARE(target.overlaps, 0);
+}
+
+// Started after a time off: the slots since the last run are reported, as is the one due a moment
+// before the start, which is not sent late.
 void TestSchedule::missedWhileNotRunning()
 {
     ManualClock clock(at("2026-12-09T10:00:20+01:00"));
@@ -564,9 +628,9 @@ void TestSchedule::missedWhileNotRunning()
     QCOMPARE(rejected.size(), 1);
     QVERIFY(rejected.at(0).at(0).toString().startsWith("programa2: la hora «9:99»"));
     scheduler.start(at("2026-12-09T08:45:00+01:00"));
-    QCOMPARE(target.sent, QList<int>{1});
+    QVERIFY(target.sent.isEmpty());
     QCOMPARE(missed.size(), 1);
-    QCOMPARE(missed.at(0).at(3).toInt(), 2); // 09:00 and 09:30
+    QCOMPARE(missed.at(0).at(3).toInt(), 3); // 09:00, 09:30 and 10:00
 }
 
 QTEST_GUILESS_MAIN(TestSchedule)
