@@ -54,7 +54,17 @@ void Scheduler::setEntries(const QList<ScheduleEntry> &entries)
 
 void Scheduler::load(const SettingsStore &store)
 {
-    const ScheduleReading reading = readSchedule(store);
+    ScheduleReading reading = readSchedule(store);
+    // Told now, not when the slot comes.
+    for (auto it = reading.entries.begin(); it != reading.entries.end();) {
+        const QString why = it->activo ? messageProblem(it->archivo) : QString();
+        if (why.isEmpty()) {
+            ++it;
+            continue;
+        }
+        reading.problems << it->group() + QStringLiteral(": ") + why;
+        it = reading.entries.erase(it);
+    }
     setEntries(reading.entries);
     for (const QString &reason : reading.problems)
         emit entryRejected(reason);

@@ -41,7 +41,8 @@ public:
     // The entries to run (inactive ones are kept and not sent). From the next check on; slots
     // already waiting for entries that are gone are dropped.
     void setEntries(const QList<ScheduleEntry> &entries);
-    // Reads the "programaN" groups and runs the good ones; each bad one is told by entryRejected().
+    // Reads the "programaN" groups and runs the good ones; each bad one, and each active one whose
+    // message cannot be sent, is told by entryRejected().
     void load(const SettingsStore &store);
     const QList<ScheduleEntry> &entries() const { return m_entries; }
     const QTimeZone &zone() const { return m_zone; }

@@ -81,6 +81,10 @@ private slots:
     void entriesRead_data();
     void entriesRead();
     void entriesWrittenBack();
+    void messageNames_data();
+    void messageNames();
+    void messagesCheckedOnLoad_data();
+    void messagesCheckedOnLoad();
     void nextSlot_data();
     void nextSlot();
     void scan_data();
@@ -225,6 +229,90 @@ void TestSchedule::entriesWrittenBack()
     QCOMPARE(reading.entries, (QList<ScheduleEntry>{b, c, a}));
     QCOMPARE(store.sections(kApplication), QStringList({"conf", "programa1", "programa2", "programa4"}));
     QCOMPARE(store.read(kApplication, "conf", "intervalo", "-"), QStringLiteral("5"));
+}
+
+void TestSchedule::messageNames_data()
+{
+    QTest::addColumn<bool>("byHand"); // written in the file as is, or stored by the program
+    QTest::addColumn<QByteArray>("written");
+    QTest::addColumn<QString>("read");
+    QTest::newRow("comma, by hand") << true << QByteArray("/srv/c,d.wav") << "/srv/c,d.wav";
+    QTest::newRow("comma and blank, by hand") << true << QByteArray("/srv/c, d.wav") << "/srv/c, d.wav";
+    QTest::newRow("two commas, by hand") << true << QByteArray("/srv/a,b ,c.wav") << "/srv/a,b ,c.wav";
+    QTest::newRow("semicolon, by hand") << true << QByteArray("/srv/a;b.wav") << "/srv/a;b.wav";
+    QTest::newRow("quoted, by hand") << true << QByteArray("\"/srv/c,d;e.wav\"") << "/srv/c,d;e.wav";
+    QTest::newRow("comment after a blank")
+        << true << QByteArray("/srv/a.wav ; el de la mañana") << "/srv/a.wav";
+    QTest::newRow("comma, comment after") << true << QByteArray("/srv/c,d.wav ;otro") << "/srv/c,d.wav";
+    QTest::newRow("plain") << true << QByteArray("/srv/a.wav") << "/srv/a.wav";
+    for (const char *name :
+         {"/srv/c,d.wav", "/srv/c, d;e.wav", "/srv/a.wav ; no es comentario",
+          "/srv/\"comillas\" y \\barra.wav", "/srv/señal #1 = 50%.wav", "/srv/[programa2].wav"})
+        QTest::addRow("stored: %s", name) << false << QByteArray(name) << QString::fromUtf8(name);
+}
+
+// A name with commas or semicolons reads as it was written by hand, and what the program stores
+// reads back the same.
+void TestSchedule::messageNames()
+{
+    QFETCH(bool, byHand);
+    QFETCH(QByteArray, written);
+    QFETCH(QString, read);
+    QTemporaryDir dir;
+    SettingsStore store(dir.path());
+    if (byHand) {
+        writeConf(store, "[programa1]\narchivo=" + written +
+                             "\nhoras=09:00\n[programa2]\narchivo=/srv/b.wav\n"
+                             "cada=5\n");
+    } else {
+        ScheduleEntry e = entryOf(1, "09:00");
+        e.archivo = QString::fromUtf8(written);
+        QVERIFY(writeSchedule(store, {e, entryOf(2, QString(), 5)}));
+    }
+    const ScheduleReading reading = readSchedule(store);
+    QVERIFY2(reading.problems.isEmpty(), qPrintable(reading.problems.join('\n')));
+    QCOMPARE(reading.entries.size(), 2);
+    QCOMPARE(reading.entries.at(0).archivo, read);
+    QCOMPARE(reading.entries.at(1).archivo, QString::fromLatin1(byHand ? "/srv/b.wav" : "/srv/m2.wav"));
+}
+
+void TestSchedule::messagesCheckedOnLoad_data()
+{
+    QTest::addColumn<QString>("archivo"); // %1: a folder holding aviso.wav
+    QTest::addColumn<bool>("activo");
+    QTest::addColumn<QString>("problem"); // empty: it runs
+    QTest::newRow("there") << "%1/aviso.wav" << true << "";
+    QTest::newRow("relative") << "aviso.wav" << true
+                              << "programa1: el mensaje «aviso.wav» no lleva la ruta completa";
+    QTest::newRow("missing") << "%1/falta.wav" << true
+                             << "programa1: no se encuentra el mensaje «%1/falta.wav»";
+    QTest::newRow("a folder") << "%1" << true << "programa1: «%1» no es un archivo de sonido";
+    QTest::newRow("missing, but off") << "%1/falta.wav" << false << "";
+}
+
+// An entry whose message cannot be sent is told when the schedule is read, not when its slot comes.
+void TestSchedule::messagesCheckedOnLoad()
+{
+    QFETCH(QString, archivo);
+    QFETCH(bool, activo);
+    QFETCH(QString, problem);
+    QTemporaryDir dir;
+    QVERIFY(QFile(dir.filePath("aviso.wav")).open(QIODevice::WriteOnly));
+    SettingsStore store(dir.path());
+    ScheduleEntry e = entryOf(1, "09:00");
+    e.archivo = archivo.arg(dir.path());
+    e.activo = activo;
+    QVERIFY(writeSchedule(store, {e}));
+    ManualClock clock(at("2026-12-09T08:00:00+01:00"));
+    FakeTarget target;
+    Scheduler scheduler(clock, target, kMadrid);
+    QSignalSpy rejected(&scheduler, &Scheduler::entryRejected);
+    scheduler.load(store);
+    QCOMPARE(scheduler.entries().size(), problem.isEmpty() ? 1 : 0);
+    QCOMPARE(rejected.size(), problem.isEmpty() ? 0 : 1);
+    if (!problem.isEmpty())
+        QVERIFY2(rejected.at(0).at(0).toString().startsWith(problem.arg(dir.path())),
+                 qPrintable(rejected.at(0).at(0).toString()));
 }
 
 void TestSchedule::nextSlot_data()
@@ -622,8 +710,9 @@ void TestSchedule::missedWhileNotRunning()
     QSignalSpy missed(&scheduler, &Scheduler::slotsMissed);
     QTemporaryDir dir;
     SettingsStore store(dir.path());
-    writeConf(store,
-              "[programa1]\narchivo=/srv/a.wav\ncada=30\n[programa2]\narchivo=/srv/b.wav\nhoras=9:99\n");
+    QVERIFY(QFile(dir.filePath("a.wav")).open(QIODevice::WriteOnly));
+    writeConf(store, "[programa1]\narchivo=" + dir.filePath("a.wav").toUtf8() +
+                         "\ncada=30\n[programa2]\narchivo=/srv/b.wav\nhoras=9:99\n");
     scheduler.load(store);
     QCOMPARE(rejected.size(), 1);
     QVERIFY(rejected.at(0).at(0).toString().startsWith("programa2: la hora «9:99»"));

@@ -36,6 +36,14 @@ QStringList column(const QTreeWidget *list, int c)
     return texts;
 }
 
+// A message file (empty: the fakes never read it) in the fixture's own folder.
+QString message(const WindowFixture &f, const QString &name)
+{
+    const QString path = f.storeDir.filePath(name);
+    QFile(path).open(QIODevice::WriteOnly);
+    return path;
+}
+
 // Answers the entry dialog that command opens with body, then presses "Aceptar".
 void withEntry(const std::function<void()> &command, const std::function<void(frmentrada &)> &body)
 {
@@ -63,10 +71,10 @@ void TestScheduleWindows::scheduleStoredOnAcceptOnly()
 {
     WindowFixture f;
     f.clockAt = kMonday9;
-    f.store("archivo", "/tmp/mercado.wav", "programa1");
+    f.store("archivo", message(f, "mercado.wav"), "programa1");
     f.store("horas", "09:00, 13:30", "programa1");
     f.store("dias", "L,M,X,J,V", "programa1");
-    f.store("archivo", "/tmp/id.wav", "programa2");
+    f.store("archivo", message(f, "id.wav"), "programa2");
     f.store("cada", "10", "programa2");
     f.store("activo", "0", "programa2");
     f.load();
@@ -89,13 +97,14 @@ void TestScheduleWindows::scheduleStoredOnAcceptOnly()
     QCOMPARE(f.window->schedule().scheduler().entries().size(), 2);
 
     // Switched on, one added through the file chooser, accepted: stored and running.
-    f.files->answers.push_back(QStringLiteral("/tmp/red.wav"));
+    const QString red = message(f, "red.wav");
+    f.files->answers.push_back(red);
     QVERIFY(whileModal<frmprogramacion>([&] { f.window->mnuprogramacion_Click(); }, [&](frmprogramacion &d) {
         d.lstProgramas->topLevelItem(1)->setCheckState(0, Qt::Checked);
         QCOMPARE(d.lstProgramas->topLevelItem(1)->text(5), QStringLiteral("09:00 del 02/03/2026"));
         withEntry([&] { d.cmdanadir->click(); }, [&](frmentrada &e) {
             e.cmdexaminar->click();
-            QCOMPARE(e.txtArchivo->text(), QStringLiteral("/tmp/red.wav"));
+            QCOMPARE(e.txtArchivo->text(), red);
             e.txtHoras->setText(QStringLiteral("21:00"));
             e.chkDias[5]->setChecked(false);
             e.chkDias[6]->setChecked(false);
@@ -109,7 +118,7 @@ void TestScheduleWindows::scheduleStoredOnAcceptOnly()
     QVERIFY2(stored.problems.isEmpty(), qPrintable(stored.problems.join(' ')));
     QCOMPARE(stored.entries.size(), 3);
     QVERIFY(stored.entries.at(1).activo);
-    QCOMPARE(stored.entries.at(2).archivo, QStringLiteral("/tmp/red.wav"));
+    QCOMPARE(stored.entries.at(2).archivo, red);
     QCOMPARE(horasText(stored.entries.at(2).horas), QStringLiteral("21:00"));
     QCOMPARE(diasText(stored.entries.at(2).dias), QStringLiteral("L,M,X,J,V"));
     QCOMPARE(stored.entries.at(2).hasta, QDate(2026, 6, 30));
@@ -248,9 +257,10 @@ void TestScheduleWindows::unansweredFailureDoesNotHoldTheSchedule()
 {
     WindowFixture f;
     f.clockAt = kMonday9;
-    f.store("archivo", "/tmp/falta.wav", "programa1");
+    f.store("archivo", message(f, "falta.wav"), "programa1");
     f.store("horas", "09:00", "programa1");
-    f.store("archivo", "/tmp/red.wav", "programa2");
+    const QString red = message(f, "red.wav");
+    f.store("archivo", red, "programa2");
     f.store("horas", "09:01", "programa2");
     f.load();
     bool secondWentOut = false;
@@ -259,7 +269,7 @@ void TestScheduleWindows::unansweredFailureDoesNotHoldTheSchedule()
         f.audio->failOn.clear();
         f.clock->advance(60000);
         QTest::qWait(1200); // the schedule's own timer, while the box waits for an answer
-        secondWentOut = f.serial->dtr && f.audio->fileName() == QStringLiteral("/tmp/red.wav");
+        secondWentOut = f.serial->dtr && f.audio->fileName() == red;
         f.audio->finishPlay();
     };
     f.audio->failOn << QStringLiteral("checkplayable");

@@ -55,8 +55,12 @@ struct Station
         clock.advance(ms);
         audio.finishPlay();
     }
-    void writeSettings(const QByteArray &text)
+    // Writes the settings, each "/tmp/" of them a folder of this station where the messages are.
+    void writeSettings(QByteArray text)
     {
+        for (const QByteArray &name : {"mercado.wav", "red.wav", "mal.wav"})
+            QFile(dir.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
+        text.replace("/tmp/", dir.path().toUtf8() + '/');
         QFile file(dir.path() + QStringLiteral("/settings/Pregonal.conf"));
         QDir().mkpath(dir.path() + QStringLiteral("/settings"));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -203,14 +207,14 @@ void TestStationLog::scheduleSendsThroughTheEngine()
     // 09:00: the first entry goes out; the second waits for it and follows at once.
     s.clock.advance(30000);
     runner.scheduler().check();
-    QCOMPARE(s.audio.fileName(), QStringLiteral("/tmp/mercado.wav"));
+    QCOMPARE(s.audio.fileName(), s.dir.filePath("mercado.wav"));
     QCOMPARE(s.engine.state(), TransmissionEngine::State::Playing);
     s.play(4000);
     QCOMPARE(s.audio.fileName(), kOwn);
-    QTRY_COMPARE(s.audio.fileName(), QStringLiteral("/tmp/red.wav"));
+    QTRY_COMPARE(s.audio.fileName(), s.dir.filePath("red.wav"));
     s.play(2000);
-    QCOMPARE(s.lines().mid(1), (QStringList{"programa 1|4,0|completa|/tmp/mercado.wav",
-                                            "programa 2|2,0|completa|/tmp/red.wav"}));
+    QCOMPARE(s.lines().mid(1), (QStringList{"programa 1|4,0|completa|" + s.dir.filePath("mercado.wav"),
+                                            "programa 2|2,0|completa|" + s.dir.filePath("red.wav")}));
     QCOMPARE(s.audio.fileName(), kOwn);
     QVERIFY(!s.serial.dtr && !s.serial.portOpen());
     QCOMPARE(s.calls->count(QStringLiteral("play")), 2);
@@ -240,8 +244,8 @@ void TestStationLog::slotWaitsForWhatHoldsTheSound()
     runner.scheduler().check();
     runner.hold(false);
     QCOMPARE(s.engine.state(), TransmissionEngine::State::Idle);
-    QCOMPARE(s.lines(), (QStringList{"programa 1|3,0|completa|/tmp/mercado.wav",
-                                     "programa 1|0,0|omitida|/tmp/mercado.wav"}));
+    QCOMPARE(s.lines(), (QStringList{"programa 1|3,0|completa|" + s.dir.filePath("mercado.wav"),
+                                     "programa 1|0,0|omitida|" + s.dir.filePath("mercado.wav")}));
 }
 
 // Stopped 4 s after a slot went out and started again (a service restart): the slot is neither
@@ -250,8 +254,7 @@ void TestStationLog::restartDoesNotRepeatASlot()
 {
     Station s;
     const QString message = s.dir.filePath(QStringLiteral("mercado.wav"));
-    QVERIFY(QFile(message).open(QIODevice::WriteOnly));
-    s.writeSettings("[programa1]\narchivo=" + message.toUtf8() + "\nhoras=09:00, 09:10\n");
+    s.writeSettings("[programa1]\narchivo=/tmp/mercado.wav\nhoras=09:00, 09:10\n");
     const SettingsStore store(s.dir.path() + QStringLiteral("/settings"));
     auto runner = std::make_unique<ScheduleRunner>(s.engine, *s.logger, s.log, s.clock);
     runner->start(store);
