@@ -5,6 +5,7 @@
 #include "layout.h"
 #include "pictures.h"
 #include "platform.h"
+#include "screenfit.h"
 #include "slotcalculator.h"
 
 #include <QCheckBox>
@@ -132,6 +133,7 @@ frmentrada::frmentrada(QWidget *parent, const ScheduleEntry &entry, FileDialog &
     for (QAbstractButton *b : std::initializer_list<QAbstractButton *>{optHoras, optCada, chkDesde, chkHasta})
         connect(b, &QAbstractButton::toggled, this, &frmentrada::updateControls);
     updateControls();
+    fitToScreen(this, sizeHint());
 }
 
 void frmentrada::updateControls()

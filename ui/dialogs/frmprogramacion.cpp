@@ -4,6 +4,7 @@
 #include "layout.h"
 #include "pictures.h"
 #include "platform.h"
+#include "screenfit.h"
 #include "slotcalculator.h"
 
 #include <QFileInfo>
@@ -11,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -114,6 +116,20 @@ frmprogramacion::frmprogramacion(QWidget *parent, const QList<ScheduleEntry> &en
         cmdquitar->setEnabled(currentRow() >= 0);
     });
     fill();
+    fitToScreen(this, wantedSize());
+}
+
+// Every column and row shown, the vertical scroll bar's room kept, as far as the screen allows.
+QSize frmprogramacion::wantedSize() const
+{
+    const int frame = 2 * lstProgramas->frameWidth();
+    const int rowHeight = qMax(lstProgramas->fontMetrics().height() + 6, lstProgramas->sizeHintForRow(0));
+    const QSize list(
+        lstProgramas->header()->length() + frame + style()->pixelMetric(QStyle::PM_ScrollBarExtent),
+        lstProgramas->header()->sizeHint().height() + frame + rowHeight * qMax(8, int(m_entries.size()) + 1));
+    const QSize around =
+        layout()->sizeHint() - lstProgramas->sizeHint().expandedTo(lstProgramas->minimumSize());
+    return list.expandedTo(lstProgramas->minimumSize()) + around;
 }
 
 void frmprogramacion::fill()
@@ -135,9 +151,8 @@ void frmprogramacion::fill()
     }
     for (int c = 0; c < Columns; ++c)
         lstProgramas->resizeColumnToContents(c);
-    // Wide enough for every column, up to what a small screen takes.
-    const int wanted = lstProgramas->header()->length() + 2 * lstProgramas->frameWidth() + 4;
-    lstProgramas->setMinimumWidth(qBound(twips(8400), wanted, twips(13500)));
+    // A long name is elided (its tooltip has it whole), not left to push "Próxima" out of view.
+    lstProgramas->setColumnWidth(Mensaje, qMin(lstProgramas->columnWidth(Mensaje), twips(3600)));
     if (!m_entries.isEmpty())
         lstProgramas->setCurrentItem(lstProgramas->topLevelItem(qBound(0, keep, int(m_entries.size()) - 1)));
     cmdmodificar->setEnabled(currentRow() >= 0);

@@ -38,6 +38,7 @@ public:
     QPushButton *cmdaceptar = nullptr;
 
 private:
+    QSize wantedSize() const;
     void fill();
     void showNext();
     void itemToggled(int row, bool on);
