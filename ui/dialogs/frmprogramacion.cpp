@@ -152,7 +152,7 @@ void frmprogramacion::fill()
     for (int c = 0; c < Columns; ++c)
         lstProgramas->resizeColumnToContents(c);
     // A long name is elided (its tooltip has it whole), not left to push "Próxima" out of view.
-    lstProgramas->setColumnWidth(Mensaje, qMin(lstProgramas->columnWidth(Mensaje), twips(3600)));
+    lstProgramas->setColumnWidth(Mensaje, qMin(lstProgramas->columnWidth(Mensaje), twips(3000)));
     if (!m_entries.isEmpty())
         lstProgramas->setCurrentItem(lstProgramas->topLevelItem(qBound(0, keep, int(m_entries.size()) - 1)));
     cmdmodificar->setEnabled(currentRow() >= 0);
