@@ -1,8 +1,11 @@
 #include "scheduleentry.h"
 
 #include "programvalues.h"
+#include "rawini.h"
 #include "settingsstore.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -53,13 +56,27 @@ QString parseActivo(const QString &group, const QString &text, bool *activo)
     return QString();
 }
 
+// A name written by hand without quotes, as written: the settings read an unquoted ',' as a list
+// and cut the text at an unquoted ';'. A ';' after a blank still starts a comment.
+QString archivoAsWritten(const SettingsStore &store, const QString &group, const QString &read)
+{
+    QString raw = rawIniValue(store.location(kApplication), group, QStringLiteral("archivo")).trimmed();
+    if (raw.startsWith(QLatin1Char('"')))
+        return read;
+    static const QRegularExpression comment(QStringLiteral("\\s;"));
+    const qsizetype cut = raw.indexOf(comment);
+    if (cut >= 0)
+        raw = raw.left(cut).trimmed();
+    return raw.contains(QLatin1Char(',')) || raw.contains(QLatin1Char(';')) ? raw : read;
+}
+
 // The entry of one group, or the reason it cannot run.
 QString readEntry(const SettingsStore &store, const QString &group, ScheduleEntry *entry)
 {
     const auto value = [&](const char *key) {
         return store.read(kApplication, group, QLatin1String(key), QString()).trimmed();
     };
-    entry->archivo = value("archivo");
+    entry->archivo = archivoAsWritten(store, group, value("archivo"));
     if (entry->archivo.isEmpty())
         return QStringLiteral("%1: falta el mensaje que enviar («archivo»)").arg(group);
 
@@ -99,6 +116,20 @@ QString readEntry(const SettingsStore &store, const QString &group, ScheduleEntr
     return QString();
 }
 } // namespace
+
+QString messageProblem(const QString &archivo)
+{
+    if (QDir::isRelativePath(archivo))
+        return QStringLiteral("el mensaje «%1» no lleva la ruta completa (escríbala desde la raíz, como "
+                              "/home/usuario/aviso.wav)")
+            .arg(archivo);
+    const QFileInfo file(archivo);
+    if (!file.exists())
+        return QStringLiteral("no se encuentra el mensaje «%1»").arg(archivo);
+    if (!file.isFile())
+        return QStringLiteral("«%1» no es un archivo de sonido").arg(archivo);
+    return QString();
+}
 
 bool ScheduleEntry::operator==(const ScheduleEntry &o) const
 {

@@ -46,6 +46,10 @@ ScheduleReading readSchedule(const SettingsStore &store);
 // the store holds them all.
 bool writeSchedule(SettingsStore &store, const QList<ScheduleEntry> &entries);
 
+// Why the entry's message cannot be sent from wherever the program runs (a relative path, no such
+// file), in Spanish; empty when it can.
+QString messageProblem(const QString &archivo);
+
 // The pieces, as the settings file spells them. Each parser returns an empty reason on success.
 QString parseHoras(const QString &text, QList<QTime> *horas);
 QString parseDias(const QString &text, quint8 *dias);

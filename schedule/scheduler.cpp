@@ -54,17 +54,30 @@ void Scheduler::setEntries(const QList<ScheduleEntry> &entries)
 
 void Scheduler::load(const SettingsStore &store)
 {
-    const ScheduleReading reading = readSchedule(store);
+    ScheduleReading reading = readSchedule(store);
+    // Told now, not when the slot comes.
+    for (auto it = reading.entries.begin(); it != reading.entries.end();) {
+        const QString why = it->activo ? messageProblem(it->archivo) : QString();
+        if (why.isEmpty()) {
+            ++it;
+            continue;
+        }
+        reading.problems << it->group() + QStringLiteral(": ") + why;
+        it = reading.entries.erase(it);
+    }
     setEntries(reading.entries);
     for (const QString &reason : reading.problems)
         emit entryRejected(reason);
 }
 
-void Scheduler::start(const QDateTime &lastRun)
+void Scheduler::start(const QDateTime &lastRun, const SentSlots &handled)
 {
     const QDateTime now = m_clock.now();
     const QDateTime recent = now.addSecs(-kSlotToleranceSecs);
     m_lastCheck = lastRun.isValid() && lastRun < recent ? lastRun : recent;
+    for (auto it = handled.cbegin(); it != handled.cend(); ++it)
+        m_sent[it.key()].unite(it.value());
+    m_startedAt = now;
     m_running = true;
     check();
 }
@@ -107,7 +120,8 @@ void Scheduler::check()
     // just before the new time is as due as at start-up.
     const QDateTime from =
         m_lastCheck.isValid() && m_lastCheck <= now ? m_lastCheck : now.addSecs(-kSlotToleranceSecs);
-    const SlotScan scan = scanSlots(m_entries, from, now, m_zone, m_sent);
+    const SlotScan scan = scanSlots(m_entries, from, now, m_zone, m_sent, m_startedAt);
+    m_startedAt = QDateTime();
     m_lastCheck = now;
     m_next = scan.next;
 

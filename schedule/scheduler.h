@@ -26,8 +26,8 @@ public:
 // Sends the scheduled broadcasts at their wall-clock times through the target, one at a time and
 // never over another transmission. A slot that falls during a play waits for its end; one still
 // waiting kSlotToleranceSecs after its time is skipped, as is one the program finds that late (a
-// clock step, a suspend): neither is ever sent late. A slot sent is remembered, so a clock
-// stepped back never sends it again.
+// clock step, a suspend) and one due before the program started: none is ever sent late. A slot
+// sent is remembered, so a clock stepped back never sends it again.
 class Scheduler : public QObject
 {
     Q_OBJECT
@@ -41,13 +41,16 @@ public:
     // The entries to run (inactive ones are kept and not sent). From the next check on; slots
     // already waiting for entries that are gone are dropped.
     void setEntries(const QList<ScheduleEntry> &entries);
-    // Reads the "programaN" groups and runs the good ones; each bad one is told by entryRejected().
+    // Reads the "programaN" groups and runs the good ones; each bad one, and each active one whose
+    // message cannot be sent, is told by entryRejected().
     void load(const SettingsStore &store);
     const QList<ScheduleEntry> &entries() const { return m_entries; }
+    const QTimeZone &zone() const { return m_zone; }
 
-    // Starts checking the clock. Slots up to kSlotToleranceSecs old are still sent; when the
-    // program last ran at lastRun (from the log, say), the slots since then are reported missed.
-    void start(const QDateTime &lastRun = QDateTime());
+    // Starts checking the clock. A slot due before now is not sent: the slots since lastRun (when
+    // the program last ran, from the log, say; else the last kSlotToleranceSecs) are reported
+    // missed, except those handled before, which a previous run sent or reported.
+    void start(const QDateTime &lastRun = QDateTime(), const SentSlots &handled = SentSlots());
     void stop();
     bool isRunning() const { return m_running; }
 
@@ -95,6 +98,7 @@ private:
     QList<Waiting> m_waiting;
     QDateTime m_lastCheck;
     QDateTime m_next;
+    QDateTime m_startedAt; // until the first check: slots before it are not sent
     QTimer m_timer;
     qint64 m_prunedAtMs = -1;
     bool m_running = false;

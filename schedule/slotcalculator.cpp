@@ -70,7 +70,7 @@ QDateTime nextSlot(const ScheduleEntry &entry, const QDateTime &after, const QTi
 }
 
 SlotScan scanSlots(const QList<ScheduleEntry> &entries, QDateTime from, const QDateTime &now,
-                   const QTimeZone &zone, const SentSlots &sent)
+                   const QTimeZone &zone, const SentSlots &sent, const QDateTime &dueFrom)
 {
     const QDateTime earliest = now.addSecs(-kMaxLookBackSecs);
     if (!from.isValid() || from < earliest)
@@ -91,7 +91,7 @@ SlotScan scanSlots(const QList<ScheduleEntry> &entries, QDateTime from, const QD
         for (; t.isValid() && t <= now; t = nextSlot(entry, t, zone)) {
             if (done.contains(t.toMSecsSinceEpoch()))
                 continue;
-            if (t.msecsTo(now) > kSlotToleranceSecs * 1000LL) {
+            if (t.msecsTo(now) > kSlotToleranceSecs * 1000LL || (dueFrom.isValid() && t < dueFrom)) {
                 miss(t);
                 continue;
             }

@@ -51,7 +51,7 @@ struct SlotScan
 using SentSlots = QHash<int, QSet<qint64>>;
 
 // The slots of the active entries in (from, now] that were not sent: the latest one of each entry
-// within the tolerance is due, the rest missed. from is taken no earlier than kMaxLookBackSecs
-// before now.
+// within the tolerance and no earlier than dueFrom (when valid) is due, the rest missed. from is
+// taken no earlier than kMaxLookBackSecs before now.
 SlotScan scanSlots(const QList<ScheduleEntry> &entries, QDateTime from, const QDateTime &now,
-                   const QTimeZone &zone, const SentSlots &sent);
+                   const QTimeZone &zone, const SentSlots &sent, const QDateTime &dueFrom = QDateTime());

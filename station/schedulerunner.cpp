@@ -1,12 +1,14 @@
 #include "schedulerunner.h"
 
 #include "enginelogger.h"
+#include "schedulememory.h"
 
 #include <QRegularExpression>
 
 ScheduleRunner::ScheduleRunner(TransmissionEngine &engine, EngineLogger &logger, TransmissionLog &log,
                                const Clock &clock, QObject *parent)
-    : QObject(parent), m_engine(engine), m_logger(logger), m_log(log), m_clock(clock), m_scheduler(clock, *this)
+    : QObject(parent), m_engine(engine), m_logger(logger), m_log(log), m_clock(clock),
+      m_scheduler(clock, *this)
 {
     // Queued: a waiting slot starts from the event loop, never from inside the engine's own
     // report of the end of the last play.
@@ -30,11 +32,11 @@ ScheduleRunner::ScheduleRunner(TransmissionEngine &engine, EngineLogger &logger,
 void ScheduleRunner::start(const SettingsStore &store)
 {
     m_scheduler.load(store);
-    const QList<QStringList> last = readLatestLog(m_log.folder(), 1);
+    const QList<QStringList> latest = readLatestLog(m_log.folder(), RememberedLines);
     QDateTime lastRun;
-    if (!last.isEmpty() && last.first().size() > 1)
-        lastRun = QDateTime::fromString(last.first().at(1), Qt::ISODateWithMs);
-    m_scheduler.start(lastRun);
+    if (!latest.isEmpty() && latest.first().size() > 1)
+        lastRun = QDateTime::fromString(latest.first().at(1), Qt::ISODateWithMs);
+    m_scheduler.start(lastRun, handledSlots(latest, m_scheduler.entries(), m_scheduler.zone()));
 }
 
 void ScheduleRunner::hold(bool on)

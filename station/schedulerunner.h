@@ -15,12 +15,15 @@ class ScheduleRunner : public QObject, public ScheduleTarget
 {
     Q_OBJECT
 public:
+    // The log lines read at start for what the schedule did before: a busy day's worth.
+    static constexpr int RememberedLines = 2000;
+
     ScheduleRunner(TransmissionEngine &engine, EngineLogger &logger, TransmissionLog &log, const Clock &clock,
                    QObject *parent = nullptr);
 
     Scheduler &scheduler() { return m_scheduler; }
     // Reads the entries from the store and starts; slots missed since the log's last line are
-    // logged as such.
+    // logged as such, and what the log shows sent is never sent again.
     void start(const SettingsStore &store);
 
     // While something else holds the sound or the keying device (a recording, a test
@@ -36,8 +39,8 @@ public:
     bool sendScheduled(const ScheduleEntry &entry) override;
 
 private:
-    void logUnsent(const ScheduleEntry &entry, const QDateTime &first, const QDateTime &last, LogResult result,
-                   const QString &detail);
+    void logUnsent(const ScheduleEntry &entry, const QDateTime &first, const QDateTime &last,
+                   LogResult result, const QString &detail);
     void logRejected(const QString &reason);
 
     TransmissionEngine &m_engine;

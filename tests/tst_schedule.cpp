@@ -81,6 +81,10 @@ private slots:
     void entriesRead_data();
     void entriesRead();
     void entriesWrittenBack();
+    void messageNames_data();
+    void messageNames();
+    void messagesCheckedOnLoad_data();
+    void messagesCheckedOnLoad();
     void nextSlot_data();
     void nextSlot();
     void scan_data();
@@ -92,6 +96,8 @@ private slots:
     void clockJumps();
     void daylightSavingChanges_data();
     void daylightSavingChanges();
+    void startedAfterASlot_data();
+    void startedAfterASlot();
     void missedWhileNotRunning();
 };
 
@@ -225,6 +231,90 @@ void TestSchedule::entriesWrittenBack()
     QCOMPARE(store.read(kApplication, "conf", "intervalo", "-"), QStringLiteral("5"));
 }
 
+void TestSchedule::messageNames_data()
+{
+    QTest::addColumn<bool>("byHand"); // written in the file as is, or stored by the program
+    QTest::addColumn<QByteArray>("written");
+    QTest::addColumn<QString>("read");
+    QTest::newRow("comma, by hand") << true << QByteArray("/srv/c,d.wav") << "/srv/c,d.wav";
+    QTest::newRow("comma and blank, by hand") << true << QByteArray("/srv/c, d.wav") << "/srv/c, d.wav";
+    QTest::newRow("two commas, by hand") << true << QByteArray("/srv/a,b ,c.wav") << "/srv/a,b ,c.wav";
+    QTest::newRow("semicolon, by hand") << true << QByteArray("/srv/a;b.wav") << "/srv/a;b.wav";
+    QTest::newRow("quoted, by hand") << true << QByteArray("\"/srv/c,d;e.wav\"") << "/srv/c,d;e.wav";
+    QTest::newRow("comment after a blank")
+        << true << QByteArray("/srv/a.wav ; el de la mañana") << "/srv/a.wav";
+    QTest::newRow("comma, comment after") << true << QByteArray("/srv/c,d.wav ;otro") << "/srv/c,d.wav";
+    QTest::newRow("plain") << true << QByteArray("/srv/a.wav") << "/srv/a.wav";
+    for (const char *name :
+         {"/srv/c,d.wav", "/srv/c, d;e.wav", "/srv/a.wav ; no es comentario",
+          "/srv/\"comillas\" y \\barra.wav", "/srv/señal #1 = 50%.wav", "/srv/[programa2].wav"})
+        QTest::addRow("stored: %s", name) << false << QByteArray(name) << QString::fromUtf8(name);
+}
+
+// A name with commas or semicolons reads as it was written by hand, and what the program stores
+// reads back the same.
+void TestSchedule::messageNames()
+{
+    QFETCH(bool, byHand);
+    QFETCH(QByteArray, written);
+    QFETCH(QString, read);
+    QTemporaryDir dir;
+    SettingsStore store(dir.path());
+    if (byHand) {
+        writeConf(store, "[programa1]\narchivo=" + written +
+                             "\nhoras=09:00\n[programa2]\narchivo=/srv/b.wav\n"
+                             "cada=5\n");
+    } else {
+        ScheduleEntry e = entryOf(1, "09:00");
+        e.archivo = QString::fromUtf8(written);
+        QVERIFY(writeSchedule(store, {e, entryOf(2, QString(), 5)}));
+    }
+    const ScheduleReading reading = readSchedule(store);
+    QVERIFY2(reading.problems.isEmpty(), qPrintable(reading.problems.join('\n')));
+    QCOMPARE(reading.entries.size(), 2);
+    QCOMPARE(reading.entries.at(0).archivo, read);
+    QCOMPARE(reading.entries.at(1).archivo, QString::fromLatin1(byHand ? "/srv/b.wav" : "/srv/m2.wav"));
+}
+
+void TestSchedule::messagesCheckedOnLoad_data()
+{
+    QTest::addColumn<QString>("archivo"); // %1: a folder holding aviso.wav
+    QTest::addColumn<bool>("activo");
+    QTest::addColumn<QString>("problem"); // empty: it runs
+    QTest::newRow("there") << "%1/aviso.wav" << true << "";
+    QTest::newRow("relative") << "aviso.wav" << true
+                              << "programa1: el mensaje «aviso.wav» no lleva la ruta completa";
+    QTest::newRow("missing") << "%1/falta.wav" << true
+                             << "programa1: no se encuentra el mensaje «%1/falta.wav»";
+    QTest::newRow("a folder") << "%1" << true << "programa1: «%1» no es un archivo de sonido";
+    QTest::newRow("missing, but off") << "%1/falta.wav" << false << "";
+}
+
+// An entry whose message cannot be sent is told when the schedule is read, not when its slot comes.
+void TestSchedule::messagesCheckedOnLoad()
+{
+    QFETCH(QString, archivo);
+    QFETCH(bool, activo);
+    QFETCH(QString, problem);
+    QTemporaryDir dir;
+    QVERIFY(QFile(dir.filePath("aviso.wav")).open(QIODevice::WriteOnly));
+    SettingsStore store(dir.path());
+    ScheduleEntry e = entryOf(1, "09:00");
+    e.archivo = archivo.arg(dir.path());
+    e.activo = activo;
+    QVERIFY(writeSchedule(store, {e}));
+    ManualClock clock(at("2026-12-09T08:00:00+01:00"));
+    FakeTarget target;
+    Scheduler scheduler(clock, target, kMadrid);
+    QSignalSpy rejected(&scheduler, &Scheduler::entryRejected);
+    scheduler.load(store);
+    QCOMPARE(scheduler.entries().size(), problem.isEmpty() ? 1 : 0);
+    QCOMPARE(rejected.size(), problem.isEmpty() ? 0 : 1);
+    if (!problem.isEmpty())
+        QVERIFY2(rejected.at(0).at(0).toString().startsWith(problem.arg(dir.path())),
+                 qPrintable(rejected.at(0).at(0).toString()));
+}
+
 void TestSchedule::nextSlot_data()
 {
     QTest::addColumn<QString>("horas");
@@ -322,25 +412,30 @@ void TestSchedule::scan_data()
     QTest::addColumn<QString>("due");  // or empty
     QTest::addColumn<int>("missed");
     QTest::addColumn<QString>("next");
+    QTest::addColumn<QString>("dueFrom"); // slots before it are missed, or empty
     struct Row
     {
         const char *name, *from, *now, *sent, *due;
         int missed;
-        const char *next;
+        const char *next, *dueFrom;
     };
     // Entry: every 60 minutes. A clock set years forward looks back one day at most.
     const Row rows[] = {
-        {"on time", "09:59:59", "10:00:00", "", "10:00:00", 0, "11:00:00"},
-        {"60 s late still goes", "09:59:59", "10:01:00", "", "10:00:00", 0, "11:00:00"},
-        {"61 s late is missed", "09:59:59", "10:01:01", "", "", 1, "11:00:00"},
-        {"already sent", "09:59:00", "10:00:10", "10:00:00", "", 0, "11:00:00"},
-        {"jump forward", "09:30:00", "12:00:30", "", "12:00:00", 2, "13:00:00"},
-        {"nothing yet", "09:00:01", "09:59:59", "", "", 0, "10:00:00"},
-        {"years forward", "2020-01-01T00:00:00", "10:30:00", "", "", 24, "11:00:00"},
+        {"on time", "09:59:59", "10:00:00", "", "10:00:00", 0, "11:00:00", ""},
+        {"60 s late still goes", "09:59:59", "10:01:00", "", "10:00:00", 0, "11:00:00", ""},
+        {"61 s late is missed", "09:59:59", "10:01:01", "", "", 1, "11:00:00", ""},
+        {"already sent", "09:59:00", "10:00:10", "10:00:00", "", 0, "11:00:00", ""},
+        {"jump forward", "09:30:00", "12:00:30", "", "12:00:00", 2, "13:00:00", ""},
+        {"nothing yet", "09:00:01", "09:59:59", "", "", 0, "10:00:00", ""},
+        {"years forward", "2020-01-01T00:00:00", "10:30:00", "", "", 24, "11:00:00", ""},
+        {"due before the start is missed", "09:59:00", "10:00:01", "", "", 1, "11:00:00", "10:00:01"},
+        {"due at the start goes", "09:59:00", "10:00:00", "", "10:00:00", 0, "11:00:00", "10:00:00"},
+        {"sent before the start is neither", "09:59:00", "10:00:04", "10:00:00", "", 0, "11:00:00",
+         "10:00:04"},
     };
     for (const Row &r : rows) {
         QTest::newRow(r.name) << QString(r.from) << QString(r.now) << QString(r.sent) << QString(r.due)
-                              << r.missed << QString(r.next);
+                              << r.missed << QString(r.next) << QString(r.dueFrom);
     }
 }
 
@@ -352,6 +447,7 @@ void TestSchedule::scan()
     QFETCH(QString, due);
     QFETCH(int, missed);
     QFETCH(QString, next);
+    QFETCH(QString, dueFrom);
     const auto time = [](const QString &t) {
         return at(t.contains('T') ? t + "+01:00" : "2026-12-09T" + t + "+01:00");
     };
@@ -361,7 +457,8 @@ void TestSchedule::scan()
     const ScheduleEntry hourly = entryOf(5, QString(), 60);
     ScheduleEntry off = entryOf(6, QString(), 1);
     off.activo = false;
-    const SlotScan s = scanSlots({off, hourly}, time(from), time(now), kMadrid, sentSlots);
+    const SlotScan s = scanSlots({off, hourly}, time(from), time(now), kMadrid, sentSlots,
+                                 dueFrom.isEmpty() ? QDateTime() : time(dueFrom));
     QCOMPARE(s.due.size(), due.isEmpty() ? 0 : 1);
     if (!due.isEmpty()) {
         QCOMPARE(s.due.at(0).number, 5);
@@ -371,7 +468,8 @@ void TestSchedule::scan()
     if (missed) {
         QCOMPARE(s.missed.at(0).count, missed);
         QVERIFY(s.missed.at(0).first <= s.missed.at(0).last);
-        QVERIFY(s.missed.at(0).last.secsTo(time(now)) > kSlotToleranceSecs);
+        QVERIFY(s.missed.at(0).last.secsTo(time(now)) > kSlotToleranceSecs ||
+                (!dueFrom.isEmpty() && s.missed.at(0).last < time(dueFrom)));
     }
     QCOMPARE(s.next, time(next));
 }
@@ -548,7 +646,61 @@ void TestSchedule::daylightSavingChanges()
     QCOMPARE(missed.size(), 0);
 }
 
-// Started after a time off: the slots since the last run are reported, the one due now is sent.
+void TestSchedule::startedAfterASlot_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("lastRun");     // the log's last line, or empty
+    QTest::addColumn<QStringList>("handled"); // slots the log shows sent or reported
+    QTest::addColumn<int>("missed");
+    QTest::addColumn<bool>("sentAtStart");
+    const QString d = QStringLiteral("2026-12-09T%1+01:00");
+    QTest::newRow("on the minute") << d.arg("10:02:00") << "" << QStringList() << 0 << true;
+    QTest::newRow("47 s after, first run") << d.arg("10:02:47") << "" << QStringList() << 1 << false;
+    QTest::newRow("restarted 4 s after it went out")
+        << d.arg("10:02:09") << d.arg("10:02:05") << QStringList{d.arg("10:02:00")} << 0 << false;
+    QTest::newRow("restarted after a while: only what went unsent is missed")
+        << d.arg("10:02:30") << d.arg("10:00:05") << QStringList{d.arg("10:00:00"), d.arg("10:01:00")} << 1
+        << false;
+}
+
+// Every minute; (re)started at a given time: a slot due before the start never goes out late nor
+// twice, even when the clock is then stepped back over it; the next one goes at its time.
+void TestSchedule::startedAfterASlot()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, lastRun);
+    QFETCH(QStringList, handled);
+    QFETCH(int, missed);
+    QFETCH(bool, sentAtStart);
+    ManualClock clock(at(start));
+    FakeTarget target;
+    Scheduler scheduler(clock, target, kMadrid);
+    scheduler.setEntries({entryOf(1, QString(), 1)});
+    QSignalSpy missedSpy(&scheduler, &Scheduler::slotsMissed);
+    QSignalSpy starting(&scheduler, &Scheduler::slotStarting);
+    SentSlots before;
+    for (const QString &t : handled)
+        before[1].insert(at(t).toMSecsSinceEpoch());
+    scheduler.start(lastRun.isEmpty() ? QDateTime() : at(lastRun), before);
+    QCOMPARE(target.sent.size(), sentAtStart ? 1 : 0);
+    QCOMPARE(missedSpy.size(), missed ? 1 : 0);
+    if (missed)
+        QCOMPARE(missedSpy.at(0).at(3).toInt(), missed);
+    run(clock, scheduler, 61000, &target);
+    QCOMPARE(target.sent.size(), sentAtStart ? 2 : 1);
+    clock.setNow(at(start).addSecs(-150));
+    run(clock, scheduler, 150000, &target);
+    QSet<QString> times;
+    for (const QList<QVariant> &s : starting) {
+        const QString t = s.at(1).toDateTime().toString(Qt::ISODate);
+        QVERIFY2(!handled.contains(t) && !times.contains(t), qPrintable(t));
+        times.insert(t);
+    }
+    QCOMPARE(target.overlaps, 0);
+}
+
+// Started after a time off: the slots since the last run are reported, as is the one due a moment
+// before the start, which is not sent late.
 void TestSchedule::missedWhileNotRunning()
 {
     ManualClock clock(at("2026-12-09T10:00:20+01:00"));
@@ -558,15 +710,16 @@ void TestSchedule::missedWhileNotRunning()
     QSignalSpy missed(&scheduler, &Scheduler::slotsMissed);
     QTemporaryDir dir;
     SettingsStore store(dir.path());
-    writeConf(store,
-              "[programa1]\narchivo=/srv/a.wav\ncada=30\n[programa2]\narchivo=/srv/b.wav\nhoras=9:99\n");
+    QVERIFY(QFile(dir.filePath("a.wav")).open(QIODevice::WriteOnly));
+    writeConf(store, "[programa1]\narchivo=" + dir.filePath("a.wav").toUtf8() +
+                         "\ncada=30\n[programa2]\narchivo=/srv/b.wav\nhoras=9:99\n");
     scheduler.load(store);
     QCOMPARE(rejected.size(), 1);
     QVERIFY(rejected.at(0).at(0).toString().startsWith("programa2: la hora «9:99»"));
     scheduler.start(at("2026-12-09T08:45:00+01:00"));
-    QCOMPARE(target.sent, QList<int>{1});
+    QVERIFY(target.sent.isEmpty());
     QCOMPARE(missed.size(), 1);
-    QCOMPARE(missed.at(0).at(3).toInt(), 2); // 09:00 and 09:30
+    QCOMPARE(missed.at(0).at(3).toInt(), 3); // 09:00, 09:30 and 10:00
 }
 
 QTEST_GUILESS_MAIN(TestSchedule)

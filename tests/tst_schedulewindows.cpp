@@ -36,6 +36,14 @@ QStringList column(const QTreeWidget *list, int c)
     return texts;
 }
 
+// A message file (empty: the fakes never read it) in the fixture's own folder.
+QString message(const WindowFixture &f, const QString &name)
+{
+    const QString path = f.storeDir.filePath(name);
+    QFile(path).open(QIODevice::WriteOnly);
+    return path;
+}
+
 // Answers the entry dialog that command opens with body, then presses "Aceptar".
 void withEntry(const std::function<void()> &command, const std::function<void(frmentrada &)> &body)
 {
@@ -63,53 +71,60 @@ void TestScheduleWindows::scheduleStoredOnAcceptOnly()
 {
     WindowFixture f;
     f.clockAt = kMonday9;
-    f.store("archivo", "/tmp/mercado.wav", "programa1");
+    f.store("archivo", message(f, "mercado.wav"), "programa1");
     f.store("horas", "09:00, 13:30", "programa1");
     f.store("dias", "L,M,X,J,V", "programa1");
-    f.store("archivo", "/tmp/id.wav", "programa2");
+    f.store("archivo", message(f, "id.wav"), "programa2");
     f.store("cada", "10", "programa2");
     f.store("activo", "0", "programa2");
     f.load();
     const QString before = conf(f);
 
     // Cancelled after changes: nothing stored, nothing changed in what runs.
-    QVERIFY(whileModal<frmprogramacion>([&] { f.window->mnuprogramacion_Click(); }, [&](frmprogramacion &d) {
-        QCOMPARE(column(d.lstProgramas, 1), (QStringList{"mercado.wav", "id.wav"}));
-        QCOMPARE(column(d.lstProgramas, 2), (QStringList{"09:00, 13:30", "cada 10 min"}));
-        QCOMPARE(column(d.lstProgramas, 5), (QStringList{"09:00 del 02/03/2026", "ninguna"}));
-        QCOMPARE(d.lstProgramas->topLevelItem(1)->checkState(0), Qt::Unchecked);
-        QCOMPARE(d.lblProxima->text(), QStringLiteral("Próxima emisión: a las 09:00 del 02/03/2026, mercado.wav."));
-        d.lstProgramas->setCurrentItem(d.lstProgramas->topLevelItem(0));
-        d.cmdquitar->click();
-        QCOMPARE(d.lstProgramas->topLevelItemCount(), 1);
-        QCOMPARE(d.lblProxima->text(), QStringLiteral("No hay ninguna emisión programada."));
-        d.cmdcancelar->click();
-    }));
+    QVERIFY(whileModal<frmprogramacion>(
+        [&] { f.window->mnuprogramacion_Click(); },
+        [&](frmprogramacion &d) {
+            QCOMPARE(column(d.lstProgramas, 1), (QStringList{"mercado.wav", "id.wav"}));
+            QCOMPARE(column(d.lstProgramas, 2), (QStringList{"09:00, 13:30", "cada 10 min"}));
+            QCOMPARE(column(d.lstProgramas, 5), (QStringList{"09:00 del 02/03/2026", "ninguna"}));
+            QCOMPARE(d.lstProgramas->topLevelItem(1)->checkState(0), Qt::Unchecked);
+            QCOMPARE(d.lblProxima->text(),
+                     QStringLiteral("Próxima emisión: a las 09:00 del 02/03/2026, mercado.wav."));
+            d.lstProgramas->setCurrentItem(d.lstProgramas->topLevelItem(0));
+            d.cmdquitar->click();
+            QCOMPARE(d.lstProgramas->topLevelItemCount(), 1);
+            QCOMPARE(d.lblProxima->text(), QStringLiteral("No hay ninguna emisión programada."));
+            d.cmdcancelar->click();
+        }));
     QCOMPARE(conf(f), before);
     QCOMPARE(f.window->schedule().scheduler().entries().size(), 2);
 
     // Switched on, one added through the file chooser, accepted: stored and running.
-    f.files->answers.push_back(QStringLiteral("/tmp/red.wav"));
-    QVERIFY(whileModal<frmprogramacion>([&] { f.window->mnuprogramacion_Click(); }, [&](frmprogramacion &d) {
-        d.lstProgramas->topLevelItem(1)->setCheckState(0, Qt::Checked);
-        QCOMPARE(d.lstProgramas->topLevelItem(1)->text(5), QStringLiteral("09:00 del 02/03/2026"));
-        withEntry([&] { d.cmdanadir->click(); }, [&](frmentrada &e) {
-            e.cmdexaminar->click();
-            QCOMPARE(e.txtArchivo->text(), QStringLiteral("/tmp/red.wav"));
-            e.txtHoras->setText(QStringLiteral("21:00"));
-            e.chkDias[5]->setChecked(false);
-            e.chkDias[6]->setChecked(false);
-            e.chkHasta->setChecked(true);
-            e.dteHasta->setDate(QDate(2026, 6, 30));
-        });
-        QCOMPARE(column(d.lstProgramas, 4).last(), QStringLiteral("hasta 30/06/2026"));
-        d.cmdaceptar->click();
-    }));
+    const QString red = message(f, "red.wav");
+    f.files->answers.push_back(red);
+    QVERIFY(whileModal<frmprogramacion>(
+        [&] { f.window->mnuprogramacion_Click(); },
+        [&](frmprogramacion &d) {
+            d.lstProgramas->topLevelItem(1)->setCheckState(0, Qt::Checked);
+            QCOMPARE(d.lstProgramas->topLevelItem(1)->text(5), QStringLiteral("09:00 del 02/03/2026"));
+            withEntry([&] { d.cmdanadir->click(); },
+                      [&](frmentrada &e) {
+                          e.cmdexaminar->click();
+                          QCOMPARE(e.txtArchivo->text(), red);
+                          e.txtHoras->setText(QStringLiteral("21:00"));
+                          e.chkDias[5]->setChecked(false);
+                          e.chkDias[6]->setChecked(false);
+                          e.chkHasta->setChecked(true);
+                          e.dteHasta->setDate(QDate(2026, 6, 30));
+                      });
+            QCOMPARE(column(d.lstProgramas, 4).last(), QStringLiteral("hasta 30/06/2026"));
+            d.cmdaceptar->click();
+        }));
     const ScheduleReading stored = readSchedule(f.window->settings());
     QVERIFY2(stored.problems.isEmpty(), qPrintable(stored.problems.join(' ')));
     QCOMPARE(stored.entries.size(), 3);
     QVERIFY(stored.entries.at(1).activo);
-    QCOMPARE(stored.entries.at(2).archivo, QStringLiteral("/tmp/red.wav"));
+    QCOMPARE(stored.entries.at(2).archivo, red);
     QCOMPARE(horasText(stored.entries.at(2).horas), QStringLiteral("21:00"));
     QCOMPARE(diasText(stored.entries.at(2).dias), QStringLiteral("L,M,X,J,V"));
     QCOMPARE(stored.entries.at(2).hasta, QDate(2026, 6, 30));
@@ -119,17 +134,31 @@ void TestScheduleWindows::scheduleStoredOnAcceptOnly()
 
 void TestScheduleWindows::entryRefusesWhatCannotRun_data()
 {
-    QTest::addColumn<QString>("archivo");
+    QTest::addColumn<QString>("archivo"); // %1: a folder holding a.wav
     QTest::addColumn<QString>("horas");
     QTest::addColumn<bool>("noDays");
     QTest::addColumn<bool>("backwards");
+    QTest::addColumn<bool>("past");   // its only day was yesterday
+    QTest::addColumn<int>("answer");  // to the box that asks, or 0
     QTest::addColumn<QString>("why"); // empty: accepted
-    QTest::newRow("fine") << "/tmp/a.wav" << "9:00, 13:30" << false << false << "";
-    QTest::newRow("no message") << "  " << "09:00" << false << false << "Elija el mensaje";
-    QTest::newRow("no time") << "/tmp/a.wav" << "" << false << false << "Escriba al menos una hora";
-    QTest::newRow("bad time") << "/tmp/a.wav" << "09:00, 24:15" << false << false << "la hora «24:15»";
-    QTest::newRow("no day") << "/tmp/a.wav" << "09:00" << true << false << "Marque al menos un día";
-    QTest::newRow("dates backwards") << "/tmp/a.wav" << "09:00" << false << true << "La fecha «hasta»";
+    const QString a = QStringLiteral("%1/a.wav");
+    QTest::newRow("fine") << a << "9:00, 13:30" << false << false << false << 0 << "";
+    QTest::newRow("no message") << "  "
+                                << "09:00" << false << false << false << 0 << "Elija el mensaje";
+    QTest::newRow("message not there")
+        << "%1/falta.wav"
+        << "09:00" << false << false << false << 0 << "No se encuentra el mensaje «%1/falta.wav»";
+    QTest::newRow("message without its path")
+        << "a.wav"
+        << "09:00" << false << false << false << 0 << "El mensaje «a.wav» no lleva la ruta completa";
+    QTest::newRow("no time") << a << "" << false << false << false << 0 << "Escriba al menos una hora";
+    QTest::newRow("bad time") << a << "09:00, 24:15" << false << false << false << 0 << "la hora «24:15»";
+    QTest::newRow("no day") << a << "09:00" << true << false << false << 0 << "Marque al menos un día";
+    QTest::newRow("dates backwards") << a << "09:00" << false << true << false << 0 << "La fecha «hasta»";
+    QTest::newRow("never runs: not kept") << a << "09:00" << false << false << true << int(MessageBoxes::No)
+                                          << "no se enviará nunca (Próxima: ninguna)";
+    QTest::newRow("never runs: kept")
+        << a << "09:00" << false << false << true << int(MessageBoxes::Yes) << "";
 }
 
 void TestScheduleWindows::entryRefusesWhatCannotRun()
@@ -138,30 +167,39 @@ void TestScheduleWindows::entryRefusesWhatCannotRun()
     QFETCH(QString, horas);
     QFETCH(bool, noDays);
     QFETCH(bool, backwards);
+    QFETCH(bool, past);
+    QFETCH(int, answer);
     QFETCH(QString, why);
     WindowFixture f;
     f.load();
+    const QString folder = QFileInfo(message(f, "a.wav")).path();
+    ManualClock clock(kMonday9);
     ScheduleEntry start;
-    frmentrada e(f.window.get(), start, *f.files, *f.boxes);
-    e.txtArchivo->setText(archivo);
+    frmentrada e(f.window.get(), start, *f.files, *f.boxes, clock);
+    e.txtArchivo->setText(archivo.arg(folder));
     e.txtHoras->setText(horas);
     for (QCheckBox *day : e.chkDias)
         day->setChecked(!noDays);
     e.chkDesde->setChecked(true);
     e.chkHasta->setChecked(true);
-    e.dteDesde->setDate(QDate(2026, 3, 2));
-    e.dteHasta->setDate(backwards ? QDate(2026, 3, 1) : QDate(2026, 3, 2));
+    const QDate day = past ? kMonday9.date().addDays(-1) : kMonday9.date();
+    e.dteDesde->setDate(day);
+    e.dteHasta->setDate(backwards ? day.addDays(-1) : day);
+    if (answer)
+        f.boxes->answers.push_back(answer);
     e.show();
     e.cmdaceptar->click();
     if (why.isEmpty()) {
         QCOMPARE(e.result(), int(QDialog::Accepted));
-        QVERIFY(f.boxes->shown.isEmpty());
-        QCOMPARE(horasText(e.entry().horas), QStringLiteral("09:00,13:30"));
+        QCOMPARE(f.boxes->shown.size(), answer ? 1 : 0);
+        QCOMPARE(horasText(e.entry().horas),
+                 horas == "09:00" ? QStringLiteral("09:00") : QStringLiteral("09:00,13:30"));
         return;
     }
     QVERIFY(e.isVisible());
     QCOMPARE(f.boxes->shown.size(), 1);
-    QVERIFY2(f.boxes->shown.first().detail.contains(why), qPrintable(f.boxes->shown.first().detail));
+    const QString told = f.boxes->shown.first().text + ' ' + f.boxes->shown.first().detail;
+    QVERIFY2(told.contains(why.arg(folder)), qPrintable(told));
 }
 
 void TestScheduleWindows::logWindowFollowsTheLog()
@@ -171,26 +209,28 @@ void TestScheduleWindows::logWindowFollowsTheLog()
     f.openMessage(QStringLiteral("/tmp/aviso.wav"));
     f.window->mnuunavez_Click();
     f.audio->finishPlay();
-    QVERIFY(whileModal<frmregistro>([&] { f.window->mnuregistro_Click(); }, [&](frmregistro &d) {
-        QCOMPARE(d.lstRegistro->rowCount(), 1);
-        QVERIFY(!d.lblVacio->isVisible());
-        QCOMPARE(d.lstRegistro->item(0, 2)->text(), QStringLiteral("manual"));
-        QCOMPARE(d.lstRegistro->item(0, 3)->text(), QStringLiteral("aviso.wav"));
-        QCOMPARE(d.lstRegistro->item(0, 5)->text(), QStringLiteral("completa"));
-        // A transmission that ends while the window is open shows on top.
-        f.window->mnuenbucle_Click();
-        f.audio->finishPlay();
-        f.window->mnustop_Click();
-        QTRY_COMPARE(d.lstRegistro->rowCount(), 2);
-        QCOMPARE(d.lstRegistro->item(0, 2)->text(), QStringLiteral("bucle"));
-        QCOMPARE(d.lstRegistro->item(0, 5)->text(), QStringLiteral("detenida"));
-        d.cmdcarpeta->click();
-        QCOMPARE(f.launcher->foldersOpened, QStringList{f.logDir.path()});
-        f.launcher->openFolders = false;
-        d.cmdcarpeta->click();
-        QCOMPARE(f.boxes->shown.size(), 1);
-        QVERIFY(f.boxes->shown.first().detail.contains(f.logDir.path()));
-    }));
+    QVERIFY(
+        whileModal<frmregistro>([&] { f.window->mnuregistro_Click(); },
+                                [&](frmregistro &d) {
+                                    QCOMPARE(d.lstRegistro->rowCount(), 1);
+                                    QVERIFY(!d.lblVacio->isVisible());
+                                    QCOMPARE(d.lstRegistro->item(0, 2)->text(), QStringLiteral("manual"));
+                                    QCOMPARE(d.lstRegistro->item(0, 3)->text(), QStringLiteral("aviso.wav"));
+                                    QCOMPARE(d.lstRegistro->item(0, 5)->text(), QStringLiteral("completa"));
+                                    // A transmission that ends while the window is open shows on top.
+                                    f.window->mnuenbucle_Click();
+                                    f.audio->finishPlay();
+                                    f.window->mnustop_Click();
+                                    QTRY_COMPARE(d.lstRegistro->rowCount(), 2);
+                                    QCOMPARE(d.lstRegistro->item(0, 2)->text(), QStringLiteral("bucle"));
+                                    QCOMPARE(d.lstRegistro->item(0, 5)->text(), QStringLiteral("detenida"));
+                                    d.cmdcarpeta->click();
+                                    QCOMPARE(f.launcher->foldersOpened, QStringList{f.logDir.path()});
+                                    f.launcher->openFolders = false;
+                                    d.cmdcarpeta->click();
+                                    QCOMPARE(f.boxes->shown.size(), 1);
+                                    QVERIFY(f.boxes->shown.first().detail.contains(f.logDir.path()));
+                                }));
 }
 
 // "Probar" is logged as "prueba" and holds the schedule while it runs.
@@ -198,15 +238,16 @@ void TestScheduleWindows::operatorAndTestTransmissionsAreLogged()
 {
     WindowFixture f;
     f.load();
-    QVERIFY(whileModal<frmestacion>([&] { f.window->mnuestacion_Click(); }, [&](frmestacion &d) {
-        d.cmdprobar->click();
-        QVERIFY(f.window->schedule().busyPlaying());
-        f.sound->player->finishPlay();
-        QVERIFY(!f.window->schedule().busyPlaying());
-        d.cmdprobar->click();
-        QTest::keyClick(&d, Qt::Key_Escape);
-        d.cmdcancelar->click();
-    }));
+    QVERIFY(whileModal<frmestacion>([&] { f.window->mnuestacion_Click(); },
+                                    [&](frmestacion &d) {
+                                        d.cmdprobar->click();
+                                        QVERIFY(f.window->schedule().busyPlaying());
+                                        f.sound->player->finishPlay();
+                                        QVERIFY(!f.window->schedule().busyPlaying());
+                                        d.cmdprobar->click();
+                                        QTest::keyClick(&d, Qt::Key_Escape);
+                                        d.cmdcancelar->click();
+                                    }));
     QVERIFY(!f.window->schedule().busyPlaying());
     f.serial->failOpen = true;
     f.openMessage(QStringLiteral("/tmp/aviso.wav"));
@@ -248,9 +289,10 @@ void TestScheduleWindows::unansweredFailureDoesNotHoldTheSchedule()
 {
     WindowFixture f;
     f.clockAt = kMonday9;
-    f.store("archivo", "/tmp/falta.wav", "programa1");
+    f.store("archivo", message(f, "falta.wav"), "programa1");
     f.store("horas", "09:00", "programa1");
-    f.store("archivo", "/tmp/red.wav", "programa2");
+    const QString red = message(f, "red.wav");
+    f.store("archivo", red, "programa2");
     f.store("horas", "09:01", "programa2");
     f.load();
     bool secondWentOut = false;
@@ -259,7 +301,7 @@ void TestScheduleWindows::unansweredFailureDoesNotHoldTheSchedule()
         f.audio->failOn.clear();
         f.clock->advance(60000);
         QTest::qWait(1200); // the schedule's own timer, while the box waits for an answer
-        secondWentOut = f.serial->dtr && f.audio->fileName() == QStringLiteral("/tmp/red.wav");
+        secondWentOut = f.serial->dtr && f.audio->fileName() == red;
         f.audio->finishPlay();
     };
     f.audio->failOn << QStringLiteral("checkplayable");

@@ -6,6 +6,7 @@
 #include "fakeaudiodevice.h"
 #include "fakeserialline.h"
 #include "keyinglines.h"
+#include "schedulememory.h"
 #include "schedulerunner.h"
 #include "settingsstore.h"
 #include "transmissionengine.h"
@@ -54,8 +55,12 @@ struct Station
         clock.advance(ms);
         audio.finishPlay();
     }
-    void writeSettings(const QByteArray &text)
+    // Writes the settings, each "/tmp/" of them a folder of this station where the messages are.
+    void writeSettings(QByteArray text)
     {
+        for (const QByteArray &name : {"mercado.wav", "red.wav", "mal.wav"})
+            QFile(dir.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
+        text.replace("/tmp/", dir.path().toUtf8() + '/');
         QFile file(dir.path() + QStringLiteral("/settings/Pregonal.conf"));
         QDir().mkpath(dir.path() + QStringLiteral("/settings"));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -74,6 +79,9 @@ private slots:
     void programEndsMidPlay();
     void scheduleSendsThroughTheEngine();
     void slotWaitsForWhatHoldsTheSound();
+    void restartDoesNotRepeatASlot();
+    void handledSlotsFromTheLog_data();
+    void handledSlotsFromTheLog();
 };
 
 void TestStationLog::oneLinePerTransmission_data()
@@ -81,14 +89,23 @@ void TestStationLog::oneLinePerTransmission_data()
     QTest::addColumn<QString>("what");
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("detail");
-    QTest::newRow("once, whole") << "once" << "manual|5,0|completa|/tmp/aviso.wav" << "";
-    QTest::newRow("loop of two, stopped in the pause") << "loop" << "bucle|10,0|detenida|/tmp/aviso.wav" << "";
-    QTest::newRow("once, stopped") << "stop" << "manual|2,0|detenida|/tmp/aviso.wav" << "";
-    QTest::newRow("port busy") << "port" << "manual|0,0|fallo|/tmp/aviso.wav"
+    QTest::newRow("once, whole") << "once"
+                                 << "manual|5,0|completa|/tmp/aviso.wav"
+                                 << "";
+    QTest::newRow("loop of two, stopped in the pause") << "loop"
+                                                       << "bucle|10,0|detenida|/tmp/aviso.wav"
+                                                       << "";
+    QTest::newRow("once, stopped") << "stop"
+                                   << "manual|2,0|detenida|/tmp/aviso.wav"
+                                   << "";
+    QTest::newRow("port busy") << "port"
+                               << "manual|0,0|fallo|/tmp/aviso.wav"
                                << "No se puede enviar el mensaje";
-    QTest::newRow("sound fails") << "sound" << "manual|2,0|fallo|/tmp/aviso.wav"
+    QTest::newRow("sound fails") << "sound"
+                                 << "manual|2,0|fallo|/tmp/aviso.wav"
                                  << "No se ha podido reproducir el mensaje";
-    QTest::newRow("guard") << "guard" << "manual|7,4|cortada por seguridad|/tmp/aviso.wav"
+    QTest::newRow("guard") << "guard"
+                           << "manual|7,4|cortada por seguridad|/tmp/aviso.wav"
                            << "La transmisión se ha cortado por seguridad";
 }
 
@@ -143,7 +160,8 @@ void TestStationLog::slotInThePauseHasItsOwnLine()
     s.engine.Timer1_Timer();
     s.play(5000);
     s.engine.stop();
-    QCOMPARE(s.lines(), (QStringList{"programa 3|1,5|completa|/tmp/mercado.wav", "bucle|10,0|detenida|/tmp/aviso.wav"}));
+    QCOMPARE(s.lines(),
+             (QStringList{"programa 3|1,5|completa|/tmp/mercado.wav", "bucle|10,0|detenida|/tmp/aviso.wav"}));
 
     // A scheduled message refused in the pause: a "fallo" line of its own, the loop goes on.
     s.logger->expect(LogOrigin::Bucle, 0, kOwn);
@@ -189,14 +207,14 @@ void TestStationLog::scheduleSendsThroughTheEngine()
     // 09:00: the first entry goes out; the second waits for it and follows at once.
     s.clock.advance(30000);
     runner.scheduler().check();
-    QCOMPARE(s.audio.fileName(), QStringLiteral("/tmp/mercado.wav"));
+    QCOMPARE(s.audio.fileName(), s.dir.filePath("mercado.wav"));
     QCOMPARE(s.engine.state(), TransmissionEngine::State::Playing);
     s.play(4000);
     QCOMPARE(s.audio.fileName(), kOwn);
-    QTRY_COMPARE(s.audio.fileName(), QStringLiteral("/tmp/red.wav"));
+    QTRY_COMPARE(s.audio.fileName(), s.dir.filePath("red.wav"));
     s.play(2000);
-    QCOMPARE(s.lines().mid(1), (QStringList{"programa 1|4,0|completa|/tmp/mercado.wav",
-                                            "programa 2|2,0|completa|/tmp/red.wav"}));
+    QCOMPARE(s.lines().mid(1), (QStringList{"programa 1|4,0|completa|" + s.dir.filePath("mercado.wav"),
+                                            "programa 2|2,0|completa|" + s.dir.filePath("red.wav")}));
     QCOMPARE(s.audio.fileName(), kOwn);
     QVERIFY(!s.serial.dtr && !s.serial.portOpen());
     QCOMPARE(s.calls->count(QStringLiteral("play")), 2);
@@ -226,7 +244,81 @@ void TestStationLog::slotWaitsForWhatHoldsTheSound()
     runner.scheduler().check();
     runner.hold(false);
     QCOMPARE(s.engine.state(), TransmissionEngine::State::Idle);
-    QCOMPARE(s.lines(), (QStringList{"programa 1|3,0|completa|/tmp/mercado.wav", "programa 1|0,0|omitida|/tmp/mercado.wav"}));
+    QCOMPARE(s.lines(), (QStringList{"programa 1|3,0|completa|" + s.dir.filePath("mercado.wav"),
+                                     "programa 1|0,0|omitida|" + s.dir.filePath("mercado.wav")}));
+}
+
+// Stopped 4 s after a slot went out and started again (a service restart): the slot is neither
+// sent again nor reported missed, not even when the clock is then stepped back over it.
+void TestStationLog::restartDoesNotRepeatASlot()
+{
+    Station s;
+    const QString message = s.dir.filePath(QStringLiteral("mercado.wav"));
+    s.writeSettings("[programa1]\narchivo=/tmp/mercado.wav\nhoras=09:00, 09:10\n");
+    const SettingsStore store(s.dir.path() + QStringLiteral("/settings"));
+    auto runner = std::make_unique<ScheduleRunner>(s.engine, *s.logger, s.log, s.clock);
+    runner->start(store);
+    s.clock.advance(30000);
+    runner->scheduler().check();
+    s.play(3000);
+    s.clock.advance(4000);
+    runner.reset();
+
+    runner = std::make_unique<ScheduleRunner>(s.engine, *s.logger, s.log, s.clock);
+    runner->start(store);
+    s.clock.setNow(s.clock.now().addSecs(-120));
+    for (int i = 0; i < 150; ++i) {
+        s.clock.advance(1000);
+        runner->scheduler().check();
+    }
+    QCOMPARE(s.engine.state(), TransmissionEngine::State::Idle);
+    QCOMPARE(s.lines(), QStringList{"programa 1|3,0|completa|" + message});
+    QCOMPARE(runner->scheduler().nextSlotTime(), QDateTime(QDate(2026, 3, 2), QTime(9, 10)));
+}
+
+void TestStationLog::handledSlotsFromTheLog_data()
+{
+    QTest::addColumn<QStringList>("line");     // inicio, fin, origen, resultado
+    QTest::addColumn<QStringList>("expected"); // slots of entry 2, HH:mm:ss
+    QTest::newRow("sent on time") << QStringList{"09:00:00.120", "09:00:05", "programa 2", "completa"}
+                                  << QStringList{"09:00:00"};
+    QTest::newRow("sent after waiting for a play")
+        << QStringList{"09:00:58.000", "09:01:30", "programa 2", "detenida"} << QStringList{"09:00:00"};
+    QTest::newRow("started too late to be a slot's")
+        << QStringList{"09:01:02.000", "09:01:30", "programa 2", "fallo"} << QStringList{};
+    QTest::newRow("interrupted") << QStringList{"09:30:00.050", "09:30:02", "programa 2", "interrumpida"}
+                                 << QStringList{"09:30:00"};
+    QTest::newRow("run of missed slots")
+        << QStringList{"09:00:00.000", "10:00:00.000", "programa 2", "perdida"}
+        << QStringList{"09:00:00", "09:30:00", "10:00:00"};
+    QTest::newRow("skipped") << QStringList{"09:30:00.000", "09:31:00.500", "programa 2", "omitida"}
+                             << QStringList{"09:30:00"};
+    QTest::newRow("another entry") << QStringList{"09:00:00.100", "09:00:05", "programa 3", "completa"}
+                                   << QStringList{};
+    QTest::newRow("the operator's") << QStringList{"09:00:00.100", "09:00:05", "manual", "completa"}
+                                    << QStringList{};
+    QTest::newRow("no time") << QStringList{"", "09:00:05", "programa 2", "completa"} << QStringList{};
+}
+
+// Which slots of an entry sent every 30 minutes a log line accounts for.
+void TestStationLog::handledSlotsFromTheLog()
+{
+    QFETCH(QStringList, line);
+    QFETCH(QStringList, expected);
+    const QTimeZone utc = QTimeZone::utc();
+    const auto time = [](const QString &t) { return t.isEmpty() ? t : "2026-03-02T" + t + "Z"; };
+    ScheduleEntry entry;
+    entry.number = 2;
+    entry.cada = 30;
+    const QStringList fields{
+        time(line.at(0)), time(line.at(1)), line.at(2), "/tmp/a.wav", "0,0", line.at(3), ""};
+    const SentSlots handled = handledSlots({fields}, {entry}, utc);
+    QStringList found;
+    for (const qint64 ms : handled.value(2))
+        found << QDateTime::fromMSecsSinceEpoch(ms, utc).toString(QStringLiteral("HH:mm:ss"));
+    found.sort();
+    QCOMPARE(found, expected);
+    QVERIFY(handled.value(3).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestStationLog)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "frmentrada.h"
 #include "scheduleentry.h"
 
 #include <QDialog>
@@ -8,53 +9,9 @@
 class Clock;
 class FileDialog;
 class MessageBoxes;
-class QCheckBox;
-class QDateEdit;
 class QLabel;
-class QLineEdit;
 class QPushButton;
-class QRadioButton;
-class QSpinBox;
 class QTreeWidget;
-
-// One scheduled broadcast: its message, when it goes out (times of day or every so many minutes),
-// on which days and between which dates, and whether it is on.
-class frmentrada : public QDialog
-{
-    Q_OBJECT
-public:
-    frmentrada(QWidget *parent, const ScheduleEntry &entry, FileDialog &files, MessageBoxes &boxes);
-
-    // The entry as the dialog holds it (valid once accepted).
-    ScheduleEntry entry() const;
-    // Why the values cannot be accepted, in Spanish; empty when they can.
-    QString problem() const;
-
-    void cmdexaminar_Click();
-    void cmdaceptar_Click();
-
-    QLineEdit *txtArchivo = nullptr;
-    QPushButton *cmdexaminar = nullptr;
-    QRadioButton *optHoras = nullptr;
-    QLineEdit *txtHoras = nullptr;
-    QRadioButton *optCada = nullptr;
-    QSpinBox *spnCada = nullptr;
-    QCheckBox *chkDias[7] = {};
-    QCheckBox *chkDesde = nullptr;
-    QDateEdit *dteDesde = nullptr;
-    QCheckBox *chkHasta = nullptr;
-    QDateEdit *dteHasta = nullptr;
-    QCheckBox *chkActivo = nullptr;
-    QPushButton *cmdcancelar = nullptr;
-    QPushButton *cmdaceptar = nullptr;
-
-private:
-    void updateControls();
-
-    int m_number;
-    FileDialog &m_files;
-    MessageBoxes &m_boxes;
-};
 
 // The schedule: every entry with its next time, added, changed, removed or switched on and off
 // here, and stored when "Aceptar" gives them back; the next broadcast of all is shown below.
@@ -62,8 +19,9 @@ class frmprogramacion : public QDialog
 {
     Q_OBJECT
 public:
-    frmprogramacion(QWidget *parent, const QList<ScheduleEntry> &entries, const Clock &clock, FileDialog &files,
-                    MessageBoxes &boxes, const QTimeZone &zone = QTimeZone::systemTimeZone());
+    frmprogramacion(QWidget *parent, const QList<ScheduleEntry> &entries, const Clock &clock,
+                    FileDialog &files, MessageBoxes &boxes,
+                    const QTimeZone &zone = QTimeZone::systemTimeZone());
 
     QList<ScheduleEntry> chosenEntries() const { return m_entries; }
 
@@ -80,6 +38,7 @@ public:
     QPushButton *cmdaceptar = nullptr;
 
 private:
+    QSize wantedSize() const;
     void fill();
     void showNext();
     void itemToggled(int row, bool on);

@@ -3,6 +3,7 @@
 #include "layout.h"
 #include "pictures.h"
 #include "platform.h"
+#include "screenfit.h"
 #include "transmissionlog.h"
 
 #include <QDateTime>
@@ -12,12 +13,14 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 namespace {
-const QStringList kColumns = {QStringLiteral("Inicio"),   QStringLiteral("Fin"),      QStringLiteral("Origen"),
-                              QStringLiteral("Mensaje"),  QStringLiteral("Segundos"), QStringLiteral("Resultado"),
+const QStringList kColumns = {QStringLiteral("Inicio"),   QStringLiteral("Fin"),
+                              QStringLiteral("Origen"),   QStringLiteral("Mensaje"),
+                              QStringLiteral("Segundos"), QStringLiteral("Resultado"),
                               QStringLiteral("Detalle")};
 
 // "2026-03-02T09:00:00.000+01:00" as the operator reads it: "02/03/2026 09:00:00".
@@ -28,7 +31,8 @@ QString shownTime(const QString &text)
 }
 } // namespace
 
-frmregistro::frmregistro(QWidget *parent, const QString &folder, ProgramLauncher &launcher, MessageBoxes &boxes)
+frmregistro::frmregistro(QWidget *parent, const QString &folder, ProgramLauncher &launcher,
+                         MessageBoxes &boxes)
     : QDialog(parent), m_folder(folder), m_launcher(launcher), m_boxes(boxes)
 {
     setObjectName(QStringLiteral("frmregistro"));
@@ -47,7 +51,7 @@ frmregistro::frmregistro(QWidget *parent, const QString &folder, ProgramLauncher
     lstRegistro->verticalHeader()->setDefaultSectionSize(lstRegistro->fontMetrics().height() + 6);
     lstRegistro->horizontalHeader()->setStretchLastSection(true);
     lstRegistro->setWordWrap(false);
-    lstRegistro->setMinimumSize(twips(11500), twips(4500));
+    lstRegistro->setMinimumSize(twips(6000), twips(3000));
 
     lblVacio = new QLabel(QStringLiteral("Todavía no se ha registrado ninguna emisión."), this);
     lblVacio->setObjectName(QStringLiteral("lblVacio"));
@@ -71,6 +75,21 @@ frmregistro::frmregistro(QWidget *parent, const QString &folder, ProgramLauncher
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &frmregistro::refresh);
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &frmregistro::refresh);
     refresh();
+    fitToScreen(this, wantedSize());
+}
+
+// Every column at its width (the long ones capped, their texts elided and whole in the tooltip)
+// and a dozen lines, as far as the screen allows.
+QSize frmregistro::wantedSize() const
+{
+    const int frame = 2 * lstRegistro->frameWidth();
+    const QSize table(lstRegistro->horizontalHeader()->length() + frame +
+                          style()->pixelMetric(QStyle::PM_ScrollBarExtent),
+                      lstRegistro->horizontalHeader()->sizeHint().height() + frame +
+                          lstRegistro->verticalHeader()->defaultSectionSize() * 12);
+    const QSize around =
+        layout()->sizeHint() - lstRegistro->sizeHint().expandedTo(lstRegistro->minimumSize());
+    return table.expandedTo(lstRegistro->minimumSize()) + around;
 }
 
 void frmregistro::refresh()
@@ -94,6 +113,9 @@ void frmregistro::refresh()
         }
     }
     lstRegistro->resizeColumnsToContents();
+    for (const int column : {3, 6})
+        lstRegistro->setColumnWidth(column,
+                                    qMin(lstRegistro->columnWidth(column), twips(column == 3 ? 3000 : 6000)));
     lblVacio->setVisible(lines.isEmpty());
     watch();
 }

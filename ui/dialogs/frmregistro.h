@@ -29,6 +29,7 @@ public:
     QPushButton *cmdcerrar = nullptr;
 
 private:
+    QSize wantedSize() const;
     void watch();
 
     QString m_folder;
