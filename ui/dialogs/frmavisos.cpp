@@ -40,8 +40,11 @@ frmavisos::frmavisos(QWidget *parent) : QDialog(parent)
     lstAvisos->verticalHeader()->hide();
     lstAvisos->verticalHeader()->setDefaultSectionSize(lstAvisos->fontMetrics().height() + 6);
     lstAvisos->horizontalHeader()->setStretchLastSection(true);
-    lstAvisos->setWordWrap(false);
-    lstAvisos->setMinimumSize(twips(9000), twips(2200));
+    // The cause is what the operator needs: shown whole, wrapped in its row.
+    lstAvisos->setWordWrap(true);
+    lstAvisos->setMinimumSize(twips(10500), twips(2600));
+    connect(lstAvisos->horizontalHeader(), &QHeaderView::sectionResized, lstAvisos,
+            &QTableWidget::resizeRowsToContents);
     lblAvisos->setBuddy(lstAvisos);
 
     cmdcerrar = dialogButton(this, QStringLiteral("Cerrar"), "cmdcerrar");
@@ -71,7 +74,9 @@ void frmavisos::add(const QDateTime &when, int programa, const QString &archivo,
         item->setToolTip(tips.at(column));
         lstAvisos->setItem(row, column, item);
     }
-    lstAvisos->resizeColumnsToContents();
+    for (int column = 0; column < texts.size() - 1; ++column)
+        lstAvisos->resizeColumnToContents(column);
+    lstAvisos->resizeRowsToContents();
     lstAvisos->scrollToItem(lstAvisos->item(row, 0));
     if (!isVisible())
         show();
