@@ -298,7 +298,8 @@ void TransmissionEngine::failTransmission(const QString &message, const QString 
     keyDown();
     commandQuietly(QStringLiteral("close"));
     m_keyer->close();
-    m_failureText = cause.isEmpty() ? message : message + QLatin1Char(' ') + cause;
+    m_failureMessage = message;
+    m_failureCause = cause;
     setIdle(message == kGuardError ? Ending::Guard : Ending::Failed);
     emit failed(message, cause);
 }

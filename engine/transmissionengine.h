@@ -81,7 +81,13 @@ public:
 
     Ending ending() const { return m_ending; }
     // What failed() told of the last transmission that ended in a failure: message, then cause.
-    QString failureText() const { return m_failureText; }
+    QString failureText() const
+    {
+        return m_failureCause.isEmpty() ? m_failureMessage
+                                        : m_failureMessage + QLatin1Char(' ') + m_failureCause;
+    }
+    QString failureMessage() const { return m_failureMessage; }
+    QString failureCause() const { return m_failureCause; }
     // True while a message sent by sendFile is on the air.
     bool sendingFile() const { return m_fileSend != FileSend::None; }
 
@@ -149,5 +155,6 @@ private:
     enum class FileSend { None, Alone, InLoop };
     FileSend m_fileSend = FileSend::None;
     QString m_ownFile;
-    QString m_failureText;
+    QString m_failureMessage;
+    QString m_failureCause;
 };

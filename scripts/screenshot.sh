@@ -5,7 +5,9 @@
 # throwaway home and settings folder, grabs the window and leaves the PNG in docs/. The sound
 # cards listed are those of the sound server PULSE_SERVER names (the desktop's when unset); the
 # settings and the log shown are copied from $SETTINGS and $LOG when given.
-#   scripts/screenshot.sh [OUT.png] [principal|estacion|programacion|entrada|registro]
+# "avisos" waits (up to 90 s) for the notice of scheduled transmissions that failed, which the
+# settings given in $SETTINGS must bring about.
+#   scripts/screenshot.sh [OUT.png] [principal|estacion|programacion|entrada|registro|avisos]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -17,7 +19,8 @@ case "$which" in
     programacion) out=${1:-docs/programacion.png} key=p dialog="Programación" ;;
     registro) out=${1:-docs/registro.png} key=r dialog="Registro" ;;
     entrada) out=${1:-docs/entrada.png} key="p alt+a" dialog="Emisión programada" ;;
-    *) echo "ventana desconocida: $which (principal, estacion, programacion, entrada o registro)" >&2; exit 2 ;;
+    avisos) out=${1:-docs/avisos.png} dialog="Avisos" ;;
+    *) echo "ventana desconocida: $which (principal, estacion, programacion, entrada, registro o avisos)" >&2; exit 2 ;;
 esac
 case "$out" in /*) ;; *) out="$root/$out" ;; esac
 title="Pregonal - sin mensaje"
@@ -62,8 +65,12 @@ if [ -n "$key" ]; then
         xdotool key "$k"
         sleep 0.5
     done
+fi
+if [ -n "$dialog" ]; then
     title=$dialog
-    for _ in $(seq 50); do
+    tries=50
+    [ "$dialog" != Avisos ] || tries=450
+    for _ in $(seq "$tries"); do
         info=$(xwininfo -name "$title" 2>/dev/null) && break
         info=""
         sleep 0.2

@@ -21,7 +21,8 @@ LogResult resultOf(TransmissionEngine::Ending ending)
 }
 } // namespace
 
-EngineLogger::EngineLogger(TransmissionEngine &engine, TransmissionLog &log, const Clock &clock, QObject *parent)
+EngineLogger::EngineLogger(TransmissionEngine &engine, TransmissionLog &log, const Clock &clock,
+                           QObject *parent)
     : QObject(parent), m_engine(engine), m_log(log), m_clock(clock)
 {
     connect(&m_engine, &TransmissionEngine::stateChanged, this, &EngineLogger::onState);
@@ -81,6 +82,8 @@ void EngineLogger::finish(Session &session, LogResult result, const QString &det
     session.record.detalle = detail;
     m_log.transmissionEnded(session.record);
     emit written();
+    if (result == LogResult::Fallo || result == LogResult::CortadaPorSeguridad)
+        emit failureWritten(session.record);
 }
 
 void EngineLogger::onState(TransmissionEngine::State state)
@@ -110,7 +113,7 @@ void EngineLogger::onState(TransmissionEngine::State state)
     // Idle: however it ended, the lines say it.
     const LogResult result = resultOf(m_engine.ending());
     const QString detail = result == LogResult::Fallo || result == LogResult::CortadaPorSeguridad
-                               ? m_engine.failureText()
+                               ? failureDetail(m_engine.failureMessage(), m_engine.failureCause())
                                : QString();
     if (m_inserted.active)
         finish(m_inserted, result, detail);
@@ -129,7 +132,19 @@ void EngineLogger::onFailed(const QString &message, const QString &cause)
     record.inicio = record.fin = m_clock.now();
     record.segundos = 0;
     record.resultado = LogResult::Fallo;
-    record.detalle = cause.isEmpty() ? message : message + QLatin1Char(' ') + cause;
+    record.detalle = failureDetail(message, cause);
     m_log.append(record);
     emit written();
+    emit failureWritten(record);
+}
+
+QString EngineLogger::failureDetail(const QString &message, const QString &cause)
+{
+    QString lead = cause.trimmed();
+    if (lead.isEmpty())
+        return message;
+    lead[0] = lead.at(0).toUpper();
+    if (!QStringLiteral(".!?").contains(lead.back()))
+        lead += QLatin1Char('.');
+    return lead + QLatin1Char(' ') + message;
 }

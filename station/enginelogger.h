@@ -20,7 +20,8 @@ public:
     // Notes that the engine is alive while on the air every AliveMs, for the line of a crash.
     static constexpr int AliveMs = 1000;
 
-    EngineLogger(TransmissionEngine &engine, TransmissionLog &log, const Clock &clock, QObject *parent = nullptr);
+    EngineLogger(TransmissionEngine &engine, TransmissionLog &log, const Clock &clock,
+                 QObject *parent = nullptr);
     // A transmission still running when the logger goes (the program ends) is logged as stopped.
     ~EngineLogger() override;
 
@@ -28,9 +29,16 @@ public:
     // logger was not told of is the operator's own.
     void expect(LogOrigin origin, int programa, const QString &archivo);
 
+    // The detail of a failure's line: the cause first, as a sentence, then what the operator was
+    // told; just the message when there is no cause.
+    static QString failureDetail(const QString &message, const QString &cause);
+
 signals:
     // A line has gone to the log.
     void written();
+    // The line just written tells of a failure ("fallo" or "cortada por seguridad"): emitted
+    // before the engine's failed() reaches anyone connected after the logger.
+    void failureWritten(const TransmissionRecord &record);
 
 private:
     struct Session

@@ -64,6 +64,15 @@ void TestCommands::give(WindowFixture &f, Way way, const QString &command)
         f.audio->finishPlay();
         return;
     }
+    if (command == QLatin1String("slot")) {
+        // A scheduled message falls due, as the schedule hands it to the window's engine.
+        ScheduleEntry entry;
+        entry.number = 3;
+        entry.archivo = QStringLiteral("/tmp/programa.wav");
+        QVERIFY(f.window->schedule().sendScheduled(entry));
+        QVERIFY(f.serial->dtr);
+        return;
+    }
     if (command == QLatin1String("tick")) {
         // The pause after a loop play is being timed, and when it runs out the message plays again.
         QVERIFY2(f.window->Timer1().isEnabled(), "the repeat timer was not armed for the pause");
@@ -87,6 +96,8 @@ void TestCommands::give(WindowFixture &f, Way way, const QString &command)
         QTest::mouseClick(w.Toolbar1()->widgetForAction(w.button(e.button)), Qt::LeftButton);
         break;
     }
+    if (command == QLatin1String("stop"))
+        QVERIFY2(!f.serial->dtr && !f.serial->rts && !f.serial->portOpen(), "Stop left the transmitter keyed");
 }
 
 void TestCommands::enableStates_data()
@@ -111,6 +122,16 @@ void TestCommands::enableStates_data()
         {"stop in a loop play", {"open", "loop", "stop"}, kMessageLoaded},
         {"stop in a pause", {"open", "loop", "done", "stop"}, kMessageLoaded},
         {"sending again after stop", {"open", "loop", "stop", "once"}, kSending},
+        {"scheduled, no message", {"slot"}, kSending},
+        {"scheduled ended, no message", {"slot", "done"}, kAfterStartup},
+        {"scheduled stopped, no message", {"slot", "stop"}, kAfterStartup},
+        {"scheduled, message loaded", {"open", "slot"}, kSending},
+        {"scheduled ended, message loaded", {"open", "slot", "done"}, kMessageLoaded},
+        {"scheduled stopped, message loaded", {"open", "slot", "stop"}, kMessageLoaded},
+        {"scheduled in a loop pause", {"open", "loop", "done", "slot"}, kSending},
+        {"scheduled in a loop pause, ended", {"open", "loop", "done", "slot", "done"}, kSending},
+        {"scheduled in a loop pause, stopped", {"open", "loop", "done", "slot", "stop"}, kMessageLoaded},
+        {"message opened after a scheduled one", {"slot", "done", "open"}, kMessageLoaded},
     };
     for (const auto &[wayName, way] : ways) {
         for (const auto &[name, events, expected] : rows)

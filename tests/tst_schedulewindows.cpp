@@ -3,6 +3,7 @@
 // the operator's own transmissions and of the station test.
 #include "windowfixture.h"
 
+#include "frmavisos.h"
 #include "frmestacion.h"
 #include "frmprogramacion.h"
 #include "frmregistro.h"
@@ -64,7 +65,7 @@ private slots:
     void logWindowFollowsTheLog();
     void operatorAndTestTransmissionsAreLogged();
     void logFailureToldOnceTransmittingGoesOn();
-    void unansweredFailureDoesNotHoldTheSchedule();
+    void scheduledFailuresGoToOneNotice();
 };
 
 void TestScheduleWindows::scheduleStoredOnAcceptOnly()
@@ -257,7 +258,7 @@ void TestScheduleWindows::operatorAndTestTransmissionsAreLogged()
     QCOMPARE(lines.at(2).mid(2, 1) + lines.at(2).mid(5, 1), (QStringList{"prueba", "completa"}));
     QCOMPARE(lines.at(1).mid(2, 1) + lines.at(1).mid(5, 1), (QStringList{"prueba", "detenida"}));
     QCOMPARE(lines.at(0).mid(2, 1) + lines.at(0).mid(5, 1), (QStringList{"manual", "fallo"}));
-    QVERIFY(lines.at(0).at(6).startsWith(QStringLiteral("No se puede enviar el mensaje")));
+    QCOMPARE(lines.at(0).at(6).left(46), QStringLiteral("Puerto ocupado. No se puede enviar el mensaje."));
 }
 
 // A log that cannot be written is told once, after the transmission has ended, and the next
@@ -283,39 +284,68 @@ void TestScheduleWindows::logFailureToldOnceTransmittingGoesOn()
     QFile::remove(f.logDir.path());
 }
 
-// A scheduled message that cannot go out is told in a box; while nobody answers it (an unattended
-// station) the next slots still go out.
-void TestScheduleWindows::unansweredFailureDoesNotHoldTheSchedule()
+// Scheduled messages that cannot go out (a file that cannot be played, a sound failure in the
+// middle) are told in one notice that waits for nobody, one row each, and in the first panel's
+// tooltip; the next slot still goes out. Once closed, the next failure starts a new list.
+void TestScheduleWindows::scheduledFailuresGoToOneNotice()
 {
     WindowFixture f;
     f.clockAt = kMonday9;
     f.store("archivo", message(f, "falta.wav"), "programa1");
-    f.store("horas", "09:00", "programa1");
-    const QString red = message(f, "red.wav");
-    f.store("archivo", red, "programa2");
+    f.store("horas", "09:00, 09:03", "programa1");
+    f.store("archivo", message(f, "corta.wav"), "programa2");
     f.store("horas", "09:01", "programa2");
+    const QString red = message(f, "red.wav");
+    f.store("archivo", red, "programa3");
+    f.store("horas", "09:02", "programa3");
     f.load();
-    bool secondWentOut = false;
-    f.boxes->whileShown = [&] {
-        f.boxes->whileShown = nullptr;
-        f.audio->failOn.clear();
-        f.clock->advance(60000);
-        QTest::qWait(1200); // the schedule's own timer, while the box waits for an answer
-        secondWentOut = f.serial->dtr && f.audio->fileName() == red;
-        f.audio->finishPlay();
+    auto slot = [&](qint64 ms) {
+        f.clock->advance(ms);
+        f.window->schedule().scheduler().check();
+        QTest::qWait(10); // whatever is told from the event loop
+    };
+    auto row = [&](int r) {
+        QStringList texts;
+        for (int c = 0; c < 4; ++c)
+            texts << f.window->avisos()->lstAvisos->item(r, c)->text().left(c == 3 ? 45 : 100);
+        return texts.join('|');
     };
     f.audio->failOn << QStringLiteral("checkplayable");
-    f.clock->advance(31000);
-    f.window->schedule().scheduler().check();
-    QCOMPARE(f.boxes->shown.size(), 0); // not from inside the schedule's check
-    QTRY_COMPARE(f.boxes->shown.size(), 1);
-    QVERIFY(f.boxes->shown.first().detail.contains(QStringLiteral("no hay sonido")));
-    QVERIFY(secondWentOut);
-    QVERIFY(!f.serial->dtr);
-    const QList<QStringList> lines = readLatestLog(f.logDir.path(), 10);
-    QCOMPARE(lines.size(), 2);
-    QCOMPARE(lines.at(1).value(2) + "|" + lines.at(1).value(5), QStringLiteral("programa 1|fallo"));
-    QCOMPARE(lines.at(0).value(2) + "|" + lines.at(0).value(5), QStringLiteral("programa 2|completa"));
+    slot(31000);
+    QVERIFY(f.window->avisos() && f.window->avisos()->isVisible() && !f.window->avisos()->isModal());
+    QCOMPARE(row(0), QStringLiteral("02/03/2026 09:00:01|programa 1|falta.wav|No hay sonido. No se puede enviar el mensaje."));
+    QVERIFY(f.window->panel(1)->toolTip().contains(QStringLiteral("programa 1 de las 09:00: No hay sonido.")));
+    f.audio->failOn.clear();
+
+    slot(60000);
+    QVERIFY(f.serial->dtr);
+    f.audio->finishPlay(AudioDevice::Failure);
+    QVERIFY(!f.serial->dtr && !f.serial->rts);
+    frmavisos *notice = f.window->avisos();
+    QCOMPARE(notice->count(), 2);
+    QCOMPARE(row(1).left(56), QStringLiteral("02/03/2026 09:01:01|programa 2|corta.wav|No se ha podido"));
+    QCOMPARE(f.window->findChildren<frmavisos *>().size(), 1);
+
+    slot(60000);
+    QVERIFY(f.serial->dtr && f.audio->fileName() == red);
+    f.audio->finishPlay();
+    QVERIFY(f.boxes->shown.isEmpty());
+
+    notice->cmdcerrar->click();
+    QVERIFY(!notice->isVisible());
+    QVERIFY(f.window->panel(1)->toolTip().isEmpty());
+    f.audio->failOn << QStringLiteral("checkplayable");
+    slot(60000);
+    QCOMPARE(f.window->avisos(), notice);
+    QVERIFY(notice->isVisible());
+    QCOMPARE(notice->count(), 1);
+    QCOMPARE(row(0).left(30), QStringLiteral("02/03/2026 09:03:01|programa 1"));
+    QVERIFY(f.boxes->shown.isEmpty());
+
+    QStringList results;
+    for (const QStringList &line : readLatestLog(f.logDir.path(), 10))
+        results.prepend(line.value(2) + "|" + line.value(5));
+    QCOMPARE(results, (QStringList{"programa 1|fallo", "programa 2|fallo", "programa 3|completa", "programa 1|fallo"}));
 }
 
 QTEST_MAIN(TestScheduleWindows)

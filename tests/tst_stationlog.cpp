@@ -75,6 +75,8 @@ class TestStationLog : public QObject
 private slots:
     void oneLinePerTransmission_data();
     void oneLinePerTransmission();
+    void failureDetailLeadsWithTheCause_data();
+    void failureDetailLeadsWithTheCause();
     void slotInThePauseHasItsOwnLine();
     void programEndsMidPlay();
     void scheduleSendsThroughTheEngine();
@@ -89,20 +91,14 @@ void TestStationLog::oneLinePerTransmission_data()
     QTest::addColumn<QString>("what");
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("detail");
-    QTest::newRow("once, whole") << "once"
-                                 << "manual|5,0|completa|/tmp/aviso.wav"
-                                 << "";
-    QTest::newRow("loop of two, stopped in the pause") << "loop"
-                                                       << "bucle|10,0|detenida|/tmp/aviso.wav"
-                                                       << "";
-    QTest::newRow("once, stopped") << "stop"
-                                   << "manual|2,0|detenida|/tmp/aviso.wav"
-                                   << "";
-    QTest::newRow("port busy") << "port"
-                               << "manual|0,0|fallo|/tmp/aviso.wav"
-                               << "No se puede enviar el mensaje";
-    QTest::newRow("sound fails") << "sound"
-                                 << "manual|2,0|fallo|/tmp/aviso.wav"
+    QTest::newRow("once, whole") << "once" << "manual|5,0|completa|/tmp/aviso.wav" << "";
+    QTest::newRow("loop of two, stopped in the pause") << "loop" << "bucle|10,0|detenida|/tmp/aviso.wav" << "";
+    QTest::newRow("once, stopped") << "stop" << "manual|2,0|detenida|/tmp/aviso.wav" << "";
+    QTest::newRow("port busy") << "port" << "manual|0,0|fallo|/tmp/aviso.wav"
+                               << "Puerto ocupado. No se puede enviar el mensaje";
+    QTest::newRow("message unreadable") << "unreadable" << "manual|0,0|fallo|/tmp/aviso.wav"
+                                        << "No hay sonido. No se puede enviar el mensaje";
+    QTest::newRow("sound fails") << "sound" << "manual|2,0|fallo|/tmp/aviso.wav"
                                  << "No se ha podido reproducir el mensaje";
     QTest::newRow("guard") << "guard"
                            << "manual|7,4|cortada por seguridad|/tmp/aviso.wav"
@@ -117,6 +113,8 @@ void TestStationLog::oneLinePerTransmission()
     Station s;
     QSignalSpy written(s.logger.get(), &EngineLogger::written);
     s.serial.failOpen = what == "port";
+    if (what == "unreadable")
+        s.audio.failOn << QStringLiteral("checkplayable");
     s.logger->expect(what == "loop" ? LogOrigin::Bucle : LogOrigin::Manual, 0, kOwn);
     what == "loop" ? s.engine.sendLoop() : s.engine.sendOnce();
     if (what == "once") {
@@ -141,6 +139,31 @@ void TestStationLog::oneLinePerTransmission()
     QVERIFY2(detail.isEmpty() ? s.detail().isEmpty() : s.detail().startsWith(detail), qPrintable(s.detail()));
     QCOMPARE(written.size(), 1);
     QVERIFY(s.log.lastError().isEmpty());
+}
+
+void TestStationLog::failureDetailLeadsWithTheCause_data()
+{
+    QTest::addColumn<QString>("cause");
+    QTest::addColumn<QString>("detail");
+    const QString m = QStringLiteral("No se puede enviar el mensaje.");
+    QTest::newRow("no cause") << "" << m;
+    QTest::newRow("blank cause") << "  " << m;
+    QTest::newRow("a sentence") << "No se encuentra el archivo del mensaje «/tmp/a.wav»."
+                                << "No se encuentra el archivo del mensaje «/tmp/a.wav». " + m;
+    QTest::newRow("lower case, no stop") << "el dispositivo /dev/ttyUSB0 ya está abierto"
+                                         << "El dispositivo /dev/ttyUSB0 ya está abierto. " + m;
+    QTest::newRow("accented") << "éste falla" << "Éste falla. " + m;
+    QTest::newRow("starts with a path") << "«/tmp/d» es una carpeta, no un archivo de sonido."
+                                        << "«/tmp/d» es una carpeta, no un archivo de sonido. " + m;
+    QTest::newRow("ends with a quote") << "falta «x»" << "Falta «x». " + m;
+    QTest::newRow("question") << "¿está conectado?" << "¿está conectado? " + m;
+}
+
+void TestStationLog::failureDetailLeadsWithTheCause()
+{
+    QFETCH(QString, cause);
+    QFETCH(QString, detail);
+    QCOMPARE(EngineLogger::failureDetail(QStringLiteral("No se puede enviar el mensaje."), cause), detail);
 }
 
 // A scheduled message in the pause of a loop: its own line, its own time on the air; the loop's

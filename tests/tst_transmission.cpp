@@ -54,7 +54,8 @@ private slots:
     void loopTwoCycles();
     void stopDuringPlay();
     void stopDuringPause();
-    void progressFollowsOnlyWhileSending();
+    void progressAndNameFollowEveryTransmission_data();
+    void progressAndNameFollowEveryTransmission();
     void failureIsUndone_data();
     void failureIsUndone();
     void lateCompletionChangesNothing();
@@ -185,21 +186,60 @@ void TestTransmission::stopDuringPause()
     verifyStandBy(f);
 }
 
-void TestTransmission::progressFollowsOnlyWhileSending()
+void TestTransmission::progressAndNameFollowEveryTransmission_data()
 {
+    QTest::addColumn<bool>("message");
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("onAir");
+    QTest::addColumn<QString>("after");
+    const QString own = QStringLiteral("/tmp/mensaje.wav");
+    const QString slot = QStringLiteral("/tmp/programa.wav");
+    QTest::newRow("once") << true << "once" << own << own;
+    QTest::newRow("scheduled, no message") << false << "slot" << slot << "sin mensaje";
+    QTest::newRow("scheduled, message open") << true << "slot" << slot << own;
+    QTest::newRow("scheduled in a loop's pause") << true << "loop slot" << slot << own;
+}
+
+// The bar moves with whatever is on the air, never while idle; the title and the first panel's
+// tooltip name the message on the air, then the title goes back to the one open.
+void TestTransmission::progressAndNameFollowEveryTransmission()
+{
+    QFETCH(bool, message);
+    QFETCH(QString, start);
+    QFETCH(QString, onAir);
+    QFETCH(QString, after);
     WindowFixture f;
     f.load();
+    if (message)
+        f.openMessage();
     f.audio->m_position = 700;
-    emit f.audio->StatusUpdate(); // start-up, no message
+    emit f.audio->StatusUpdate(); // idle, as while the recorder drives the device
     QCOMPARE(f.window->ProgressBar1()->value(), 0);
-    f.openMessage();
-    emit f.audio->StatusUpdate(); // message loaded, as while the recorder drives the device
-    QCOMPARE(f.window->ProgressBar1()->value(), 0);
-    f.window->mnuunavez_Click();
+    if (start.startsWith(QLatin1String("loop"))) {
+        f.window->mnuenbucle_Click();
+        f.audio->finishPlay();
+    }
+    if (start.endsWith(QLatin1String("slot"))) {
+        ScheduleEntry entry;
+        entry.number = 2;
+        entry.archivo = onAir;
+        QVERIFY(f.window->schedule().sendScheduled(entry));
+    } else {
+        f.window->mnuunavez_Click();
+    }
+    QCOMPARE(f.window->windowTitle(), QStringLiteral("Pregonal - ") + onAir);
+    QCOMPARE(f.window->panel(1)->toolTip(), QStringLiteral("En el aire: ") + onAir);
     f.audio->m_position = 1234;
     emit f.audio->StatusUpdate();
     QCOMPARE(f.window->ProgressBar1()->value(), 1234);
     f.audio->finishPlay();
+    QCOMPARE(f.window->windowTitle(), QStringLiteral("Pregonal - ") + after);
+    if (start.startsWith(QLatin1String("loop"))) {
+        QCOMPARE(f.window->panel(1)->toolTip(), QStringLiteral("En el aire: ") + after);
+        f.window->mnustop_Click();
+        QCOMPARE(f.window->windowTitle(), QStringLiteral("Pregonal - ") + after);
+    }
+    QVERIFY(f.window->panel(1)->toolTip().isEmpty());
     f.audio->m_position = 3000;
     emit f.audio->StatusUpdate();
     QCOMPARE(f.window->ProgressBar1()->value(), 0);

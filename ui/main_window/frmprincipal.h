@@ -1,7 +1,7 @@
 #pragma once
 
-#include "keyingsettings.h"
 #include "enginelogger.h"
+#include "keyingsettings.h"
 #include "platformparts.h"
 #include "programvalues.h"
 #include "schedulerunner.h"
@@ -12,6 +12,7 @@
 #include <QList>
 #include <QMainWindow>
 
+class frmavisos;
 class QAction;
 class QLabel;
 class QMenu;
@@ -75,6 +76,8 @@ public:
     SoundServer &soundServer() { return *m_parts.sound; }
     TransmissionLog &transmissionLog() { return m_log; }
     ScheduleRunner &schedule() { return m_schedule; }
+    // The notice of scheduled transmissions that did not go out, once there has been one.
+    frmavisos *avisos() const { return m_avisos; }
     RepeatTimer &Timer1() { return m_engine.Timer1(); }
     QProgressBar *ProgressBar1() const { return m_progressBar1; }
     QToolBar *Toolbar1() const { return m_toolbar1; }
@@ -125,6 +128,8 @@ private:
     void setButtonsEnabled(std::initializer_list<std::pair<int, bool>> states);
     void connectEngine();
     void showTransmissionState(TransmissionEngine::State state);
+    void showOnAir();
+    void noteFailure(const TransmissionRecord &record);
     void applyStation(const KeyingSettings &keying, const SoundCardSettings &cards);
     void applyKeying();
     void applyKeyer();
@@ -151,5 +156,14 @@ private:
     bool m_unloaded = false;
     bool m_ending = false;
     bool m_shownBefore = false;
+    // A message has been opened or recorded: the idle layout offers it.
+    bool m_messageLoaded = false;
+    // What the first panel's tooltip says while nothing is on the air.
+    QString m_failureNote;
+    // Whose transmission the failure being reported was: the engine's failed() comes after its
+    // line has been logged.
+    enum class FailureOf { Nobody, Operator, Schedule };
+    FailureOf m_failureOf = FailureOf::Nobody;
+    frmavisos *m_avisos = nullptr;
     KeyingSettings m_keying;
 };

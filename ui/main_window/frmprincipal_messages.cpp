@@ -39,6 +39,7 @@ void Frmprincipal::mnunuevomensaje_Click()
 
 void Frmprincipal::showMessageLoaded()
 {
+    m_messageLoaded = true;
     setWindowTitle(QStringLiteral("Pregonal - ") + reproductor().fileName());
     mnuedicion->menuAction()->setEnabled(true);
     mnustop->setEnabled(false);
