@@ -18,6 +18,11 @@ bool wholeNumber(const QString &text, int min, int max, int *value)
     return true;
 }
 
+bool looksLikeOption(const QString &argument)
+{
+    return argument.startsWith(QLatin1String("--")) || argument == QLatin1String("-h");
+}
+
 Command bad(const QString &error)
 {
     Command c;
@@ -48,10 +53,11 @@ Command parseCommandLine(const QStringList &arguments)
             option = option.section(QLatin1Char('='), 0, 0);
             hasValue = true;
         }
-        const bool takesValue = option == QLatin1String("--enviar") || option == QLatin1String("--intervalo") ||
-                                option == QLatin1String("--veces");
+        const bool takesValue = option == QLatin1String("--enviar") ||
+                                option == QLatin1String("--intervalo") || option == QLatin1String("--veces");
         if (takesValue && !hasValue) {
-            if (i + 1 >= arguments.size())
+            // "--enviar --bucle" lacks its file; a file named so is "--enviar=--bucle" or "./--bucle".
+            if (i + 1 >= arguments.size() || looksLikeOption(arguments.at(i + 1)))
                 return bad(QStringLiteral("falta el valor de «%1».").arg(option));
             value = arguments.at(++i);
         } else if (!takesValue && hasValue) {
@@ -62,6 +68,8 @@ Command parseCommandLine(const QStringList &arguments)
         if (option == QLatin1String("--enviar")) {
             if (value.isEmpty())
                 return bad(QStringLiteral("falta el archivo del mensaje de «--enviar»."));
+            if (!c.file.isEmpty())
+                return bad(QStringLiteral("«--enviar» envía un solo mensaje: se ha dado dos veces."));
             ok = setMode(Command::Mode::Send, option);
             c.file = value;
         } else if (option == QLatin1String("--bucle")) {
@@ -74,7 +82,9 @@ Command parseCommandLine(const QStringList &arguments)
             sendOptions = true;
         } else if (option == QLatin1String("--veces")) {
             if (!wholeNumber(value, 1, kMaxTimes, &c.times))
-                return bad(QStringLiteral("«--veces %1»: el número de veces va de 1 a %2.").arg(value).arg(kMaxTimes));
+                return bad(QStringLiteral("«--veces %1»: el número de veces va de 1 a %2.")
+                               .arg(value)
+                               .arg(kMaxTimes));
             c.loop = sendOptions = true;
         } else if (option == QLatin1String("--programa")) {
             ok = setMode(Command::Mode::Schedule, option);

@@ -23,7 +23,8 @@ struct Command
 
 // Reads the arguments after the program's name. Options may be given as "--opción valor" or
 // "--opción=valor"; a number out of its range, an unknown option, a stray word, two modes at
-// once or a send option without --enviar are errors.
+// once, --enviar twice, an option where a value should be or a send option without --enviar
+// are errors.
 Command parseCommandLine(const QStringList &arguments);
 
 // The text of --help.

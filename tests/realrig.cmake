@@ -34,6 +34,17 @@ pregonal_add_rig_test(tst_cli SOURCES tst_cli.cpp LABELS faults)
 target_compile_definitions(tst_cli PRIVATE PREGONAL_PROGRAM="$<TARGET_FILE:pregonal>")
 target_link_libraries(tst_cli PRIVATE pregonal_transmissionlog)
 add_dependencies(tst_cli pregonal)
+# The command line run to its end again and again while other sound comes and goes; the guard
+# preloaded into it stops it when the sound server's connection is torn down unsafely.
+add_library(pulseguard SHARED ${CMAKE_CURRENT_SOURCE_DIR}/shim/pulseguard.c)
+target_include_directories(pulseguard PRIVATE ${PULSE_INCLUDE_DIRS})
+target_link_libraries(pulseguard PRIVATE ${CMAKE_DL_LIBS})
+set_target_properties(pulseguard PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
+pregonal_add_rig_test(tst_cliloop SOURCES tst_cliloop.cpp LABELS faults long TIMEOUT 300)
+target_compile_definitions(tst_cliloop PRIVATE PREGONAL_PROGRAM="$<TARGET_FILE:pregonal>"
+    PREGONAL_PULSEGUARD="$<TARGET_FILE:pulseguard>")
+target_link_libraries(tst_cliloop PRIVATE pregonal_transmissionlog)
+add_dependencies(tst_cliloop pregonal pulseguard)
 
 # The CAT keyer through real Hamlib and the TS-2000 simulator (python3), directly and via rigctld.
 # Hamlib holds the CAT port's DTR and RTS low, which a pty only allows through the shim; its log

@@ -1,6 +1,7 @@
 // The program run from the command line with no display, as a script or the user service runs
 // it: on a pseudo-terminal (its modem lines logged by the shim, which the child inherits) and the
 // test sound server. What goes out over the air, the exit status, and the log's lines.
+#include "clihome.h"
 #include "realrig.h"
 #include "soundcapture.h"
 #include "transmissionlog.h"
@@ -25,67 +26,6 @@ namespace {
 constexpr qint64 kMs = 1000000;
 constexpr qint64 kPeriod = 30 * kMs;
 
-// A home of its own: settings naming the pty as COM1, a state folder for the log.
-struct Home
-{
-    QTemporaryDir dir;
-    int master = -1;
-    QString slave;
-
-    // conf: more lines of group "conf".
-    explicit Home(const QByteArray &extraSettings = QByteArray(), const QByteArray &conf = QByteArray())
-    {
-        master = posix_openpt(O_RDWR | O_NOCTTY);
-        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
-            return;
-        slave = QString::fromLocal8Bit(ptsname(master));
-        QDir().mkpath(dir.filePath(QStringLiteral("config/Pregonal")));
-        const QByteArray extra = conf;
-        QFile file(dir.filePath(QStringLiteral("config/Pregonal/Pregonal.conf")));
-        if (file.open(QIODevice::WriteOnly))
-            file.write("[conf]\npuerto=1\nretardo=300\ncola=100\n" + extra + "\n[puertos]\nCOM1=" + slave.toLocal8Bit() +
-                       "\n\n" + extraSettings);
-    }
-    ~Home()
-    {
-        if (master >= 0)
-            ::close(master);
-    }
-    QString logFolder() const { return dir.filePath(QStringLiteral("state/Pregonal")); }
-    QList<QStringList> lines() const { return readLatestLog(logFolder(), 20); }
-
-    // program: another that starts this one, as a shell does.
-    void start(QProcess &p, const QStringList &args,
-               const QString &program = QStringLiteral(PREGONAL_PROGRAM)) const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("DISPLAY"));
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        env.insert(QStringLiteral("HOME"), dir.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
-        env.insert(QStringLiteral("XDG_STATE_HOME"), dir.filePath(QStringLiteral("state")));
-        p.setProcessEnvironment(env);
-        p.start(program, args);
-    }
-    // Runs the program to its end; its exit status, -1 when it did not end in time.
-    int run(const QStringList &args, QString *stderrText = nullptr, int timeoutMs = 15000,
-            const QString &program = QStringLiteral(PREGONAL_PROGRAM)) const
-    {
-        QProcess p;
-        start(p, args, program);
-        const bool ended = p.waitForFinished(timeoutMs);
-        if (stderrText)
-            *stderrText = QString::fromUtf8(p.readAllStandardError());
-        if (!ended) {
-            p.kill();
-            p.waitForFinished();
-            return -1;
-        }
-        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    }
-};
-
 QString field(const QStringList &line, int n)
 {
     return line.value(n);
@@ -103,6 +43,7 @@ private slots:
     void nameNotUtf8Sent();
     void badUsage_data();
     void badUsage();
+    void logNotWritableToldOnce();
     void terminatedUnkeyed_data();
     void terminatedUnkeyed();
     void secondInstanceFindsThePortBusy();
@@ -206,6 +147,8 @@ void TestCli::badUsage_data()
     QTest::newRow("unknown") << QStringList{"--radio"};
     QTest::newRow("loop alone") << QStringList{"--bucle"};
     QTest::newRow("bad interval") << QStringList{"--enviar", "x.wav", "--intervalo", "cero"};
+    QTest::newRow("an option for the file") << QStringList{"--enviar", "--bucle"};
+    QTest::newRow("two messages") << QStringList{"--enviar", "a.wav", "--enviar", "b.wav"};
 }
 
 void TestCli::badUsage()
@@ -217,6 +160,24 @@ void TestCli::badUsage()
     QCOMPARE(home.run(args, &errors), 2);
     QVERIFY2(errors.contains(QStringLiteral("pregonal --help")), qPrintable(errors));
     QVERIFY(readLineLog(m_lineLog).isEmpty()); // the port was never opened
+    QVERIFY(home.lines().isEmpty());           // nothing was sent, nothing failed
+}
+
+// A log that cannot be written: the message still goes out, and standard error tells it once.
+void TestCli::logNotWritableToldOnce()
+{
+    Home home;
+    QFile blocker(home.dir.filePath(QStringLiteral("state"))); // a file where the folder goes
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QFile::resize(m_lineLog, 0);
+    QString errors;
+    QCOMPARE(home.run({QStringLiteral("--enviar"), m_tone}, &errors), 0);
+    QCOMPARE(errors.count(QStringLiteral("registro de emisiones"), Qt::CaseInsensitive), 1);
+    QVERIFY2(errors.startsWith(QStringLiteral("pregonal: No se puede escribir el registro de emisiones (")),
+             qPrintable(errors));
+    QVERIFY2(errors.contains(QStringLiteral("no quedan anotadas")), qPrintable(errors));
+    QVERIFY(!readLineLog(m_lineLog).last().dtr);
 }
 
 void TestCli::terminatedUnkeyed_data()

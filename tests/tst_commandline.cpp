@@ -35,6 +35,10 @@ void TestCommandLine::parsed_data()
     QTest::newRow("test") << "--probar" << M::Test << "" << false << -1 << 0;
     QTest::newRow("version") << "--version" << M::Version << "" << false << -1 << 0;
     QTest::newRow("help, short") << "-h" << M::Help << "" << false << -1 << 0;
+    QTest::newRow("a file named like an option, with =") << "--enviar=--bucle" << M::Send << "--bucle" << false << -1 << 0;
+    QTest::newRow("a file named like an option, as a path")
+        << "--enviar ./--bucle --bucle" << M::Send << "./--bucle" << true << -1 << 0;
+    QTest::newRow("a file beginning with one dash") << "--enviar -x.wav" << M::Send << "-x.wav" << false << -1 << 0;
     QTest::newRow("the same mode twice") << "--programa --programa" << M::Schedule << "" << false << -1 << 0;
 }
 
@@ -67,6 +71,12 @@ void TestCommandLine::refused_data()
     QTest::newRow("unknown option") << "--enviarr x.wav" << "opción desconocida «--enviarr»";
     QTest::newRow("stray word") << "x.wav" << "sobra «x.wav»";
     QTest::newRow("send without file") << "--enviar" << "falta el valor de «--enviar»";
+    QTest::newRow("an option where the file goes") << "--enviar --bucle" << "falta el valor de «--enviar»";
+    QTest::newRow("help where the file goes") << "--enviar -h" << "falta el valor de «--enviar»";
+    QTest::newRow("an option where the pause goes")
+        << "--enviar x.wav --intervalo --veces 2" << "falta el valor de «--intervalo»";
+    QTest::newRow("two messages") << "--enviar a.wav --enviar b.wav" << "se ha dado dos veces";
+    QTest::newRow("the same message twice, with =") << "--enviar a.wav --enviar=a.wav" << "se ha dado dos veces";
     QTest::newRow("empty file") << "--enviar=" << "falta el archivo";
     QTest::newRow("loop alone") << "--bucle" << "solo valen con «--enviar»";
     QTest::newRow("times with schedule") << "--programa --veces 2" << "solo valen con «--enviar»";

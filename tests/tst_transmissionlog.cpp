@@ -76,9 +76,35 @@ void TestTransmissionLog::line_data()
                                      << "uno\ndos"
                                      << times +
                                             "prueba;/srv/aviso.wav;1,0;cortada por seguridad;\"uno\ndos\"";
+    // What a spreadsheet would run as a formula goes in as text; the log window reads it back as it was.
+    const QString rest = ";1,0;completa;";
+    QTest::newRow("formula as the name")
+        << int(LogOrigin::LineaDeOrdenes) << int(LogResult::Completa) << 1.0 << "=cmd|' -C calc'!A0.wav"
+        << "" << times + "línea de órdenes;\"'=cmd|' -C calc'!A0.wav\"" + rest;
+    QTest::newRow("plus") << int(LogOrigin::LineaDeOrdenes) << int(LogResult::Completa) << 1.0 << "+x.wav"
+                          << "" << times + "línea de órdenes;\"'+x.wav\"" + rest;
+    QTest::newRow("minus") << int(LogOrigin::LineaDeOrdenes) << int(LogResult::Completa) << 1.0 << "-2+3.wav"
+                           << "" << times + "línea de órdenes;\"'-2+3.wav\"" + rest;
+    QTest::newRow("at") << int(LogOrigin::LineaDeOrdenes) << int(LogResult::Completa) << 1.0 << "@SUM(1).wav"
+                        << "" << times + "línea de órdenes;\"'@SUM(1).wav\"" + rest;
+    QTest::newRow("tab") << int(LogOrigin::LineaDeOrdenes) << int(LogResult::Completa) << 1.0 << "\tx.wav"
+                         << "" << times + "línea de órdenes;\"'\tx.wav\"" + rest;
+    QTest::newRow("formula with quotes and semicolon")
+        << int(LogOrigin::Manual) << int(LogResult::Fallo) << 0.0 << "=a;\"b\".wav"
+        << "\r=1+1" << times + "manual;\"'=a;\"\"b\"\".wav\";0,0;fallo;\"'\r=1+1\"";
+    QTest::newRow("formula in the detail")
+        << int(LogOrigin::Manual) << int(LogResult::Fallo) << 0.0 << "/srv/aviso.wav"
+        << "-1+2" << times + "manual;/srv/aviso.wav;0,0;fallo;\"'-1+2\"";
+    QTest::newRow("a name that begins with the guard")
+        << int(LogOrigin::Manual) << int(LogResult::Completa) << 1.0 << "'=x.wav"
+        << "'nota" << times + "manual;\"''=x.wav\";1,0;completa;\"''nota\"";
+    QTest::newRow("signs past the start stay bare")
+        << int(LogOrigin::Manual) << int(LogResult::Completa) << 1.0 << "/srv/=x+y-z@.wav"
+        << "a=b" << times + "manual;/srv/=x+y-z@.wav;1,0;completa;a=b";
 }
 
-// The line as written, and read back field by field the same.
+// The line as written, and read back field by field the same: by the log window, and from the
+// note of a transmission a crash cut short.
 void TestTransmissionLog::line()
 {
     QFETCH(int, origin);
@@ -98,8 +124,23 @@ void TestTransmissionLog::line()
     QCOMPARE(rows.size(), 2);
     QCOMPARE(rows.at(0).join(';'), TransmissionLog::Header);
     QCOMPARE(rows.at(1).size(), 7);
-    QCOMPARE(rows.at(1).at(3), archivo);
-    QCOMPARE(rows.at(1).at(6), detalle);
+    QCOMPARE(textFromCsv(rows.at(1).at(3)), archivo);
+    QCOMPARE(textFromCsv(rows.at(1).at(6)), detalle);
+
+    QTemporaryDir dir;
+    TransmissionLog log(dir.path());
+    log.setJournal(false);
+    QVERIFY(log.append(r));
+    QFile note(dir.path() + "/en_curso"); // as an older program left it
+    QVERIFY(note.open(QIODevice::WriteOnly));
+    note.write((text + '\n').toUtf8());
+    note.close();
+    QVERIFY(log.recoverInterrupted());
+    const QList<QStringList> read = readLatestLog(dir.path(), 2);
+    QCOMPARE(read.size(), 2);
+    QCOMPARE(read.at(1).value(3), archivo);
+    QCOMPARE(read.at(1).value(6), detalle);
+    QCOMPARE(read.at(0).value(3), archivo); // the recovered one
 }
 
 // Every time carries its offset, west of Greenwich and at Greenwich too.
