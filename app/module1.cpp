@@ -1,11 +1,11 @@
 #include "module1.h"
 
 #include "audio/qtsoundserver.h"
-#include "commandline.h"
-#include "headless.h"
 #include "audio/wavaudiodevice.h"
+#include "commandline.h"
 #include "desktop.h"
 #include "frmprincipal.h"
+#include "headless.h"
 #include "keyers.h"
 #include "portnames.h"
 #include "qtplatform.h"
@@ -18,6 +18,9 @@
 
 #include <QApplication>
 #include <QTextStream>
+
+#include <cstdio>
+#include <unistd.h>
 
 ProgramValues Module1::values;
 
@@ -69,21 +72,28 @@ int Module1::Main(int argc, char *argv[])
     }
     }
 
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Pregonal"));
-    QApplication::setApplicationVersion(QStringLiteral(PREGONAL_VERSION));
-    installQtSpanish(app);
+    int status = 0;
+    {
+        QApplication app(argc, argv);
+        QApplication::setApplicationName(QStringLiteral("Pregonal"));
+        QApplication::setApplicationVersion(QStringLiteral(PREGONAL_VERSION));
+        installQtSpanish(app);
 
-    PlatformParts parts = realParts();
-    auto *fileDialog = static_cast<QtFileDialog *>(parts.ventanas.get());
-    auto *boxes = static_cast<QtMessageBoxes *>(parts.messageBoxes.get());
-    Frmprincipal Frmprincipal(values, std::move(parts));
-    fileDialog->setParent(&Frmprincipal);
-    boxes->setParent(&Frmprincipal);
-    // A logout, a shutdown or Ctrl+C ends the program in order from whatever it is doing, as the
-    // window's own end does: a running recording is saved, the devices are released.
-    onTerminationSignals(&Frmprincipal, [&Frmprincipal] { Frmprincipal.endProgram(); });
-    Frmprincipal.Form_Load();
-    Frmprincipal.show();
-    return app.exec();
+        PlatformParts parts = realParts();
+        auto *fileDialog = static_cast<QtFileDialog *>(parts.ventanas.get());
+        auto *boxes = static_cast<QtMessageBoxes *>(parts.messageBoxes.get());
+        Frmprincipal Frmprincipal(values, std::move(parts));
+        fileDialog->setParent(&Frmprincipal);
+        boxes->setParent(&Frmprincipal);
+        // A logout, a shutdown or Ctrl+C ends the program in order from whatever it is doing, as the
+        // window's own end does: a running recording is saved, the devices are released.
+        onTerminationSignals(&Frmprincipal, [&Frmprincipal] { Frmprincipal.endProgram(); });
+        Frmprincipal.Form_Load();
+        Frmprincipal.show();
+        status = app.exec();
+    }
+    // The window, its devices and the application are gone; Qt Multimedia's static sound engine
+    // would now drop its server connection unlocked, as the command line's end explains.
+    std::fflush(nullptr);
+    ::_exit(status);
 }

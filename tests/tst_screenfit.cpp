@@ -3,9 +3,14 @@
 // wide enough shows every column without scrolling sideways.
 #include "clock.h"
 #include "fakeplatform.h"
+#include "fakeserialline.h"
+#include "fakesoundserver.h"
 #include "frmentrada.h"
+#include "frmestacion.h"
 #include "frmprogramacion.h"
 #include "frmregistro.h"
+#include "keyermaker.h"
+#include "keyingsettings.h"
 #include "screenfit.h"
 #include "transmissionlog.h"
 
@@ -126,6 +131,7 @@ void TestScreenFit::dialogsFitTheScreen_data()
         QTest::newRow("programacion, 30, " + at) << screen << "programacion" << 30 << wide;
         QTest::newRow("entrada, " + at) << screen << "entrada" << 1 << true;
         QTest::newRow("registro, 200, " + at) << screen << "registro" << 200 << wide;
+        QTest::newRow("estacion, " + at) << screen << "estacion" << 0 << true;
     }
 }
 
@@ -158,6 +164,14 @@ void TestScreenFit::dialogsFitTheScreen()
         list = r->lstRegistro;
         header = r->lstRegistro->horizontalHeader();
         d.reset(r);
+    } else if (dialog == "estacion") {
+        auto calls = std::make_shared<QStringList>();
+        static FakeSoundServer sound(calls);
+        static FakeSerialLine line(calls);
+        KeyingSettings keying;
+        keying.keyer.metodo = KeyerSettings::Method::Cat; // the method with the most rows
+        d = std::make_unique<frmestacion>(&parent, keying, SoundCardSettings{}, sound, line, boxes,
+                                          makeBasicKeyer);
     } else {
         d = std::make_unique<frmentrada>(&parent, entries(1).first(), files, boxes, clock);
     }

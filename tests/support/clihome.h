@@ -32,8 +32,8 @@ struct Home
         QDir().mkpath(dir.filePath(QStringLiteral("config/Pregonal")));
         QFile file(dir.filePath(QStringLiteral("config/Pregonal/Pregonal.conf")));
         if (file.open(QIODevice::WriteOnly))
-            file.write("[conf]\npuerto=1\nretardo=300\ncola=100\n" + conf + "\n[puertos]\nCOM1=" +
-                       slave.toLocal8Bit() + "\n\n" + extraSettings);
+            file.write("[conf]\npuerto=1\nretardo=300\ncola=100\n" + conf +
+                       "\n[puertos]\nCOM1=" + slave.toLocal8Bit() + "\n\n" + extraSettings);
     }
     ~Home()
     {

@@ -1,5 +1,7 @@
 #include "frmestacion.h"
 
+#include "screenfit.h"
+
 #include "deviceerror.h"
 #include "keyinglines.h"
 #include "layout.h"
@@ -197,6 +199,7 @@ frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const So
     listenToInput();
     updateControls();
     cboSalida->setFocus();
+    fitToScreen(this, sizeHint());
 }
 
 // Whatever way the dialog goes, a test still running is stopped unkeyed first (and its end told).
