@@ -28,6 +28,8 @@ void fitToScreen(QWidget *dialog, const QSize &wanted)
         fittedGeometry(fixed ? dialog->size() : wanted, dialog->minimumSize(), screen->availableGeometry());
     if (!fixed)
         dialog->resize(geometry.size());
-    // move() places the frame, whose client area then falls on geometry.
-    dialog->move(geometry.topLeft() - QPoint(kWindowFrame.left(), kWindowFrame.top()));
+    // Over a parent, the dialog places itself when shown: centred on it and kept on its screen.
+    if (!dialog->parentWidget())
+        // move() places the frame, whose client area then falls on geometry.
+        dialog->move(geometry.topLeft() - QPoint(kWindowFrame.left(), kWindowFrame.top()));
 }
