@@ -165,16 +165,6 @@ struct Stage : Player
     }
 };
 
-// Runs pactl on the test server; its output, or a null string when it failed.
-QString pactl(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral("pactl"), args);
-    if (!p.waitForFinished(5000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        return QString();
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-}
-
 bool hasOutput(const QString &id)
 {
     const auto outputs = QMediaDevices::audioOutputs();

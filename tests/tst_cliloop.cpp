@@ -17,14 +17,6 @@ namespace {
 constexpr int kRuns = 20;
 constexpr qint64 kBudgetMs = 120000;
 
-QString pactl(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral("pactl"), args);
-    if (!p.waitForFinished(5000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        return QString();
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-}
 } // namespace
 
 class TestCliLoop : public QObject

@@ -12,15 +12,6 @@
 #include <algorithm>
 
 namespace {
-QString pactl(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral("pactl"), args);
-    if (!p.waitForFinished(5000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        return QString();
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-}
-
 bool hasInput(const QString &id)
 {
     const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();

@@ -33,11 +33,16 @@ qint64 monotonicNs()
 
 bool soundServerAvailable()
 {
-    if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
-        return false;
-    QProcess pactl;
-    pactl.start(QStringLiteral("pactl"), {QStringLiteral("info")});
-    return pactl.waitForFinished(5000) && pactl.exitStatus() == QProcess::NormalExit && pactl.exitCode() == 0;
+    return !qEnvironmentVariableIsEmpty("PULSE_SERVER") && !pactl({QStringLiteral("info")}).isNull();
+}
+
+QString pactl(const QStringList &args)
+{
+    QProcess p;
+    p.start(QStringLiteral("pactl"), args);
+    if (!p.waitForFinished(5000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return QString();
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
 }
 
 bool writeToneWav(const QString &path, int rate, int channels, qint64 frames, double amplitude,

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <vector>
@@ -13,6 +14,8 @@ qint64 monotonicNs();
 
 // True when the test sound server answers (PULSE_SERVER set and pactl info succeeds).
 bool soundServerAvailable();
+// Runs pactl on the test server; its output, or a null string when it failed.
+QString pactl(const QStringList &args);
 
 // Writes a WAV of a sine tone (silence when amplitude is 0) with libsndfile.
 bool writeToneWav(const QString &path, int rate, int channels, qint64 frames, double amplitude = 0.5,
