@@ -1,10 +1,9 @@
 // The transmission engine on its own, with no window: the device calls of each command and
 // event in order, the states it reports, and every failure undone and told once.
-#include "deviceerror.h"
 #include "fakeaudiodevice.h"
+#include "fakeidentification.h"
 #include "fakekeyer.h"
 #include "fakeserialline.h"
-#include "identification.h"
 #include "keyinglines.h"
 #include "transmissionengine.h"
 
@@ -20,25 +19,6 @@ const QStringList kReplay = {"DTR=1", "RTS=1", "Notify=1", "play"};
 const QStringList kEndOfLoopPlay = {"DTR=0", "RTS=0", "prev"};
 const QStringList kEndOfSinglePlay = {"DTR=0", "RTS=0", "prev", "close", "PortOpen=0"};
 const QStringList kStop = {"DTR=0", "RTS=0", "PortOpen=0", "close"};
-
-// The identification as the engine sees it: a file name, nothing, or a refusal.
-struct FakeIdentification : Identification
-{
-    QString file = QStringLiteral("/tmp/identificado.wav");
-    QString refusal;
-    QStringList asked;
-    IdentSettings values;
-    void setSettings(const IdentSettings &settings) override { values = settings; }
-    const IdentSettings &settings() const override { return values; }
-    QString alone() override { return file; }
-    QString withIdentification(const QString &message) override
-    {
-        asked << message;
-        if (!refusal.isEmpty())
-            throw DeviceError(refusal);
-        return file;
-    }
-};
 
 struct Rig
 {

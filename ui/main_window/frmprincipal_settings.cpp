@@ -35,6 +35,24 @@ void Frmprincipal::applyKeying()
     applyKeyer();
 }
 
+// The station's identification from the next transmission on: after each message, or on its own
+// every so often through the runner.
+void Frmprincipal::applyIdentification(const IdentSettings &values)
+{
+    Identification *identification = m_parts.identification.get();
+    if (!identification)
+        return;
+    identification->setSettings(values);
+    m_engine.setIdentification(identification);
+    if (m_identRunner)
+        return;
+    m_identRunner = std::make_unique<IdentRunner>(m_engine, m_logger, *identification, *m_parts.clock);
+    connect(m_identRunner.get(), &IdentRunner::failed, this, [this](const QString &reason) {
+        messageBoxes().show(QStringLiteral("No se ha podido identificar la estación."), MessageBoxes::OkOnly,
+                            MessageBoxes::Critical, kTitle, reason);
+    });
+}
+
 // A new keyer only when its values changed: they cannot while a transmission runs (the station
 // dialog is not accepted then), so the engine never loses the keyer it is using.
 void Frmprincipal::applyKeyer()
