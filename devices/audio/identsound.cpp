@@ -118,8 +118,14 @@ QString IdentSound::withIdentification(const QString &message)
 
 QString IdentSound::alone()
 {
-    const QList<float> mono = samples(m_settings, AloneRate);
     const QString path = nextPath();
+    write(path, m_settings);
+    return path;
+}
+
+void IdentSound::write(const QString &path, const IdentSettings &settings)
+{
+    const QList<float> mono = samples(settings, AloneRate);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw DeviceError(kCannot.arg(file.errorString()));
@@ -130,7 +136,6 @@ QString IdentSound::alone()
     SoundFile out = SoundFile::openDescriptor(file.handle(), SFM_WRITE, info);
     if (!out || !writeMono(out.get(), mono, 1) || !out.close() || !file.flush())
         throw DeviceError(kCannot.arg(QStringLiteral("no se ha podido escribir «%1».").arg(path)));
-    return path;
 }
 
 // A new file each time: the previous one may still be open for a play.

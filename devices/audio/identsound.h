@@ -27,6 +27,8 @@ public:
 
     // The identification's mono samples at rate. Throws DeviceError.
     static QList<float> samples(const IdentSettings &settings, int rate);
+    // Writes the identification alone at path, at AloneRate. Throws DeviceError.
+    static void write(const QString &path, const IdentSettings &settings);
 
 private:
     QString nextPath();
