@@ -154,6 +154,7 @@ private:
             return Command::Failed;
         }
         m_test = true;
+        m_engine.setIdentification(nullptr); // the tone alone, as the station dialog's test
         return send(tone, LogOrigin::Prueba, QStringLiteral("tono de 1 kHz"));
     }
 
