@@ -179,6 +179,7 @@ frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const So
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(cmdprobar);
+    buttons->addWidget(grpIdent->cmdprobarident);
     buttons->addStretch(1);
     buttons->addWidget(cmdcancelar);
     buttons->addWidget(cmdaceptar);

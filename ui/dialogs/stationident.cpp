@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -30,7 +31,7 @@ StationIdent::StationIdent(QWidget *parent, const IdentSettings &values)
     : QGroupBox(QStringLiteral("Identificación:"), parent)
 {
     setObjectName(QStringLiteral("Frame3"));
-    auto *form = new QFormLayout(this);
+    auto *form = m_form = new QFormLayout(this);
     form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
     form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     txtIndicativo = lineEdit(this, "txtIndicativo", values.indicativo, QStringLiteral("EA1ABC"));
@@ -51,22 +52,39 @@ StationIdent::StationIdent(QWidget *parent, const IdentSettings &values)
                                QStringLiteral("vacío: el indicativo en Morse"));
     txtIdentArchivo->setToolTip(QStringLiteral("Un archivo WAV con la identificación hablada, que se envía "
                                                "en lugar del Morse."));
-    spnCwVelocidad =
-        spinBox(this, "spnCwVelocidad", 5, 40, 1, values.cwvelocidadWpm, QStringLiteral(" palabras/min"));
+    spnCwVelocidad = spinBox(this, "spnCwVelocidad", 5, 40, 1, values.cwvelocidadWpm, QStringLiteral(" ppm"));
     spnCwTono = spinBox(this, "spnCwTono", 300, 2000, 50, values.cwtonoHz, QStringLiteral(" Hz"));
     spnCwNivel = spinBox(this, "spnCwNivel", -40, 0, 1, values.cwnivelDb, QStringLiteral(" dBFS"));
     cmdprobarident = dialogButton(this, QStringLiteral("Probar identificaci&ón"), "cmdprobarident");
     cmdprobarident->setToolTip(QStringLiteral("Activa el transmisor y envía la identificación una vez con "
                                               "los valores de esta ventana."));
     connect(cmdprobarident, &QPushButton::clicked, this, &StationIdent::probeClicked);
+    // Few rows, so that the dialog still fits a small screen: the Morse's values share one.
+    auto *whenRow = new QHBoxLayout;
+    whenRow->addWidget(cboIdentificacion);
+    whenRow->addWidget(buddyLabel(QStringLiteral("c&ada"), spnIdentCada));
+    whenRow->addWidget(spnIdentCada);
+    auto *morseRow = m_morseRow = new QHBoxLayout;
+    for (QSpinBox *spin : {spnCwVelocidad, spnCwTono, spnCwNivel})
+        morseRow->addWidget(spin);
+    spnCwVelocidad->setToolTip(QStringLiteral("Velocidad del Morse"));
+    spnCwTono->setToolTip(QStringLiteral("Tono del Morse"));
+    spnCwNivel->setToolTip(QStringLiteral("Nivel de pico del Morse"));
     form->addRow(buddyLabel(QStringLiteral("In&dicativo:"), txtIndicativo), txtIndicativo);
-    form->addRow(buddyLabel(QStringLiteral("Identi&ficarse:"), cboIdentificacion), cboIdentificacion);
-    form->addRow(buddyLabel(QStringLiteral("C&ada:"), spnIdentCada), spnIdentCada);
+    form->addRow(buddyLabel(QStringLiteral("Identi&ficarse:"), cboIdentificacion), whenRow);
     form->addRow(buddyLabel(QStringLiteral("Archivo de vo&z:"), txtIdentArchivo), txtIdentArchivo);
-    form->addRow(buddyLabel(QStringLiteral("Velocidad del Morse:"), spnCwVelocidad), spnCwVelocidad);
-    form->addRow(buddyLabel(QStringLiteral("Tono del Morse:"), spnCwTono), spnCwTono);
-    form->addRow(buddyLabel(QStringLiteral("Nivel del Morse:"), spnCwNivel), spnCwNivel);
-    form->addRow(QString(), cmdprobarident);
+    form->addRow(buddyLabel(QStringLiteral("Morse:"), spnCwVelocidad), morseRow);
+    connect(cboIdentificacion, &QComboBox::currentIndexChanged, this, &StationIdent::showRows);
+    showRows();
+}
+
+// The voice file and the Morse only when the station identifies; the interval only with "cada".
+void StationIdent::showRows()
+{
+    const IdentSettings::Mode mode = chosen().identificacion;
+    m_form->setRowVisible(txtIdentArchivo, mode != IdentSettings::Mode::No);
+    m_form->setRowVisible(m_morseRow, mode != IdentSettings::Mode::No);
+    spnIdentCada->setEnabled(m_editable && mode == IdentSettings::Mode::Cada);
 }
 
 IdentSettings StationIdent::chosen() const
@@ -96,10 +114,11 @@ QString StationIdent::problem() const
 
 void StationIdent::setEditable(bool editable)
 {
-    for (QWidget *w :
-         std::initializer_list<QWidget *>{txtIndicativo, cboIdentificacion, spnIdentCada, txtIdentArchivo,
-                                          spnCwVelocidad, spnCwTono, spnCwNivel})
+    m_editable = editable;
+    for (QWidget *w : std::initializer_list<QWidget *>{txtIndicativo, cboIdentificacion, txtIdentArchivo,
+                                                       spnCwVelocidad, spnCwTono, spnCwNivel})
         w->setEnabled(editable);
+    showRows();
 }
 
 void StationIdent::setTesting(bool testing)

@@ -5,13 +5,16 @@
 #include <QGroupBox>
 
 class QComboBox;
+class QFormLayout;
+class QHBoxLayout;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
 
 // The station dialog's group for the station's identification: the callsign (letters, digits and
 // '/' only), when it goes out, every how many minutes, a voice file instead of Morse, and the
-// Morse's speed, tone and level; "Probar identificación" asks for it to be sent once.
+// Morse's speed, tone and level. Its "Probar identificación" button (the dialog places it) asks for
+// it to be sent once.
 class StationIdent : public QGroupBox
 {
     Q_OBJECT
@@ -37,4 +40,11 @@ public:
 
 signals:
     void probeClicked();
+
+private:
+    void showRows();
+
+    QFormLayout *m_form = nullptr;
+    QHBoxLayout *m_morseRow = nullptr;
+    bool m_editable = true;
 };
