@@ -58,6 +58,10 @@ void IdentRunner::check()
     }
     if (m_engine.state() == TransmissionEngine::State::Playing || m_engine.sendingFile())
         return; // the end of that play checks again
+    if (m_held && m_held()) {
+        m_timer.start(HeldRetryMs);
+        return;
+    }
     QString file;
     // Counted from its start, whether it goes out or not: a refusal is not tried again at every play.
     m_due.identified(now);

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
+
 class Clock;
 class EngineLogger;
 class Identification;
@@ -26,8 +28,12 @@ public:
     void check();
     // True while the identification is on the air.
     bool sending() const { return m_sending; }
-    // True while waiting for the interval to pass.
+    // True while waiting for the interval to pass, or for a hold to end.
     bool waiting() const { return m_timer.isActive(); }
+    // While held says so, something else has the sound or the keying device (a recording, a
+    // test, a dialog about to change them): the identification waits, looking again every HeldRetryMs.
+    static constexpr int HeldRetryMs = 1000;
+    void setHeld(std::function<bool()> held) { m_held = std::move(held); }
 
 signals:
     // The identification could not be made (the reason, in Spanish); nothing was keyed.
@@ -45,4 +51,5 @@ private:
     IdentDue m_due;
     QTimer m_timer;
     bool m_sending = false;
+    std::function<bool()> m_held;
 };

@@ -80,6 +80,7 @@ private slots:
     void notAfterStopNorInOtherModes_data();
     void notAfterStopNorInOtherModes();
     void refusalToldOnce();
+    void waitsWhileHeld();
 };
 
 void TestIdentRunner::due_data()
@@ -219,6 +220,22 @@ void TestIdentRunner::refusalToldOnce()
     s.runner.check();
     QCOMPARE(failed.size(), 1);
     QVERIFY(!s.serial.dtr);
+}
+
+// While a recording or a test has the devices, the identification owed waits for them.
+void TestIdentRunner::waitsWhileHeld()
+{
+    Station s;
+    bool held = false;
+    s.runner.setHeld([&held] { return held; });
+    s.engine.sendOnce();
+    held = true;
+    s.endPlay();
+    QCOMPARE(s.engine.state(), State::Idle);
+    QVERIFY(s.runner.waiting());
+    held = false;
+    s.runner.check();
+    QVERIFY(s.identifying());
 }
 
 QTEST_GUILESS_MAIN(TestIdentRunner)

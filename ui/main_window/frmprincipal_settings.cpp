@@ -47,6 +47,7 @@ void Frmprincipal::applyIdentification(const IdentSettings &values)
     if (m_identRunner)
         return;
     m_identRunner = std::make_unique<IdentRunner>(m_engine, m_logger, *identification, *m_parts.clock);
+    m_identRunner->setHeld([this] { return m_schedule.held(); });
     connect(m_identRunner.get(), &IdentRunner::failed, this, [this](const QString &reason) {
         messageBoxes().show(QStringLiteral("No se ha podido identificar la estación."), MessageBoxes::OkOnly,
                             MessageBoxes::Critical, kTitle, reason);
