@@ -92,6 +92,8 @@ Command parseCommandLine(const QStringList &arguments)
             ok = setMode(Command::Mode::Devices, option);
         } else if (option == QLatin1String("--probar")) {
             ok = setMode(Command::Mode::Test, option);
+        } else if (option == QLatin1String("--identificar")) {
+            ok = setMode(Command::Mode::Identify, option);
         } else if (option == QLatin1String("--version")) {
             ok = setMode(Command::Mode::Version, option);
         } else if (option == QLatin1String("--help") || option == QLatin1String("-h")) {
@@ -123,6 +125,7 @@ QString helpText()
         "  --programa          ejecuta la programación hasta que se le pare\n"
         "  --dispositivos      muestra las tarjetas de sonido y el dispositivo que activa el transmisor\n"
         "  --probar            prueba de transmisión: tono de 1 kHz durante 2 segundos\n"
+        "  --identificar       envía la identificación de la estación (indicativo en Morse o su grabación)\n"
         "  --version           muestra la versión\n"
         "  --help, -h          muestra esta ayuda\n"
         "\n"

@@ -2,6 +2,7 @@
 // driven by the command line, with what it does told on standard error.
 #include "headless.h"
 
+#include "audio/identsound.h"
 #include "audio/qtsoundserver.h"
 #include "audio/wavaudiodevice.h"
 #include "clock.h"
@@ -9,6 +10,7 @@
 #include "commandline.h"
 #include "deviceerror.h"
 #include "enginelogger.h"
+#include "identrunner.h"
 #include "keyers.h"
 #include "keyinglines.h"
 #include "keyingsettings.h"
@@ -79,6 +81,8 @@ public:
         const int interval = command.interval > 0 ? command.interval : readIntervalo(m_store);
         m_engine.Timer1().setInterval(interval * 1000);
         m_log.recoverInterrupted();
+        m_ident.setSettings(readIdentSettings(m_store));
+        m_engine.setIdentification(&m_ident);
 
         connect(&m_engine, &TransmissionEngine::failed, this, &Headless::failed);
         connect(&m_engine, &TransmissionEngine::stateChanged, this, &Headless::stateChanged);
@@ -94,6 +98,8 @@ public:
             return send(m_command.file, LogOrigin::LineaDeOrdenes, SystemPath::readable(m_command.file));
         case Command::Mode::Test:
             return test();
+        case Command::Mode::Identify:
+            return identify();
         case Command::Mode::Schedule:
             return schedule();
         case Command::Mode::Devices:
@@ -148,12 +154,31 @@ private:
             return Command::Failed;
         }
         m_test = true;
+        m_engine.setIdentification(nullptr); // the tone alone, as the station dialog's test
         return send(tone, LogOrigin::Prueba, QStringLiteral("tono de 1 kHz"));
+    }
+
+    // The identification once, whatever the mode, as a message of its own.
+    int identify()
+    {
+        QString file;
+        try {
+            file = m_ident.alone();
+        } catch (const DeviceError &e) {
+            say(e.reason());
+            return Command::Failed;
+        }
+        m_engine.setIdentification(nullptr); // not once more after itself
+        const IdentSettings &s = m_ident.settings();
+        return send(file, LogOrigin::Identificacion,
+                    s.identarchivo.isEmpty() ? s.morseText() : s.identarchivo);
     }
 
     int schedule()
     {
         ScheduleRunner runner(m_engine, m_logger, m_log, m_clock);
+        IdentRunner identifier(m_engine, m_logger, m_ident, m_clock);
+        connect(&identifier, &IdentRunner::failed, this, [](const QString &reason) { say(reason); });
         connect(&runner.scheduler(), &Scheduler::entryRejected, this,
                 [](const QString &reason) { say(QStringLiteral("se omite %1").arg(reason)); });
         connect(&runner.scheduler(), &Scheduler::slotStarting, this,
@@ -263,6 +288,7 @@ private:
     SystemClock m_clock;
     WavAudioDevice m_audio;
     QtSerialLine m_line{[this](int port) { return serialDeviceForPort(m_store, port); }};
+    IdentSound m_ident; // before the engine, which asks it at each send
     TransmissionEngine m_engine{m_audio, m_line};
     TransmissionLog m_log;
     EngineLogger m_logger{m_engine, m_log, m_clock};

@@ -1,5 +1,6 @@
 #include "module1.h"
 
+#include "audio/identsound.h"
 #include "audio/qtsoundserver.h"
 #include "audio/wavaudiodevice.h"
 #include "commandline.h"
@@ -38,6 +39,7 @@ PlatformParts realParts()
     parts.registry = makeSystemRegistry();
     parts.launcher = std::make_unique<SystemLauncher>();
     parts.sound = std::make_unique<QtSoundServer>();
+    parts.identification = std::make_unique<IdentSound>();
     parts.makeKeyer = makeKeyer;
     return parts;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audiodevice.h"
+#include "identsettings.h"
 #include "soundcardchoice.h"
 
 #include <QList>
@@ -46,4 +47,7 @@ public:
     virtual std::unique_ptr<AudioDevice> makePlayer() = 0;
     // Writes the test tone (see testtone.h) as a WAV file at path. Throws DeviceError.
     virtual void writeTestTone(const QString &path) = 0;
+    // Writes the station's identification with values alone as a WAV file at path. Throws
+    // DeviceError with the reason.
+    virtual void writeIdentification(const QString &path, const IdentSettings &values) = 0;
 };

@@ -5,37 +5,14 @@
 
 #include "audiodevice.h"
 #include "deviceerror.h"
+#include "enginetexts.h"
+#include "identification.h"
+
+using namespace EngineTexts;
 #include "keyer.h"
 #include "keyinglines.h"
 #include "serialkeyer.h"
 #include "serialline.h"
-
-namespace {
-const QString kSendError =
-    QStringLiteral("No se puede enviar el mensaje. Compruebe que estea el puerto libre o bien "
-                   "configurado y vuelva ha intentarlo.");
-const QString kGuardError =
-    QStringLiteral("La transmisión se ha cortado por seguridad: el transmisor llevaba en el "
-                   "aire más tiempo del permitido. Compruebe el dispositivo de sonido.");
-const QString kPlayError =
-    QStringLiteral("No se ha podido reproducir el mensaje hasta el final. Se ha dejado de "
-                   "transmitir. Compruebe el dispositivo de sonido y vuelva a intentarlo.");
-const QString kKeyerLost =
-    QStringLiteral("Se ha perdido el dispositivo que maneja el transmisor, %1. Se ha dejado de "
-                   "transmitir. Compruebe que esté conectado y vuelva a intentarlo.");
-const QString kKeyUpError =
-    QStringLiteral("No se ha podido activar el transmisor por %1. No se ha transmitido nada. "
-                   "Compruebe el dispositivo y vuelva a intentarlo.");
-const QString kKeyUpUnanswered =
-    QStringLiteral("El dispositivo que maneja el transmisor, %1, no ha confirmado la transmisión en "
-                   "%2 segundos. No se ha transmitido nada. Compruebe que esté conectado y encendido.");
-
-// Seconds with one decimal, as the operator reads them: "5,0".
-QString seconds(int ms)
-{
-    return QString::number(ms / 1000.0, 'f', 1).replace(QLatin1Char('.'), QLatin1Char(','));
-}
-} // namespace
 
 TransmissionEngine::TransmissionEngine(AudioDevice &reproductor, SerialLine &MSComm1, QObject *parent)
     : QObject(parent), m_reproductor(reproductor), m_MSComm1(MSComm1),
@@ -113,8 +90,7 @@ void TransmissionEngine::send(bool once)
         return;
     }
     try {
-        m_reproductor.setCommand(QStringLiteral("open"));
-        m_lengthMs = m_reproductor.length();
+        openMessage();
         emit messageOpened(m_lengthMs);
         checkMessageFits(m_lengthMs);
         m_firstPlay = true;
@@ -122,6 +98,24 @@ void TransmissionEngine::send(bool once)
     } catch (const DeviceError &e) {
         failTransmission(kSendError, e.reason());
     }
+}
+
+// The message as it will go out: with the identification after it when this play identifies, so
+// that the guard and the longest-transmission check count it. The device keeps its own file name.
+void TransmissionEngine::openMessage()
+{
+    m_reproductor.setCommand(QStringLiteral("open"));
+    if (m_identification) {
+        m_reproductor.checkPlayable(); // the message's own faults are told as they are
+        const QString own = m_reproductor.fileName();
+        const QString identified = m_identification->withIdentification(own);
+        if (!identified.isEmpty()) {
+            m_reproductor.setFileName(identified);
+            m_reproductor.setCommand(QStringLiteral("open"));
+            m_reproductor.setFileName(own);
+        }
+    }
+    m_lengthMs = m_reproductor.length();
 }
 
 void TransmissionEngine::checkMessageFits(int lengthMs)
@@ -348,8 +342,7 @@ bool TransmissionEngine::sendFileInPause(const QString &path)
     m_reproductor.setFileName(path);
     const int loopLengthMs = m_lengthMs;
     try {
-        m_reproductor.setCommand(QStringLiteral("open"));
-        m_lengthMs = m_reproductor.length();
+        openMessage();
         checkMessageFits(m_lengthMs);
     } catch (const DeviceError &e) {
         m_lengthMs = loopLengthMs;
@@ -370,8 +363,7 @@ void TransmissionEngine::backToTheLoop()
     commandQuietly(QStringLiteral("close"));
     restoreFile();
     try {
-        m_reproductor.setCommand(QStringLiteral("open"));
-        m_lengthMs = m_reproductor.length();
+        openMessage();
         emit messageOpened(m_lengthMs);
     } catch (const DeviceError &e) {
         failTransmission(kPlayError, e.reason());

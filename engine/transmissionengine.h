@@ -9,6 +9,7 @@
 #include <memory>
 
 class AudioDevice;
+class Identification;
 class Keyer;
 class SerialLine;
 struct KeyingLines;
@@ -50,6 +51,9 @@ public:
     // use here), or the serial line when null. Ignored while a transmission runs.
     void setKeyer(Keyer *keyer);
     Keyer &keyer() const { return *m_keyer; }
+    // Asked at each opening of a message for the station's identification after it (owned by the
+    // caller, outliving its use here); null for none.
+    void setIdentification(Identification *identification) { m_identification = identification; }
 
     State state() const { return m_state; }
     // True while the running transmission is a single play.
@@ -112,6 +116,7 @@ signals:
 private:
     void send(bool once);
     void useKeyer(Keyer *keyer);
+    void openMessage();
     void checkMessageFits(int lengthMs);
     void keyUp();
     void keyedUp();
@@ -131,6 +136,7 @@ private:
     SerialLine &m_MSComm1;
     std::unique_ptr<Keyer> m_serialKeyer;
     Keyer *m_keyer = nullptr;
+    Identification *m_identification = nullptr;
     RepeatTimer m_timer1;
     // Unkeys the transmitter if the lines stay up longer than a play can explain, whatever the
     // sound path does.

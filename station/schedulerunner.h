@@ -30,6 +30,7 @@ public:
     // transmission, a dialog about to change the message or the port) the slots wait, as they
     // wait for a play. Holds nest: each hold(true) is undone by one hold(false).
     void hold(bool on);
+    bool held() const { return m_holds > 0; }
 
     // True while a slot is being handed to the engine: what the engine reports meanwhile is
     // better told from the event loop, never from inside the schedule's check.

@@ -7,3 +7,5 @@ pregonal_add_test(tst_keyers SOURCES tst_keyers.cpp windowfixture.h LIBS pregona
 pregonal_add_test(tst_cm108 SOURCES tst_cm108.cpp LIBS pregonal_keyers pregonal_engine pregonal_fakes)
 # The GPIO keyer through a stand-in for the chip, and libgpiod on gpio-sim where it is there.
 pregonal_add_test(tst_gpio SOURCES tst_gpio.cpp LIBS pregonal_keyers pregonal_engine pregonal_fakes)
+# The station's identification: Morse as sound and its settings, read back by a decoder.
+pregonal_add_test(tst_morse SOURCES tst_morse.cpp support/morsedecoder.h LIBS pregonal_devices)

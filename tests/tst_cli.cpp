@@ -4,6 +4,7 @@
 #include "clihome.h"
 #include "realrig.h"
 #include "soundcapture.h"
+#include "support/morsedecoder.h"
 #include "transmissionlog.h"
 
 #include <QDateTime>
@@ -51,6 +52,9 @@ private slots:
     void unusableKeyingExitsOne_data();
     void unusableKeyingExitsOne();
     void devicesListingNamesAnUnknownMethod();
+    void identifiedInsideTheKeyPeriod_data();
+    void identifiedInsideTheKeyPeriod();
+    void identifyWithoutCallsignKeysNothing();
 
 private:
     QString m_lineLog;
@@ -330,6 +334,78 @@ void TestCli::devicesListingNamesAnUnknownMethod()
     QVERIFY2(out.contains(QStringLiteral("Transmisor (método «ningun»)")), qPrintable(out));
     QVERIFY2(out.contains(QStringLiteral("No se conoce el método «ningun»")), qPrintable(out));
     QVERIFY2(!out.contains(QStringLiteral("puerto serie")), qPrintable(out));
+}
+
+void TestCli::identifiedInsideTheKeyPeriod_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("withMessage");
+    QTest::addColumn<QString>("origin");
+    QTest::newRow("after the message") << "--enviar" << true << "línea de órdenes";
+    QTest::newRow("on its own") << "--identificar" << false << "identificación";
+}
+
+// What the sink played, read back as Morse, is the callsign, and all of it went out keyed: after
+// the lead and before the tail, with the message when there is one.
+void TestCli::identifiedInsideTheKeyPeriod()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, withMessage);
+    QFETCH(QString, origin);
+    Home home({}, "indicativo=ea1abc/p\nidentificacion=final\ncwvelocidad=30\ncwnivel=-6\n");
+    SoundCapture capture;
+    QVERIFY(capture.start());
+    QFile::resize(m_lineLog, 0);
+    QString errors;
+    QStringList args{command};
+    if (withMessage)
+        args << m_tone;
+    QCOMPARE(home.run(args, &errors), 0);
+    QTest::qWait(200);
+    capture.stop();
+    QVERIFY2(errors.isEmpty(), qPrintable(errors));
+    VERIFY_CAPTURE_WHOLE(capture);
+
+    const QList<KeyPeriod> keyed = keyPeriods(readLineLog(m_lineLog));
+    QCOMPARE(keyed.size(), 1);
+    QList<float> heard = capture.pcm(0, capture.samples());
+    const QList<MorseDecoder::Run> runs = MorseDecoder::runs(heard, capture.rate());
+    qsizetype first = -1, last = -1;
+    for (const MorseDecoder::Run &r : runs) {
+        if (!r.on)
+            continue;
+        if (first < 0)
+            first = r.start;
+        last = r.start + r.length;
+    }
+    QVERIFY(first >= 0);
+    QVERIFY2(capture.sampleNs(first) >= keyed.first().upNs + 300 * kMs - kPeriod, "the sound waits the lead");
+    QVERIFY2(capture.sampleNs(last) <= keyed.first().downNs - 100 * kMs + kPeriod, "the key waits the tail");
+    if (withMessage) {
+        // The message, a plain tone of 0.6 s, and the identification after it.
+        const auto message = std::find_if(runs.cbegin(), runs.cend(), [](const auto &r) { return r.on; });
+        QVERIFY(std::abs(message->length - capture.rate() * 6 / 10) < capture.rate() / 50);
+        heard = heard.mid(message->start + message->length);
+    }
+    QCOMPARE(MorseDecoder::decode(heard, capture.rate()), QStringLiteral("DE EA1ABC/P"));
+    const QList<QStringList> lines = home.lines();
+    QCOMPARE(lines.size(), 1);
+    QCOMPARE(field(lines.first(), 2), origin);
+    QCOMPARE(field(lines.first(), 5), QStringLiteral("completa"));
+}
+
+void TestCli::identifyWithoutCallsignKeysNothing()
+{
+    Home home({}, "identificacion=final\nindicativo=EA1 ABC\n");
+    QFile::resize(m_lineLog, 0);
+    QString errors;
+    QCOMPARE(home.run({QStringLiteral("--identificar")}, &errors), 1);
+    QVERIFY2(errors.contains(QStringLiteral("no hay ningún indicativo")), qPrintable(errors));
+    QVERIFY2(keyPeriods(readLineLog(m_lineLog)).isEmpty(), "the transmitter was keyed");
+    // A message to send is refused too, with nothing keyed: the station would go out unidentified.
+    QCOMPARE(home.run({QStringLiteral("--enviar"), m_tone}, &errors), 1);
+    QVERIFY2(errors.contains(QStringLiteral("no hay ningún indicativo")), qPrintable(errors));
+    QVERIFY2(keyPeriods(readLineLog(m_lineLog)).isEmpty(), "the transmitter was keyed");
 }
 
 QTEST_GUILESS_MAIN(TestCli)

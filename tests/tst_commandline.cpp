@@ -33,6 +33,7 @@ void TestCommandLine::parsed_data()
     QTest::newRow("schedule") << "--programa" << M::Schedule << "" << false << -1 << 0;
     QTest::newRow("devices") << "--dispositivos" << M::Devices << "" << false << -1 << 0;
     QTest::newRow("test") << "--probar" << M::Test << "" << false << -1 << 0;
+    QTest::newRow("identify") << "--identificar" << M::Identify << "" << false << -1 << 0;
     QTest::newRow("version") << "--version" << M::Version << "" << false << -1 << 0;
     QTest::newRow("help, short") << "-h" << M::Help << "" << false << -1 << 0;
     QTest::newRow("a file named like an option, with =") << "--enviar=--bucle" << M::Send << "--bucle" << false << -1 << 0;
@@ -81,6 +82,7 @@ void TestCommandLine::refused_data()
     QTest::newRow("loop alone") << "--bucle" << "solo valen con «--enviar»";
     QTest::newRow("times with schedule") << "--programa --veces 2" << "solo valen con «--enviar»";
     QTest::newRow("two modes") << "--enviar x.wav --programa" << "«--programa» no se puede usar";
+    QTest::newRow("identify and send") << "--identificar --enviar x.wav" << "«--enviar» no se puede usar";
     QTest::newRow("interval 0") << "--enviar x.wav --intervalo 0" << "el intervalo «0»";
     QTest::newRow("interval too long") << "--enviar x.wav --intervalo 3601" << "el intervalo «3601»";
     QTest::newRow("interval not a number") << "--enviar x.wav --intervalo 5s" << "el intervalo «5s»";

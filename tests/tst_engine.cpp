@@ -1,6 +1,7 @@
 // The transmission engine on its own, with no window: the device calls of each command and
 // event in order, the states it reports, and every failure undone and told once.
 #include "fakeaudiodevice.h"
+#include "fakeidentification.h"
 #include "fakekeyer.h"
 #include "fakeserialline.h"
 #include "keyinglines.h"
@@ -73,6 +74,9 @@ private slots:
     void sendFileInThePause();
     void sendFileRefusedWhilePlaying();
     void sendFileInThePauseWaitsForTheRadio();
+    void identification_data();
+    void identification();
+    void identifiedInEveryPlayOfALoop();
 };
 
 void TestEngine::sendOnce()
@@ -378,6 +382,83 @@ void TestEngine::sendFileInThePauseWaitsForTheRadio()
         QVERIFY(r.failures.isEmpty());
         r.engine->setKeyer(nullptr);
     }
+}
+
+void TestEngine::identification_data()
+{
+    QTest::addColumn<QString>("file");    // what the identification gives
+    QTest::addColumn<QString>("refusal"); // or why it cannot
+    QTest::addColumn<int>("maxMs");
+    QTest::addColumn<bool>("onAir");
+    QTest::addColumn<int>("guardMs");
+    // The message is 5000 ms, with its identification 8000: the guard and the cap count it all.
+    QTest::newRow("identified") << "/tmp/identificado.wav"
+                                << "" << 0 << true << 8000 + 2400;
+    QTest::newRow("this play does not identify") << ""
+                                                 << "" << 0 << true << 5000 + 2400;
+    QTest::newRow("cap below the identified message") << "/tmp/identificado.wav"
+                                                      << "" << 6000 << false << -1;
+    QTest::newRow("cap above it") << "/tmp/identificado.wav"
+                                  << "" << 9000 << true << 9000;
+    QTest::newRow("identification refused") << ""
+                                            << "no hay ningún indicativo" << 0 << false << -1;
+}
+
+// The identification goes out in the same key period as the message; when it cannot be made,
+// nothing is keyed and the refusal is told once.
+void TestEngine::identification()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, refusal);
+    QFETCH(int, maxMs);
+    QFETCH(bool, onAir);
+    QFETCH(int, guardMs);
+    Rig r;
+    FakeIdentification ident;
+    ident.file = file;
+    ident.refusal = refusal;
+    r.engine->setIdentification(&ident);
+    r.engine->setKeying(300, 100, KeyingLines(), maxMs);
+    r.audio.lengths.insert(QStringLiteral("/tmp/identificado.wav"), 8000);
+    r.engine->sendOnce();
+    QCOMPARE(ident.asked, QStringList{QStringLiteral("/tmp/aviso.wav")});
+    QCOMPARE(r.keyed(), onAir);
+    QCOMPARE(r.failures.size(), onAir ? 0 : 1);
+    QCOMPARE(r.engine->guardInterval(), guardMs);
+    QCOMPARE(r.audio.fileName(), QStringLiteral("/tmp/aviso.wav"));
+    if (!refusal.isEmpty())
+        QCOMPARE(r.failures.first().at(1).toString(), refusal);
+    if (!onAir)
+        return;
+    QCOMPARE(r.audio.openedName, file.isEmpty() ? QStringLiteral("/tmp/aviso.wav") : file);
+    r.audio.finishPlay();
+    QVERIFY(!r.keyed());
+    QCOMPARE(r.engine->state(), State::Idle);
+}
+
+void TestEngine::identifiedInEveryPlayOfALoop()
+{
+    Rig r;
+    FakeIdentification ident;
+    r.engine->setIdentification(&ident);
+    r.engine->sendLoop();
+    for (int play = 0; play < 3; ++play) {
+        QVERIFY(r.keyed());
+        QCOMPARE(r.audio.openedName, ident.file);
+        r.audio.finishPlay();
+        QVERIFY(!r.keyed());
+        QTRY_VERIFY_WITH_TIMEOUT(r.audio.playing, 1000);
+    }
+    // A message sent in the pause is identified too, and the loop's own after it again.
+    r.audio.finishPlay();
+    ident.file = QStringLiteral("/tmp/identificado-2.wav");
+    QVERIFY(r.engine->sendFile(QStringLiteral("/tmp/programa.wav")));
+    QCOMPARE(r.audio.openedName, ident.file);
+    r.audio.finishPlay();
+    QCOMPARE(ident.asked.mid(1), QStringList({"/tmp/programa.wav", "/tmp/aviso.wav"}));
+    QCOMPARE(r.engine->state(), State::Pausing);
+    r.engine->stop();
+    QVERIFY(!r.keyed());
 }
 
 QTEST_GUILESS_MAIN(TestEngine)

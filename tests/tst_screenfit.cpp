@@ -170,8 +170,10 @@ void TestScreenFit::dialogsFitTheScreen()
         static FakeSerialLine line(calls);
         KeyingSettings keying;
         keying.keyer.metodo = KeyerSettings::Method::Cat; // the method with the most rows
+        IdentSettings ident;
+        ident.identificacion = IdentSettings::Mode::Cada; // every row of the identification
         d = std::make_unique<frmestacion>(&parent, keying, SoundCardSettings{}, sound, line, boxes,
-                                          makeBasicKeyer);
+                                          makeBasicKeyer, ident);
     } else {
         d = std::make_unique<frmentrada>(&parent, entries(1).first(), files, boxes, clock);
     }

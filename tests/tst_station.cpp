@@ -5,6 +5,8 @@
 #include "frmestacion.h"
 #include "keyinglines.h"
 #include "settingsstore.h"
+#include "stationident.h"
+#include "transmissionlog.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -75,6 +77,10 @@ private slots:
     void testFailuresAreToldOnce();
     void readOnlyWhileTransmitting();
     void meterFollowsTheInput();
+    void identificationStored_data();
+    void identificationStored();
+    void identificationTried_data();
+    void identificationTried();
 };
 
 void TestStation::menuItemBelowOptions()
@@ -441,6 +447,101 @@ void TestStation::meterFollowsTheInput()
         QVERIFY(f.boxes->shown.isEmpty());
     }));
     QVERIFY2(!meter, "the meter goes with the dialog");
+}
+
+void TestStation::identificationStored_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("mode"); // the list's row: no, final, cada
+    QTest::addColumn<QString>("voice");
+    QTest::addColumn<QString>("indicativo"); // stored; "<refused>": nothing stored, the operator told
+    QTest::newRow("other signs refused as typed") << "ea1-ABC .,/p" << 1 << "" << "EA1ABC/P";
+    QTest::newRow("every few minutes") << "EA1ABC" << 2 << "" << "EA1ABC";
+    QTest::newRow("no callsign, no identification") << "" << 0 << "" << "";
+    QTest::newRow("no callsign but a voice file") << "" << 1 << "/srv/id.wav" << "";
+    QTest::newRow("identifying without callsign") << "" << 1 << "" << "<refused>";
+    QTest::newRow("only signs typed") << "-- .. ?" << 2 << "" << "<refused>";
+}
+
+void TestStation::identificationStored()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, mode);
+    QFETCH(QString, voice);
+    QFETCH(QString, indicativo);
+    WindowFixture f;
+    loadWithCards(f);
+    bool accepted = false;
+    QVERIFY(withDialog(f, [&](frmestacion &d) {
+        StationIdent *g = d.grpIdent;
+        QCOMPARE(g->cboIdentificacion->currentIndex(), 0); // by default the station does not identify
+        g->txtIndicativo->setFocus();
+        QTest::keyClicks(g->txtIndicativo, typed);
+        g->cboIdentificacion->setCurrentIndex(mode);
+        g->txtIdentArchivo->setText(voice);
+        g->spnIdentCada->setValue(15);
+        d.cmdaceptar->click();
+        accepted = d.result() == QDialog::Accepted;
+        if (!accepted)
+            d.cmdcancelar->click();
+    }));
+    if (indicativo == QLatin1String("<refused>")) {
+        QVERIFY(!accepted);
+        QCOMPARE(f.boxes->shown.size(), 1);
+        QVERIFY(f.boxes->shown.first().text.startsWith(QStringLiteral("Falta el indicativo")));
+        QCOMPARE(stored(f, "identificacion"), QStringLiteral("<none>"));
+        QCOMPARE(stored(f, "retardo"), QStringLiteral("<none>"));
+        return;
+    }
+    QVERIFY(accepted);
+    QCOMPARE(stored(f, "indicativo"), indicativo);
+    QCOMPARE(stored(f, "identificacion"), QStringList({"no", "final", "cada"}).at(mode));
+    QCOMPARE(stored(f, "identcada"), QStringLiteral("15"));
+    QCOMPARE(stored(f, "identarchivo"), voice);
+    QCOMPARE(stored(f, "cwvelocidad"), QStringLiteral("20"));
+}
+
+void TestStation::identificationTried_data()
+{
+    QTest::addColumn<QString>("callsign");
+    QTest::newRow("callsign") << "EA1ABC";
+    QTest::newRow("none") << "";
+}
+
+// "Probar identificación" keys and sends the identification with the dialog's values, as "Probar"
+// does the tone; without a callsign it is refused, told once, with nothing keyed.
+void TestStation::identificationTried()
+{
+    QFETCH(QString, callsign);
+    WindowFixture f;
+    loadWithCards(f);
+    QVERIFY(withDialog(f, [&](frmestacion &d) {
+        d.grpIdent->txtIndicativo->setText(callsign);
+        d.grpIdent->spnCwVelocidad->setValue(25);
+        d.grpIdent->cmdprobarident->click();
+        if (callsign.isEmpty()) {
+            QVERIFY(!d.testRunning());
+            QVERIFY(!f.serial->dtr && !f.serial->rts);
+            QCOMPARE(f.boxes->shown.size(), 1);
+            QVERIFY(f.boxes->shown.first().detail.contains(QStringLiteral("indicativo")));
+            d.cmdcancelar->click();
+            return;
+        }
+        QVERIFY(d.testRunning());
+        QCOMPARE(d.grpIdent->cmdprobarident->text(), QStringLiteral("&Detener"));
+        FakeAudioDevice *player = f.sound->player;
+        QVERIFY(player->fileName().endsWith(QStringLiteral("identificacion.wav")));
+        QCOMPARE(f.sound->identifications.size(), 1);
+        QCOMPARE(f.sound->identifications.first().cwvelocidadWpm, 25);
+        QVERIFY(f.serial->dtr && player->playing);
+        player->finishPlay();
+        QVERIFY(!d.testRunning() && !f.serial->dtr);
+        QVERIFY(f.boxes->shown.isEmpty());
+        d.cmdcancelar->click();
+    }));
+    QCOMPARE(stored(f, "indicativo"), QStringLiteral("<none>"));
+    if (!callsign.isEmpty())
+        QCOMPARE(readLatestLog(f.logDir.path(), 1).value(0).value(3), QStringLiteral("DE EA1ABC"));
 }
 
 QTEST_MAIN(TestStation)

@@ -98,6 +98,9 @@ void TestTransmissionLog::line_data()
     QTest::newRow("a name that begins with the guard")
         << int(LogOrigin::Manual) << int(LogResult::Completa) << 1.0 << "'=x.wav"
         << "'nota" << times + "manual;\"''=x.wav\";1,0;completa;\"''nota\"";
+    QTest::newRow("identification") << int(LogOrigin::Identificacion) << int(LogResult::Completa) << 2.5
+                                    << "DE EA1ABC/P"
+                                    << "" << times + "identificación;DE EA1ABC/P;2,5;completa;";
     QTest::newRow("signs past the start stay bare")
         << int(LogOrigin::Manual) << int(LogResult::Completa) << 1.0 << "/srv/=x+y-z@.wav"
         << "a=b" << times + "manual;/srv/=x+y-z@.wav;1,0;completa;a=b";
@@ -141,6 +144,7 @@ void TestTransmissionLog::line()
     QCOMPARE(read.at(1).value(3), archivo);
     QCOMPARE(read.at(1).value(6), detalle);
     QCOMPARE(read.at(0).value(3), archivo); // the recovered one
+    QCOMPARE(read.at(0).value(2), read.at(1).value(2));
 }
 
 // Every time carries its offset, west of Greenwich and at Greenwich too.

@@ -18,6 +18,8 @@ QString originText(LogOrigin origin, int programa)
         return QStringLiteral("prueba");
     case LogOrigin::LineaDeOrdenes:
         return QStringLiteral("línea de órdenes");
+    case LogOrigin::Identificacion:
+        return QStringLiteral("identificación");
     }
     return QString();
 }

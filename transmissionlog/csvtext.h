@@ -7,7 +7,7 @@
 #include <QStringList>
 
 // Who started a transmission.
-enum class LogOrigin { Manual, Bucle, Programa, Prueba, LineaDeOrdenes };
+enum class LogOrigin { Manual, Bucle, Programa, Prueba, LineaDeOrdenes, Identificacion };
 // How it ended; Omitida and Perdida are scheduled slots that never went out, Interrumpida one
 // the program did not live to finish.
 enum class LogResult { Completa, Detenida, Fallo, CortadaPorSeguridad, Omitida, Perdida, Interrumpida };

@@ -58,7 +58,8 @@ LogOrigin originFromText(const QString &text, int *programa)
         *programa = text.mid(9).toInt();
         return LogOrigin::Programa;
     }
-    for (const LogOrigin o : {LogOrigin::Bucle, LogOrigin::Prueba, LogOrigin::LineaDeOrdenes}) {
+    for (const LogOrigin o :
+         {LogOrigin::Bucle, LogOrigin::Prueba, LogOrigin::LineaDeOrdenes, LogOrigin::Identificacion}) {
         if (text == originText(o, 0))
             return o;
     }

@@ -1,6 +1,7 @@
 #include "qtsoundserver.h"
 
 #include "deviceerror.h"
+#include "identsound.h"
 #include "levels.h"
 #include "soundcards.h"
 #include "soundfile.h"
@@ -159,6 +160,11 @@ std::unique_ptr<AudioDevice> QtSoundServer::makePlayer()
     auto player = std::make_unique<WavAudioDevice>();
     player->setDeviceType(QStringLiteral("waveaudio"));
     return player;
+}
+
+void QtSoundServer::writeIdentification(const QString &path, const IdentSettings &values)
+{
+    IdentSound::write(path, values);
 }
 
 void QtSoundServer::writeTestTone(const QString &path)

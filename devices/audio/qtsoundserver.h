@@ -56,4 +56,5 @@ public:
     std::unique_ptr<InputLevelMeter> makeLevelMeter() override;
     std::unique_ptr<AudioDevice> makePlayer() override;
     void writeTestTone(const QString &path) override;
+    void writeIdentification(const QString &path, const IdentSettings &values) override;
 };

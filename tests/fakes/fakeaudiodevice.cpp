@@ -38,6 +38,7 @@ void FakeAudioDevice::setCommand(const QString &command)
     notifyArmed = false;
     if (c == QLatin1String("open")) {
         isOpen = true;
+        openedName = m_fileName;
         openedForRecording = false;
         m_position = 0;
     } else if (c == QLatin1String("play")) {
@@ -74,7 +75,7 @@ qint32 FakeAudioDevice::length() const
 {
     if (failOn.contains(QStringLiteral("length")))
         throw DeviceError(QStringLiteral("length falla"));
-    return fakeLength;
+    return lengths.value(openedName, fakeLength);
 }
 
 void FakeAudioDevice::finishPlay(int code)

@@ -2,6 +2,7 @@
 
 #include "audiodevice.h"
 
+#include <QHash>
 #include <QSet>
 #include <QStringList>
 
@@ -39,6 +40,8 @@ public:
     QSet<QString> failOn;
     QString failure; // the reason a Failure gives
     qint32 fakeLength = 5000;
+    QHash<QString, qint32> lengths; // of the files named, fakeLength for the others
+    QString openedName;             // FileName at the last open
     qint32 m_position = 0;
     bool isOpen = false;
     bool openedForRecording = false; // the last open was the recording one

@@ -36,3 +36,11 @@ void FakeSoundServer::writeTestTone(const QString &path)
         throw DeviceError(QStringLiteral("No se puede preparar el tono de prueba en «%1».").arg(path));
     file.write("RIFF");
 }
+
+void FakeSoundServer::writeIdentification(const QString &path, const IdentSettings &values)
+{
+    if (values.indicativo.isEmpty() && values.identarchivo.isEmpty())
+        throw DeviceError(QStringLiteral("no hay ningún indicativo configurado."));
+    writeTestTone(path);
+    identifications << values;
+}

@@ -32,6 +32,8 @@ public:
     std::unique_ptr<InputLevelMeter> makeLevelMeter() override;
     std::unique_ptr<AudioDevice> makePlayer() override;
     void writeTestTone(const QString &path) override;
+    // Remembers the values; refuses as the real one does without a callsign or voice file.
+    void writeIdentification(const QString &path, const IdentSettings &values) override;
 
     QList<SoundCardEntry> outputCards;
     QList<SoundCardEntry> inputCards;
@@ -39,6 +41,7 @@ public:
     QPointer<FakeAudioDevice> player; // the last one made
     QStringList refuseInputs;         // given to each meter made
     bool failTone = false;
+    QList<IdentSettings> identifications; // each written
 
 private:
     std::shared_ptr<QStringList> m_log;

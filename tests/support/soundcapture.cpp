@@ -251,6 +251,19 @@ bool SoundCapture::catchUp(qint64 untilNs, int timeoutMs)
     return true;
 }
 
+QList<float> SoundCapture::pcm(qint64 from, qint64 to) const
+{
+    QList<float> out;
+    if (!m_shared)
+        return out;
+    std::lock_guard<std::mutex> hold(m_shared->lock);
+    const auto *data = reinterpret_cast<const qint16 *>(m_shared->data.constData());
+    to = qMin<qint64>(to, m_shared->data.size() / 2);
+    for (qint64 i = qMax<qint64>(0, from); i < to; ++i)
+        out << data[i] / 32768.0f;
+    return out;
+}
+
 QList<SoundCapture::Burst> SoundCapture::bursts(double threshold, int gapMs, qint64 fromSample) const
 {
     QList<Burst> found;

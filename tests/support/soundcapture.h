@@ -90,6 +90,9 @@ public:
     QList<Burst> bursts(double threshold = 0.05, int gapMs = 60, qint64 fromSample = 0) const;
     // How many samples it holds so far.
     qint64 samples() const;
+    // The samples held from from up to to (full scale 1), and the rate they were taken at.
+    QList<float> pcm(qint64 from, qint64 to) const;
+    int rate() const { return m_rate; }
     // When the sink played a sample, on the monotonic clock; samples() gives the end of what is held.
     qint64 sampleNs(qint64 sample) const;
     // Runs the event loop until the capture holds what the sink played up to the monotonic time
@@ -113,8 +116,8 @@ private:
     do {                                                                                                     \
         const QString captureFault_ = (capture).fault();                                                     \
         if (!captureFault_.isEmpty())                                                                        \
-            QSKIP(qPrintable(QStringLiteral("inconclusive, the test's capture failed, not the play: ") +      \
-                             captureFault_));                                                               \
+            QSKIP(qPrintable(QStringLiteral("inconclusive, the test's capture failed, not the play: ") +     \
+                             captureFault_));                                                                \
     } while (false)
 
 // The modem-line log the shim writes (PREGONAL_LINELOG): the levels of DTR and RTS when a port

@@ -10,6 +10,7 @@
 #include "platform.h"
 #include "soundserver.h"
 #include "stationfields.h"
+#include "stationident.h"
 #include "stationtest.h"
 
 #include <QCheckBox>
@@ -52,7 +53,8 @@ using namespace stationfields;
 } // namespace
 
 frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const SoundCardSettings &cards,
-                         SoundServer &sound, SerialLine &line, MessageBoxes &boxes, KeyerMaker makeKeyer)
+                         SoundServer &sound, SerialLine &line, MessageBoxes &boxes, KeyerMaker makeKeyer,
+                         const IdentSettings &ident)
     : QDialog(parent), m_keying(keying), m_makeKeyer(makeKeyer), m_sound(sound), m_boxes(boxes),
       m_test(std::make_unique<StationTest>(sound, line, boxes, std::move(makeKeyer)))
 {
@@ -150,6 +152,9 @@ frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const So
     keyForm->addRow(buddyLabel(QStringLiteral("&Cola tras el sonido:"), spnCola), spnCola);
     keyForm->addRow(buddyLabel(QStringLiteral("&Transmisión más larga:"), spnTiempoMaximo), spnTiempoMaximo);
 
+    grpIdent = new StationIdent(this, ident);
+    connect(grpIdent, &StationIdent::probeClicked, this,
+            [this] { testRunning() ? stopTest() : startTest(true); });
     lblAviso = new QLabel(QStringLiteral("Se está transmitiendo: puede ver los valores, pero no cambiarlos "
                                          "ni probarlos hasta que acabe."),
                           this);
@@ -174,6 +179,7 @@ frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const So
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(cmdprobar);
+    buttons->addWidget(grpIdent->cmdprobarident);
     buttons->addStretch(1);
     buttons->addWidget(cmdcancelar);
     buttons->addWidget(cmdaceptar);
@@ -181,6 +187,7 @@ frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const So
     auto *page = new QVBoxLayout(this);
     page->addWidget(soundBox);
     page->addWidget(keyBox);
+    page->addWidget(grpIdent);
     page->addWidget(lblAviso);
     page->addWidget(line1);
     page->addLayout(buttons);
@@ -283,6 +290,11 @@ void frmestacion::cmdaceptar_Click()
 // cannot key is never stored.
 bool frmestacion::valuesUsable()
 {
+    if (const QString problem = grpIdent->problem(); !problem.isEmpty()) {
+        m_boxes.show(QStringLiteral("Falta el indicativo: no se ha guardado nada."), MessageBoxes::OkOnly,
+                     MessageBoxes::Warning, kTitle, problem);
+        return false;
+    }
     const KeyerSettings keyer = chosenKeyer();
     QString problem = keyerSettingsProblem(keyer);
     if (problem.isEmpty() && m_makeKeyer)
@@ -320,10 +332,12 @@ void frmestacion::closeEvent(QCloseEvent *event)
     QDialog::closeEvent(event);
 }
 
-void frmestacion::startTest()
+void frmestacion::startTest(bool identification)
 {
-    if (!m_transmitting)
-        m_test->start(chosenKeying(), chosenCard(cboSalida));
+    if (m_transmitting)
+        return;
+    const IdentSettings ident = chosenIdent();
+    m_test->start(chosenKeying(), chosenCard(cboSalida), identification ? &ident : nullptr);
 }
 
 void frmestacion::stopTest()
@@ -375,4 +389,7 @@ void frmestacion::updateControls()
     cmdprobar->setEnabled(!m_transmitting);
     cmdprobar->setText(testing ? QStringLiteral("&Detener") : QStringLiteral("&Probar"));
     lblAviso->setVisible(m_transmitting);
+    grpIdent->setEditable(editable);
+    grpIdent->setTesting(testing);
+    grpIdent->cmdprobarident->setEnabled(!m_transmitting);
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "identsettings.h"
 #include "keyermaker.h"
 #include "keyingsettings.h"
 #include "soundcardsettings.h"
+#include "stationident.h"
+#include "stationtest.h"
 
 #include <QDialog>
 
@@ -21,7 +24,6 @@ class QPushButton;
 class QSpinBox;
 class SerialLine;
 class SoundServer;
-class StationTest;
 class TransmissionEngine;
 
 // The station dialog: the sound card messages go out on and the one recordings come from, with a
@@ -37,15 +39,19 @@ public:
     // tell why a test failed; makeKeyer builds the keyer of the other methods for a test (empty:
     // the serial line and VOX only).
     frmestacion(QWidget *parent, const KeyingSettings &keying, const SoundCardSettings &cards,
-                SoundServer &sound, SerialLine &line, MessageBoxes &boxes, KeyerMaker makeKeyer = {});
+                SoundServer &sound, SerialLine &line, MessageBoxes &boxes, KeyerMaker makeKeyer = {},
+                const IdentSettings &ident = {});
     ~frmestacion() override;
 
     KeyingSettings chosenKeying() const;
     SoundCardSettings chosenCards() const;
+    IdentSettings chosenIdent() const { return grpIdent->chosen(); }
 
     // While a transmission runs the values can be read, but neither accepted nor tried.
     void setTransmitting(bool transmitting);
     bool testRunning() const;
+    // What the running or last test sends, as the log names it.
+    QString testDescription() const { return m_test->description(); }
 
     void cmdprobar_Click();
     void cmdaceptar_Click();
@@ -67,6 +73,7 @@ public:
     QSpinBox *spnRetardo = nullptr;
     QSpinBox *spnCola = nullptr;
     QSpinBox *spnTiempoMaximo = nullptr;
+    StationIdent *grpIdent = nullptr;
     QLabel *lblAviso = nullptr;
     QPushButton *cmdprobar = nullptr;
     QPushButton *cmdcancelar = nullptr;
@@ -84,7 +91,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void startTest();
+    void startTest(bool identification = false);
     void stopTest();
     void testFinished();
     bool valuesUsable();

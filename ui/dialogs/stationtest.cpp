@@ -12,6 +12,7 @@
 namespace {
 const QString kTitle = QStringLiteral("Pregonal");
 const QString kTone = QStringLiteral("prueba.wav");
+const QString kIdent = QStringLiteral("identificacion.wav");
 } // namespace
 
 StationTest::StationTest(SoundServer &sound, SerialLine &line, MessageBoxes &boxes, KeyerMaker makeKeyer,
@@ -30,16 +31,17 @@ bool StationTest::running() const
     return m_engine && m_engine->state() != TransmissionEngine::State::Idle;
 }
 
-void StationTest::start(const KeyingSettings &keying, const SoundCardChoice &card)
+void StationTest::start(const KeyingSettings &keying, const SoundCardChoice &card,
+                        const IdentSettings *identification)
 {
-    if (!prepareTone())
+    if (!prepareSound(identification))
         return;
     prepareEngine();
     // A keyer of the chosen method with the values as they stand (none: the serial line).
     m_keyer.reset();
     m_keyer = m_makeKeyer ? m_makeKeyer(keying.keyer, card.id) : makeBasicKeyer(keying.keyer, card.id);
     m_engine->setKeyer(m_keyer.get());
-    m_player->setFileName(m_toneDir->filePath(kTone));
+    m_player->setFileName(m_toneDir->filePath(identification ? kIdent : kTone));
     m_player->setOutputCard(card);
     emit starting(*m_engine);
     m_engine->setKeying(keying.retardoMs, keying.colaMs,
@@ -56,17 +58,23 @@ void StationTest::stop()
         m_engine->stop();
 }
 
-bool StationTest::prepareTone()
+// The tone is written once; the identification each time, with the values as they stand.
+bool StationTest::prepareSound(const IdentSettings *identification)
 {
-    if (m_toneDir)
-        return true;
+    m_description = identification ? identification->morseText() : QStringLiteral("tono de 1 kHz");
+    if (identification && !identification->identarchivo.isEmpty())
+        m_description = identification->identarchivo;
     try {
-        auto dir = std::make_unique<QTemporaryDir>();
-        if (!dir->isValid())
-            throw DeviceError(
-                QStringLiteral("No se puede crear una carpeta temporal para el tono de prueba."));
-        m_sound.writeTestTone(dir->filePath(kTone));
-        m_toneDir = std::move(dir);
+        if (!m_toneDir) {
+            auto dir = std::make_unique<QTemporaryDir>();
+            if (!dir->isValid())
+                throw DeviceError(
+                    QStringLiteral("No se puede crear una carpeta temporal para el tono de prueba."));
+            m_sound.writeTestTone(dir->filePath(kTone));
+            m_toneDir = std::move(dir);
+        }
+        if (identification)
+            m_sound.writeIdentification(m_toneDir->filePath(kIdent), *identification);
         return true;
     } catch (const DeviceError &e) {
         m_boxes.show(QStringLiteral("No se puede hacer la prueba de transmisión."), MessageBoxes::OkOnly,

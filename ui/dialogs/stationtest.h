@@ -1,5 +1,6 @@
 #pragma once
 
+#include "identsettings.h"
 #include "keyermaker.h"
 #include "keyingsettings.h"
 #include "soundcardchoice.h"
@@ -29,8 +30,12 @@ public:
     ~StationTest() override;
 
     bool running() const;
-    // Starts a test with keying on card; a refusal is told and ended() follows at once.
-    void start(const KeyingSettings &keying, const SoundCardChoice &card);
+    // Starts a test with keying on card: the test tone, or the identification with those values
+    // when given. A refusal is told and ended() follows at once.
+    void start(const KeyingSettings &keying, const SoundCardChoice &card,
+               const IdentSettings *identification = nullptr);
+    // What the running or last test sends, as the log names it.
+    QString description() const { return m_description; }
     void stop();
 
 signals:
@@ -42,7 +47,7 @@ signals:
     void ended();
 
 private:
-    bool prepareTone();
+    bool prepareSound(const IdentSettings *identification);
     void prepareEngine();
 
     SoundServer &m_sound;
@@ -53,4 +58,5 @@ private:
     std::unique_ptr<QTemporaryDir> m_toneDir;
     std::unique_ptr<AudioDevice> m_player;
     std::unique_ptr<TransmissionEngine> m_engine;
+    QString m_description;
 };

@@ -247,6 +247,7 @@ void Frmprincipal::Form_Load()
     showPort(m_module1.puertocom);
     showInterval(m_module1.intervalosegs);
     applyStation(readKeyingSettings(settings()), readSoundCardSettings(settings()));
+    applyIdentification(readIdentSettings(settings()));
     // A transmission the program did not live to finish gets its line, then the schedule runs.
     m_log.recoverInterrupted();
     m_schedule.start(settings());

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "enginelogger.h"
+#include "identrunner.h"
+#include "identsettings.h"
 #include "keyingsettings.h"
 #include "platformparts.h"
 #include "programvalues.h"
@@ -133,6 +135,7 @@ private:
     void applyStation(const KeyingSettings &keying, const SoundCardSettings &cards);
     void applyKeying();
     void applyKeyer();
+    void applyIdentification(const IdentSettings &values);
     QString settingsNotWrittenText() const;
 
     ProgramValues &m_module1;
@@ -149,6 +152,7 @@ private:
     TransmissionLog m_log;
     EngineLogger m_logger;
     ScheduleRunner m_schedule;
+    std::unique_ptr<IdentRunner> m_identRunner; // with an identification only
     QToolBar *m_toolbar1 = nullptr;
     QProgressBar *m_progressBar1 = nullptr;
     QList<QAction *> m_buttons;

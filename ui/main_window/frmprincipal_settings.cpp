@@ -35,6 +35,25 @@ void Frmprincipal::applyKeying()
     applyKeyer();
 }
 
+// The station's identification from the next transmission on: after each message, or on its own
+// every so often through the runner.
+void Frmprincipal::applyIdentification(const IdentSettings &values)
+{
+    Identification *identification = m_parts.identification.get();
+    if (!identification)
+        return;
+    identification->setSettings(values);
+    m_engine.setIdentification(identification);
+    if (m_identRunner)
+        return;
+    m_identRunner = std::make_unique<IdentRunner>(m_engine, m_logger, *identification, *m_parts.clock);
+    m_identRunner->setHeld([this] { return m_schedule.held(); });
+    connect(m_identRunner.get(), &IdentRunner::failed, this, [this](const QString &reason) {
+        messageBoxes().show(QStringLiteral("No se ha podido identificar la estación."), MessageBoxes::OkOnly,
+                            MessageBoxes::Critical, kTitle, reason);
+    });
+}
+
 // A new keyer only when its values changed: they cannot while a transmission runs (the station
 // dialog is not accepted then), so the engine never loses the keyer it is using.
 void Frmprincipal::applyKeyer()
@@ -95,18 +114,18 @@ QString Frmprincipal::settingsNotWrittenText() const
 void Frmprincipal::mnuestacion_Click()
 {
     frmestacion dialog(this, readKeyingSettings(settings()), readSoundCardSettings(settings()), soundServer(),
-                       MSComm1(), messageBoxes(), m_parts.makeKeyer);
+                       MSComm1(), messageBoxes(), m_parts.makeKeyer, readIdentSettings(settings()));
     dialog.setTransmitting(m_engine.state() != TransmissionEngine::State::Idle);
     connect(&m_engine, &TransmissionEngine::stateChanged, &dialog,
             [&dialog](TransmissionEngine::State state) {
                 dialog.setTransmitting(state != TransmissionEngine::State::Idle);
             });
     // A test goes into the log as "prueba", and the schedule waits while it holds the line.
-    connect(&dialog, &frmestacion::testStarting, this, [this](TransmissionEngine &test) {
+    connect(&dialog, &frmestacion::testStarting, this, [this, &dialog](TransmissionEngine &test) {
         auto *logger = test.findChild<EngineLogger *>();
         if (!logger)
             logger = new EngineLogger(test, m_log, *m_parts.clock, &test);
-        logger->expect(LogOrigin::Prueba, 0, QStringLiteral("tono de 1 kHz"));
+        logger->expect(LogOrigin::Prueba, 0, dialog.testDescription());
         m_schedule.hold(true);
     });
     connect(&dialog, &frmestacion::testEnded, this, [this] {
@@ -115,13 +134,15 @@ void Frmprincipal::mnuestacion_Click()
     });
     if (dialog.exec() == QDialog::Accepted) {
         const bool saved = writeKeyingSettings(settings(), dialog.chosenKeying()) &
-                           writeSoundCardSettings(settings(), dialog.chosenCards());
+                           writeSoundCardSettings(settings(), dialog.chosenCards()) &
+                           writeIdentSettings(settings(), dialog.chosenIdent());
         if (!saved)
             messageBoxes().show(
                 QStringLiteral("No se han podido guardar los valores de la estación. Se aplican ahora, "
                                "pero se perderán al cerrar el programa."),
                 MessageBoxes::OkOnly, MessageBoxes::Warning, kTitle, settingsNotWrittenText());
         applyStation(dialog.chosenKeying(), dialog.chosenCards());
+        applyIdentification(dialog.chosenIdent());
     } else {
         applyKeying();
     }

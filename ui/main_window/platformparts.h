@@ -2,6 +2,7 @@
 
 #include "audiodevice.h"
 #include "clock.h"
+#include "identification.h"
 #include "keyermaker.h"
 #include "platform.h"
 #include "serialline.h"
@@ -27,4 +28,6 @@ struct PlatformParts
     QString logFolder;
     // Builds the keyer of a method other than the serial line; empty: the serial line and VOX only.
     KeyerMaker makeKeyer;
+    // Makes the station's identification as sound; none: the station never identifies.
+    std::unique_ptr<Identification> identification;
 };
