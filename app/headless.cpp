@@ -12,6 +12,7 @@
 #include "keyers.h"
 #include "keyinglines.h"
 #include "keyingsettings.h"
+#include "levelsettings.h"
 #include "portnames.h"
 #include "programvalues.h"
 #include "qtserialline.h"
@@ -76,6 +77,7 @@ public:
         m_engine.setKeyer(m_keyer.get());
         m_audio.setOutputCard({m_cards.salida, m_cards.salidanombre});
         m_audio.setInputCard({m_cards.entrada, m_cards.entradanombre});
+        m_audio.setLevel(readLevelSettings(m_store));
         const int interval = command.interval > 0 ? command.interval : readIntervalo(m_store);
         m_engine.Timer1().setInterval(interval * 1000);
         m_log.recoverInterrupted();

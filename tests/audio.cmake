@@ -10,4 +10,4 @@ pregonal_add_test(tst_soundfile SOURCES tst_soundfile.cpp LIBS pregonal_audio Pk
 # The input meter following an input that goes away and comes back.
 pregonal_add_test(tst_levelmeter SOURCES tst_levelmeter.cpp LIBS pregonal_audio pregonal_testsupport LABELS sound)
 # The level on the air: the measure, the one-gain rule, its settings and cache (no sound server).
-pregonal_add_test(tst_loudness SOURCES tst_loudness.cpp LIBS pregonal_audio PkgConfig::SNDFILE PkgConfig::EBUR128)
+pregonal_add_test(tst_loudness SOURCES tst_loudness.cpp LIBS pregonal_audio pregonal_settings PkgConfig::SNDFILE PkgConfig::EBUR128)

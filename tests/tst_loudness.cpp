@@ -2,11 +2,13 @@
 // the same samples, the one-gain rule, the settings, the recorder's check and the measure's cache.
 #include "audio/loudnesscache.h"
 #include "audio/loudnessmeter.h"
+#include "audio/wavaudiostream.h"
 #include "levelgain.h"
 #include "levelsettings.h"
 #include "programvalues.h"
 #include "settingsstore.h"
 
+#include <QAudioFormat>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -86,6 +88,7 @@ LevelSettings level(std::optional<double> nivel, double pico = -1.0)
 }
 } // namespace
 
+Q_DECLARE_METATYPE(QAudioFormat::SampleFormat)
 Q_DECLARE_METATYPE(Loudness)
 Q_DECLARE_METATYPE(LevelSettings)
 
@@ -102,6 +105,8 @@ private slots:
     void takeProblem_data();
     void takeProblem();
     void cacheMeasuresOnceUntilRewritten();
+    void streamGain_data();
+    void streamGain();
 
 private:
     QTemporaryDir m_dir;
@@ -308,6 +313,74 @@ void TestLoudness::cacheMeasuresOnceUntilRewritten()
     QVERIFY(!cache.get(path).measured);
     writeWav(path, generate(Wave::Sine1k, -20, 8000, 1, 1.0), 8000, 1, SF_FORMAT_PCM_16);
     QVERIFY(cache.get(path).measured);
+}
+
+void TestLoudness::streamGain_data()
+{
+    QTest::addColumn<int>("subformat");
+    QTest::addColumn<QAudioFormat::SampleFormat>("out");
+    QTest::addColumn<float>("gain");
+    QTest::addColumn<int>("outRate");
+
+    using F = QAudioFormat;
+    QTest::newRow("off, 16 bit: as on disk") << int(SF_FORMAT_PCM_16) << F::Int16 << 1.0f << 8000;
+    QTest::newRow("off, float") << int(SF_FORMAT_FLOAT) << F::Float << 1.0f << 8000;
+    QTest::newRow("-6 dB to 16 bit") << int(SF_FORMAT_PCM_16) << F::Int16 << 0.5f << 8000;
+    QTest::newRow("+6 dB to float") << int(SF_FORMAT_PCM_24) << F::Float << 2.0f << 8000;
+    QTest::newRow("+12 dB to 8 bit") << int(SF_FORMAT_PCM_16) << F::UInt8 << 4.0f << 8000;
+    QTest::newRow("-3 dB to 32 bit") << int(SF_FORMAT_PCM_16) << F::Int32 << 0.7071f << 8000;
+    QTest::newRow("+6 dB resampled") << int(SF_FORMAT_PCM_16) << F::Int16 << 2.0f << 16000;
+}
+
+// The samples handed to the sink are the file's times the gain, in any output format, and clipped
+// rather than wrapped where the gain would pass full scale.
+void TestLoudness::streamGain()
+{
+    QFETCH(int, subformat);
+    QFETCH(QAudioFormat::SampleFormat, out);
+    QFETCH(float, gain);
+    QFETCH(int, outRate);
+
+    constexpr int rate = 8000;
+    std::vector<float> samples = generate(Wave::Sine100, -6.0, rate, 1, 0.25);
+    samples[10] = 0.9f; // over full scale at +6 dB or more
+    const QString path = m_dir.filePath(QStringLiteral("ganancia.wav"));
+    writeWav(path, samples, rate, 1, subformat);
+    SF_INFO info{};
+    SNDFILE *file = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    QVERIFY(file);
+    std::vector<float> onDisk(samples.size());
+    sf_readf_float(file, onDisk.data(), sf_count_t(onDisk.size()));
+    sf_seek(file, 0, SEEK_SET);
+
+    QAudioFormat fmt;
+    fmt.setSampleRate(outRate);
+    fmt.setChannelCount(1);
+    fmt.setSampleFormat(out);
+    WavAudioStream stream(file, rate, 1, subformat == SF_FORMAT_FLOAT, fmt, gain);
+    QVERIFY(stream.open(QIODevice::ReadOnly));
+    const QByteArray bytes = stream.read(qint64(onDisk.size()) * fmt.bytesPerFrame() * outRate / rate);
+    sf_close(file);
+
+    const int step = outRate / rate;
+    const double tolerance = out == QAudioFormat::UInt8 ? 0.02 : 1e-4; // 8 bits: a step or two
+    for (size_t i = 0; i < onDisk.size(); i += 7) {
+        const double expected = std::clamp(double(onDisk[i]) * gain, -1.0, 1.0);
+        const char *p = bytes.constData() + qsizetype(i) * step * fmt.bytesPerFrame();
+        const double got = fmt.normalizedSampleValue(p);
+        QVERIFY2(std::abs(got - expected) <= tolerance,
+                 qPrintable(QStringLiteral("frame %1: %2, not %3").arg(i).arg(got).arg(expected)));
+    }
+    if (gain == 1.0f && out == QAudioFormat::Int16) {
+        // Off, the very bytes of the file go out.
+        std::vector<short> raw(onDisk.size());
+        SF_INFO again{};
+        SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &again);
+        sf_readf_short(f, raw.data(), sf_count_t(raw.size()));
+        sf_close(f);
+        QCOMPARE(bytes.left(qsizetype(raw.size() * 2)),
+                 QByteArray(reinterpret_cast<const char *>(raw.data()), qsizetype(raw.size() * 2)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLoudness)

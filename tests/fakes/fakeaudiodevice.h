@@ -30,6 +30,8 @@ public:
     void setTailTime(int ms) override { tailMs = ms; }
     void setOutputCard(const SoundCardChoice &card) override { outputCard = card; }
     void setInputCard(const SoundCardChoice &card) override { inputCard = card; }
+    void setLevel(const LevelSettings &settings) override { level = settings; }
+    QString levelNote() const override { return levelNoteText; }
 
     // Ends the running play as the real device would: Done(code) if a notification was armed.
     void finishPlay(int code = Successful);
@@ -38,6 +40,8 @@ public:
     std::shared_ptr<QStringList> log;
     QSet<QString> failOn;
     QString failure; // the reason a Failure gives
+    LevelSettings level;
+    QString levelNoteText; // what the last play measured and applied
     qint32 fakeLength = 5000;
     qint32 m_position = 0;
     bool isOpen = false;

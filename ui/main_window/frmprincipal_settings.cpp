@@ -6,6 +6,7 @@
 #include "frmopciones.h"
 #include "frmprogramacion.h"
 #include "frmregistro.h"
+#include "levelsettings.h"
 #include "portnames.h"
 
 #include <QScopeGuard>
@@ -23,6 +24,7 @@ void Frmprincipal::applyStation(const KeyingSettings &keying, const SoundCardSet
     applyKeying();
     reproductor().setOutputCard({cards.salida, cards.salidanombre});
     reproductor().setInputCard({cards.entrada, cards.entradanombre});
+    reproductor().setLevel(readLevelSettings(settings()));
 }
 
 // The keying the program runs with, again on the engine and its serial line (a test transmission
