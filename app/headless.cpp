@@ -21,6 +21,7 @@
 #include "soundcardsettings.h"
 #include "systempath.h"
 #include "terminationsignals.h"
+#include "testtone.h"
 #include "transmissionengine.h"
 #include "transmissionlog.h"
 
@@ -144,12 +145,13 @@ private:
         QTemporaryDir dir;
         const QString tone = dir.filePath(QStringLiteral("prueba.wav"));
         try {
-            QtSoundServer().writeTestTone(tone);
+            QtSoundServer().writeTestTone(tone, TestTone::amplitudeFor(readLevelSettings(m_store)));
         } catch (const DeviceError &e) {
             say(QStringLiteral("no se puede hacer la prueba de transmisión: %1").arg(e.reason()));
             return Command::Failed;
         }
         m_test = true;
+        m_audio.setLevel(LevelSettings()); // the tone is calibrated as written
         return send(tone, LogOrigin::Prueba, QStringLiteral("tono de 1 kHz"));
     }
 

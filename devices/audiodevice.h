@@ -1,5 +1,6 @@
 #pragma once
 
+#include "levelgain.h"
 #include "levelsettings.h"
 #include "soundcardchoice.h"
 
@@ -51,6 +52,8 @@ public:
     // (empty when the level was off). A device that cannot scale its plays ignores it.
     virtual void setLevel(const LevelSettings &) {}
     virtual QString levelNote() const { return QString(); }
+    // The loudness of a recording stopped and not saved yet; not measured when there is none.
+    virtual Loudness takeLoudness() const { return Loudness(); }
 
 signals:
     void Done(int notifyCode);

@@ -161,9 +161,9 @@ std::unique_ptr<AudioDevice> QtSoundServer::makePlayer()
     return player;
 }
 
-void QtSoundServer::writeTestTone(const QString &path)
+void QtSoundServer::writeTestTone(const QString &path, double amplitude)
 {
-    const QList<qint16> samples = TestTone::samples();
+    const QList<qint16> samples = TestTone::samples(amplitude);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw DeviceError(QStringLiteral("No se puede preparar el tono de prueba en «%1»: %2")

@@ -3,6 +3,7 @@
 #include "audiodevice.h"
 
 #include "loudnesscache.h"
+#include "loudnessmeter.h"
 #include "playlevel.h"
 #include "soundfile.h"
 #include "wavplayer.h"
@@ -48,6 +49,10 @@ public:
     void setInputCard(const SoundCardChoice &card) override { m_inputCard = card; }
     void setLevel(const LevelSettings &level) override { m_level.setSettings(level); }
     QString levelNote() const override { return m_level.note(); }
+    Loudness takeLoudness() const override
+    {
+        return m_recorder.hasTake() ? LoudnessMeter::measureFile(m_recorder.takeFileName()) : Loudness();
+    }
 
     // For tests: the most bytes the running (or last) play held in its own read-ahead buffers.
     qint64 readAheadBytes() const { return m_player.readAheadBytes(); }

@@ -32,6 +32,7 @@ public:
     void setInputCard(const SoundCardChoice &card) override { inputCard = card; }
     void setLevel(const LevelSettings &settings) override { level = settings; }
     QString levelNote() const override { return levelNoteText; }
+    Loudness takeLoudness() const override { return take; }
 
     // Ends the running play as the real device would: Done(code) if a notification was armed.
     void finishPlay(int code = Successful);
@@ -42,6 +43,7 @@ public:
     QString failure; // the reason a Failure gives
     LevelSettings level;
     QString levelNoteText; // what the last play measured and applied
+    Loudness take;         // of a recording stopped
     qint32 fakeLength = 5000;
     qint32 m_position = 0;
     bool isOpen = false;

@@ -29,8 +29,9 @@ std::unique_ptr<AudioDevice> FakeSoundServer::makePlayer()
     return made;
 }
 
-void FakeSoundServer::writeTestTone(const QString &path)
+void FakeSoundServer::writeTestTone(const QString &path, double amplitude)
 {
+    toneAmplitudes << amplitude;
     QFile file(path);
     if (failTone || !file.open(QIODevice::WriteOnly))
         throw DeviceError(QStringLiteral("No se puede preparar el tono de prueba en «%1».").arg(path));

@@ -31,7 +31,8 @@ public:
     QList<SoundCardEntry> inputs() const override { return inputCards; }
     std::unique_ptr<InputLevelMeter> makeLevelMeter() override;
     std::unique_ptr<AudioDevice> makePlayer() override;
-    void writeTestTone(const QString &path) override;
+    void writeTestTone(const QString &path, double amplitude) override;
+    QList<double> toneAmplitudes; // of each tone written
 
     QList<SoundCardEntry> outputCards;
     QList<SoundCardEntry> inputCards;

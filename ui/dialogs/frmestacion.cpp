@@ -10,6 +10,7 @@
 #include "platform.h"
 #include "soundserver.h"
 #include "stationfields.h"
+#include "stationlevel.h"
 #include "stationtest.h"
 
 #include <QCheckBox>
@@ -181,6 +182,7 @@ frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const So
     auto *page = new QVBoxLayout(this);
     page->addWidget(soundBox);
     page->addWidget(keyBox);
+    page->addWidget(stationLevel = new StationLevel(this));
     page->addWidget(lblAviso);
     page->addWidget(line1);
     page->addLayout(buttons);
@@ -323,7 +325,7 @@ void frmestacion::closeEvent(QCloseEvent *event)
 void frmestacion::startTest()
 {
     if (!m_transmitting)
-        m_test->start(chosenKeying(), chosenCard(cboSalida));
+        m_test->start(chosenKeying(), chosenCard(cboSalida), stationLevel->chosen());
 }
 
 void frmestacion::stopTest()
@@ -367,6 +369,7 @@ void frmestacion::updateControls()
 {
     const bool testing = testRunning();
     const bool editable = !m_transmitting && !testing;
+    stationLevel->setEnabled(editable);
     for (QWidget *w : std::initializer_list<QWidget *>{
              cboSalida, cboEntrada, cboMetodo, cboLineas, txtCm108, spnPin, chkPinBajo, txtGpio, spnEquipo,
              txtEquipoPuerto, spnEquipoVelocidad, spnRetardo, spnCola, spnTiempoMaximo})

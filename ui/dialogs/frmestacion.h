@@ -21,6 +21,7 @@ class QPushButton;
 class QSpinBox;
 class SerialLine;
 class SoundServer;
+class StationLevel;
 class StationTest;
 class TransmissionEngine;
 
@@ -68,6 +69,7 @@ public:
     QSpinBox *spnCola = nullptr;
     QSpinBox *spnTiempoMaximo = nullptr;
     QLabel *lblAviso = nullptr;
+    StationLevel *stationLevel = nullptr; // its values are given and read by whoever opens the dialog
     QPushButton *cmdprobar = nullptr;
     QPushButton *cmdcancelar = nullptr;
     QPushButton *cmdaceptar = nullptr;

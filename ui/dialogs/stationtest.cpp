@@ -5,6 +5,7 @@
 #include "keyinglines.h"
 #include "platform.h"
 #include "soundserver.h"
+#include "testtone.h"
 #include "transmissionengine.h"
 
 #include <QTemporaryDir>
@@ -30,9 +31,9 @@ bool StationTest::running() const
     return m_engine && m_engine->state() != TransmissionEngine::State::Idle;
 }
 
-void StationTest::start(const KeyingSettings &keying, const SoundCardChoice &card)
+void StationTest::start(const KeyingSettings &keying, const SoundCardChoice &card, const LevelSettings &level)
 {
-    if (!prepareTone())
+    if (!prepareTone(TestTone::amplitudeFor(level)))
         return;
     prepareEngine();
     // A keyer of the chosen method with the values as they stand (none: the serial line).
@@ -56,17 +57,18 @@ void StationTest::stop()
         m_engine->stop();
 }
 
-bool StationTest::prepareTone()
+bool StationTest::prepareTone(double amplitude)
 {
-    if (m_toneDir)
+    if (m_toneDir && amplitude == m_toneAmplitude)
         return true;
     try {
         auto dir = std::make_unique<QTemporaryDir>();
         if (!dir->isValid())
             throw DeviceError(
                 QStringLiteral("No se puede crear una carpeta temporal para el tono de prueba."));
-        m_sound.writeTestTone(dir->filePath(kTone));
+        m_sound.writeTestTone(dir->filePath(kTone), amplitude);
         m_toneDir = std::move(dir);
+        m_toneAmplitude = amplitude;
         return true;
     } catch (const DeviceError &e) {
         m_boxes.show(QStringLiteral("No se puede hacer la prueba de transmisión."), MessageBoxes::OkOnly,

@@ -2,6 +2,7 @@
 
 #include "keyermaker.h"
 #include "keyingsettings.h"
+#include "levelsettings.h"
 #include "soundcardchoice.h"
 
 #include <QObject>
@@ -29,8 +30,9 @@ public:
     ~StationTest() override;
 
     bool running() const;
-    // Starts a test with keying on card; a refusal is told and ended() follows at once.
-    void start(const KeyingSettings &keying, const SoundCardChoice &card);
+    // Starts a test with keying on card, its tone at level's ceiling when the level is on; a
+    // refusal is told and ended() follows at once.
+    void start(const KeyingSettings &keying, const SoundCardChoice &card, const LevelSettings &level = {});
     void stop();
 
 signals:
@@ -42,7 +44,7 @@ signals:
     void ended();
 
 private:
-    bool prepareTone();
+    bool prepareTone(double amplitude);
     void prepareEngine();
 
     SoundServer &m_sound;
@@ -51,6 +53,7 @@ private:
     KeyerMaker m_makeKeyer;
     std::unique_ptr<Keyer> m_keyer;
     std::unique_ptr<QTemporaryDir> m_toneDir;
+    double m_toneAmplitude = 0; // of the tone written there
     std::unique_ptr<AudioDevice> m_player;
     std::unique_ptr<TransmissionEngine> m_engine;
 };

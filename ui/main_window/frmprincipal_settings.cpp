@@ -8,6 +8,7 @@
 #include "frmregistro.h"
 #include "levelsettings.h"
 #include "portnames.h"
+#include "stationlevel.h"
 
 #include <QScopeGuard>
 
@@ -115,15 +116,18 @@ void Frmprincipal::mnuestacion_Click()
         applyKeying();
         m_schedule.hold(false);
     });
+    dialog.stationLevel->setValues(readLevelSettings(settings()));
     if (dialog.exec() == QDialog::Accepted) {
         const bool saved = writeKeyingSettings(settings(), dialog.chosenKeying()) &
-                           writeSoundCardSettings(settings(), dialog.chosenCards());
+                           writeSoundCardSettings(settings(), dialog.chosenCards()) &
+                           writeLevelSettings(settings(), dialog.stationLevel->chosen());
         if (!saved)
             messageBoxes().show(
                 QStringLiteral("No se han podido guardar los valores de la estación. Se aplican ahora, "
                                "pero se perderán al cerrar el programa."),
                 MessageBoxes::OkOnly, MessageBoxes::Warning, kTitle, settingsNotWrittenText());
         applyStation(dialog.chosenKeying(), dialog.chosenCards());
+        reproductor().setLevel(dialog.stationLevel->chosen()); // even when the store could not keep it
     } else {
         applyKeying();
     }
