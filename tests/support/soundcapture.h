@@ -87,6 +87,8 @@ public:
     QList<Burst> bursts(double threshold = 0.05, int gapMs = 60, qint64 fromSample = 0) const;
     // How many samples it holds so far.
     qint64 samples() const;
+    // The samples held from fromSample on, as floats of full scale 1.
+    std::vector<float> pcm(qint64 fromSample) const;
     // When the sink played a sample, on the monotonic clock; samples() gives the end of what is held.
     qint64 sampleNs(qint64 sample) const;
     // Runs the event loop until the capture holds what the sink played up to the monotonic time
