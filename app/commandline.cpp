@@ -53,6 +53,21 @@ Command parseCommandLine(const QStringList &arguments)
             option = option.section(QLatin1Char('='), 0, 0);
             hasValue = true;
         }
+        // The files of --medir: every word after it; "--medir=--x" or "./--x" for one named like an option.
+        if (c.mode == Command::Mode::Measure && !option.startsWith(QLatin1Char('-')) && !hasValue) {
+            c.files << option;
+            continue;
+        }
+        if (option == QLatin1String("--medir")) {
+            if (!setMode(Command::Mode::Measure, option))
+                return bad(c.error);
+            if (hasValue) {
+                if (value.isEmpty())
+                    return bad(QStringLiteral("falta el archivo de «--medir»."));
+                c.files << value;
+            }
+            continue;
+        }
         const bool takesValue = option == QLatin1String("--enviar") ||
                                 option == QLatin1String("--intervalo") || option == QLatin1String("--veces");
         if (takesValue && !hasValue) {
@@ -106,6 +121,8 @@ Command parseCommandLine(const QStringList &arguments)
         if (!ok)
             return bad(c.error);
     }
+    if (c.mode == Command::Mode::Measure && c.files.isEmpty())
+        return bad(QStringLiteral("falta el archivo de «--medir»."));
     if (sendOptions && c.mode != Command::Mode::Send)
         return bad(QStringLiteral("«--bucle», «--intervalo» y «--veces» solo valen con «--enviar»."));
     return c;
@@ -126,6 +143,7 @@ QString helpText()
         "  --dispositivos      muestra las tarjetas de sonido y el dispositivo que activa el transmisor\n"
         "  --probar            prueba de transmisión: tono de 1 kHz durante 2 segundos\n"
         "  --identificar       envía la identificación de la estación (indicativo en Morse o su grabación)\n"
+        "  --medir ARCHIVO...  mide la sonoridad y el pico de cada archivo y la ganancia que recibiría\n"
         "  --version           muestra la versión\n"
         "  --help, -h          muestra esta ayuda\n"
         "\n"

@@ -6,7 +6,7 @@
 // What the command line asks for. No option at all: the window, as always.
 struct Command
 {
-    enum class Mode { Window, Send, Schedule, Devices, Test, Identify, Version, Help, Bad };
+    enum class Mode { Window, Send, Schedule, Devices, Test, Identify, Version, Help, Measure, Bad };
 
     Mode mode = Mode::Window;
     QString file;      // --enviar
@@ -14,6 +14,7 @@ struct Command
     int interval = -1; // --intervalo, seconds; -1: the stored pause
     int times = 0;     // --veces; 0: until signalled
     QString error;     // with Mode::Bad, what is wrong, in Spanish
+    QStringList files; // --medir
 
     // Exit statuses: done, a transmission failed, the command line was wrong.
     static constexpr int Ok = 0;

@@ -14,6 +14,7 @@
 #include "keyers.h"
 #include "keyinglines.h"
 #include "keyingsettings.h"
+#include "levelsettings.h"
 #include "portnames.h"
 #include "programvalues.h"
 #include "qtserialline.h"
@@ -22,6 +23,7 @@
 #include "soundcardsettings.h"
 #include "systempath.h"
 #include "terminationsignals.h"
+#include "testtone.h"
 #include "transmissionengine.h"
 #include "transmissionlog.h"
 
@@ -78,6 +80,7 @@ public:
         m_engine.setKeyer(m_keyer.get());
         m_audio.setOutputCard({m_cards.salida, m_cards.salidanombre});
         m_audio.setInputCard({m_cards.entrada, m_cards.entradanombre});
+        m_audio.setLevel(readLevelSettings(m_store));
         const int interval = command.interval > 0 ? command.interval : readIntervalo(m_store);
         m_engine.Timer1().setInterval(interval * 1000);
         m_log.recoverInterrupted();
@@ -148,13 +151,14 @@ private:
         QTemporaryDir dir;
         const QString tone = dir.filePath(QStringLiteral("prueba.wav"));
         try {
-            QtSoundServer().writeTestTone(tone);
+            QtSoundServer().writeTestTone(tone, TestTone::amplitudeFor(readLevelSettings(m_store)));
         } catch (const DeviceError &e) {
             say(QStringLiteral("no se puede hacer la prueba de transmisión: %1").arg(e.reason()));
             return Command::Failed;
         }
         m_test = true;
         m_engine.setIdentification(nullptr); // the tone alone, as the station dialog's test
+        m_audio.setLevel(LevelSettings()); // the tone is calibrated as written
         return send(tone, LogOrigin::Prueba, QStringLiteral("tono de 1 kHz"));
     }
 

@@ -8,6 +8,7 @@
 #include "frmprincipal.h"
 #include "headless.h"
 #include "keyers.h"
+#include "measurecommand.h"
 #include "portnames.h"
 #include "qtplatform.h"
 #include "qtserialline.h"
@@ -62,6 +63,8 @@ int Module1::Main(int argc, char *argv[])
     case Command::Mode::Version:
         QTextStream(stdout) << "pregonal " << PREGONAL_VERSION << Qt::endl;
         return Command::Ok;
+    case Command::Mode::Measure:
+        return MeasureCommand::run(command.files);
     case Command::Mode::Bad:
         QTextStream(stderr) << "pregonal: " << command.error << Qt::endl
                             << "Pruebe «pregonal --help» para ver las órdenes." << Qt::endl;

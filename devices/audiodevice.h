@@ -1,5 +1,7 @@
 #pragma once
 
+#include "levelgain.h"
+#include "levelsettings.h"
 #include "soundcardchoice.h"
 
 #include <QObject>
@@ -46,6 +48,12 @@ public:
     // there makes checkPlayable, "play" and "record" throw DeviceError naming it.
     virtual void setOutputCard(const SoundCardChoice &card) = 0;
     virtual void setInputCard(const SoundCardChoice &card) = 0;
+    // The level on the air from the next play on, and what the last play measured and applied
+    // (empty when the level was off). A device that cannot scale its plays ignores it.
+    virtual void setLevel(const LevelSettings &) {}
+    virtual QString levelNote() const { return QString(); }
+    // The loudness of a recording stopped and not saved yet; not measured when there is none.
+    virtual Loudness takeLoudness() const { return Loudness(); }
 
 signals:
     void Done(int notifyCode);

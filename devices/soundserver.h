@@ -45,9 +45,10 @@ public:
     virtual std::unique_ptr<InputLevelMeter> makeLevelMeter() = 0;
     // An audio device like the one that plays messages, for the test tone.
     virtual std::unique_ptr<AudioDevice> makePlayer() = 0;
-    // Writes the test tone (see testtone.h) as a WAV file at path. Throws DeviceError.
-    virtual void writeTestTone(const QString &path) = 0;
     // Writes the station's identification with values alone as a WAV file at path. Throws
     // DeviceError with the reason.
     virtual void writeIdentification(const QString &path, const IdentSettings &values) = 0;
+    // Writes the test tone (see testtone.h) peaking at amplitude (full scale: 1) as a WAV file at
+    // path. Throws DeviceError.
+    virtual void writeTestTone(const QString &path, double amplitude) = 0;
 };

@@ -94,6 +94,8 @@ public:
     QString failureCause() const { return m_failureCause; }
     // True while a message sent by sendFile is on the air.
     bool sendingFile() const { return m_fileSend != FileSend::None; }
+    // The device the messages play on, for what it tells of the last play.
+    AudioDevice &reproductor() const { return m_reproductor; }
 
     // The events that drive the cycle, as the devices and timers raise them.
     void reproductor_Done(int NotifyCode);

@@ -7,7 +7,7 @@ packages=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-multimedia-dev qt6-serialport-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
     libsndfile1-dev libgl-dev libsystemd-dev libpulse-dev
-    libudev-dev libgpiod-dev libhamlib-dev libhamlib-utils
+    libudev-dev libgpiod-dev libhamlib-dev libhamlib-utils libebur128-dev
     pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon xvfb xauth
     desktop-file-utils appstream dpkg-dev x11-utils xdotool
     python3-serial

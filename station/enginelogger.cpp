@@ -1,5 +1,6 @@
 #include "enginelogger.h"
 
+#include "audiodevice.h"
 #include "clock.h"
 
 #include <utility>
@@ -27,6 +28,9 @@ EngineLogger::EngineLogger(TransmissionEngine &engine, TransmissionLog &log, con
 {
     connect(&m_engine, &TransmissionEngine::stateChanged, this, &EngineLogger::onState);
     connect(&m_engine, &TransmissionEngine::failed, this, &EngineLogger::onFailed);
+    // The loudness and gain of a play heard whole, before the device opens another message.
+    connect(&m_engine, &TransmissionEngine::playEnded, this,
+            [this] { (m_inserted.active ? m_inserted : m_main).level = m_engine.reproductor().levelNote(); });
     m_alive.setInterval(AliveMs);
     connect(&m_alive, &QTimer::timeout, &m_log, &TransmissionLog::stillOnAir);
 }
@@ -79,7 +83,9 @@ void EngineLogger::finish(Session &session, LogResult result, const QString &det
     session.record.fin = m_clock.now();
     session.record.segundos = qMax(0.0, session.airSecs);
     session.record.resultado = result;
-    session.record.detalle = detail;
+    session.record.detalle = session.level.isEmpty() ? detail
+                             : detail.isEmpty()      ? session.level
+                                                     : detail + QLatin1Char(' ') + session.level;
     m_log.transmissionEnded(session.record);
     emit written();
     if (result == LogResult::Fallo || result == LogResult::CortadaPorSeguridad)

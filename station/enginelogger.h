@@ -47,6 +47,7 @@ private:
         TransmissionRecord record;
         double airSecs = 0;
         QDateTime airFrom; // valid while keyed
+        QString level;     // the last whole play's loudness and gain
     };
 
     void onState(TransmissionEngine::State state);

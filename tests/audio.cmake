@@ -11,3 +11,5 @@ pregonal_add_test(tst_soundfile SOURCES tst_soundfile.cpp LIBS pregonal_audio Pk
 pregonal_add_test(tst_levelmeter SOURCES tst_levelmeter.cpp LIBS pregonal_audio pregonal_testsupport LABELS sound)
 # The identification written as sound files (no sound server needed).
 pregonal_add_test(tst_identsound SOURCES tst_identsound.cpp LIBS pregonal_audio PkgConfig::SNDFILE)
+# The level on the air: the measure, the one-gain rule, its settings and cache (no sound server).
+pregonal_add_test(tst_loudness SOURCES tst_loudness.cpp LIBS pregonal_audio pregonal_settings PkgConfig::SNDFILE PkgConfig::EBUR128)

@@ -1,6 +1,7 @@
 // The real audio device against the test sound server: a null sink "tx" whose monitor is
 // captured with parec, and "txin", an input that hears what tx plays. The tests of the chosen
 // card load a second null sink, "otra", and an input that hears it.
+#include "audio/loudnessmeter.h"
 #include "audio/soundserverkind.h"
 #include "audio/wavaudiodevice.h"
 #include "audio/wavaudiostream.h"
@@ -236,6 +237,8 @@ class TestAudioDevice : public QObject
     Q_OBJECT
 
 private slots:
+    void levelOnTheAir_data();
+    void levelOnTheAir();
     // Opening and file handling (no sound needed).
     void opensEveryFormat_data();
     void opensEveryFormat();
@@ -679,6 +682,62 @@ void TestAudioDevice::wholeToneThenDone()
           (s.doneNs - lastNs) / 1e6);
     QTest::qWait(10);
     QCOMPARE(s.done.count(), 1);
+}
+
+// What the sink's monitor hears with the level on: messages 18 dB apart come out at the target,
+// and one held by the ceiling peaks under it.
+void TestAudioDevice::levelOnTheAir_data()
+{
+    QTest::addColumn<double>("amplitude"); // of the 1 kHz tone in the file
+    QTest::addColumn<double>("target");
+    QTest::addColumn<double>("ceiling");
+    QTest::addColumn<double>("heardLufs");   // NaN: not checked
+    QTest::addColumn<double>("heardPeakDb"); // the highest it may reach
+    const double any = std::nan("");
+    QTest::newRow("quiet message, up to the target") << 0.05 << -23.0 << -1.0 << -23.0 << -19.0;
+    QTest::newRow("18 dB louder, down to the target") << 0.4 << -23.0 << -1.0 << -23.0 << -19.0;
+    QTest::newRow("held by the ceiling") << 0.5 << -10.0 << -12.0 << any << -12.0;
+}
+
+void TestAudioDevice::levelOnTheAir()
+{
+    NEED_SOUND();
+    QFETCH(double, amplitude);
+    QFETCH(double, target);
+    QFETCH(double, ceiling);
+    QFETCH(double, heardLufs);
+    QFETCH(double, heardPeakDb);
+    Stage s;
+    LevelSettings level;
+    level.nivel = target;
+    level.picomaximo = ceiling;
+    s.dev.setLevel(level);
+    const QString path = s.dir.filePath(QStringLiteral("nivel.wav"));
+    QVERIFY(writeToneWav(path, CaptureRate, 1, qint64(CaptureRate) * 3, amplitude));
+    QVERIFY(s.start());
+    open(s.dev, path);
+    playArmed(s.dev);
+    QVERIFY(s.done.wait(10000));
+    QCOMPARE(takeResult(s.done), int(AudioDevice::Successful));
+    QVERIFY(s.catchUp(monotonicNs(), 100));
+    VERIFY_CAPTURE_WHOLE(s.capture);
+    QVERIFY(s.dev.levelNote().startsWith(QStringLiteral("Sonoridad ")));
+
+    std::vector<float> heard = s.capture.pcm(s.from);
+    // The tone alone, without the silence around it or its first and last 100 ms.
+    const auto loud = [](float v) { return std::abs(v) > 0.002f; };
+    const auto first = std::find_if(heard.begin(), heard.end(), loud);
+    const auto last = std::find_if(heard.rbegin(), heard.rend(), loud).base();
+    QVERIFY(last - first > CaptureRate * 2);
+    const std::vector<float> tone(first + CaptureRate / 10, last - CaptureRate / 10);
+    const Loudness got = LoudnessMeter::measureSamples(tone.data(), qint64(tone.size()), 1, CaptureRate);
+    float peak = 0;
+    for (float v : heard)
+        peak = std::max(peak, std::abs(v));
+    qInfo("heard %.2f LUFS, sample peak %.2f dBFS", got.lufs, 20 * std::log10(peak));
+    if (!std::isnan(heardLufs))
+        QVERIFY2(std::abs(got.lufs - heardLufs) <= 0.5, qPrintable(QString::number(got.lufs)));
+    QVERIFY2(20 * std::log10(peak) <= heardPeakDb + 0.1, qPrintable(QString::number(20 * std::log10(peak))));
 }
 
 void TestAudioDevice::closeMidPlayNeverSucceeds_data()

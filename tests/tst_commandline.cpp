@@ -1,5 +1,8 @@
 // What the command line asks for, and what it refuses with exit status 2.
 #include "commandline.h"
+#include "measurecommand.h"
+
+#include <cmath>
 
 #include <QTest>
 
@@ -13,6 +16,8 @@ private slots:
     void parsed();
     void refused_data();
     void refused();
+    void measureLine_data();
+    void measureLine();
 };
 
 void TestCommandLine::parsed_data()
@@ -41,6 +46,12 @@ void TestCommandLine::parsed_data()
         << "--enviar ./--bucle --bucle" << M::Send << "./--bucle" << true << -1 << 0;
     QTest::newRow("a file beginning with one dash") << "--enviar -x.wav" << M::Send << "-x.wav" << false << -1 << 0;
     QTest::newRow("the same mode twice") << "--programa --programa" << M::Schedule << "" << false << -1 << 0;
+    // For --medir, "file" lists its files joined by '|'.
+    QTest::newRow("measure one") << "--medir a.wav" << M::Measure << "a.wav" << false << -1 << 0;
+    QTest::newRow("measure several") << "--medir a.wav /tmp/a b.wav" << M::Measure << "a.wav|/tmp/a b.wav"
+                                     << false << -1 << 0;
+    QTest::newRow("measure one named like an option")
+        << "--medir=--bucle ./--veces" << M::Measure << "--bucle|./--veces" << false << -1 << 0;
 }
 
 void TestCommandLine::parsed()
@@ -59,7 +70,7 @@ void TestCommandLine::parsed()
     const Command c = parseCommandLine(args);
     QVERIFY2(c.error.isEmpty(), qPrintable(c.error));
     QCOMPARE(c.mode, mode);
-    QCOMPARE(c.file, file);
+    QCOMPARE(c.mode == Command::Mode::Measure ? c.files.join(QLatin1Char('|')) : c.file, file);
     QCOMPARE(c.loop, loop);
     QCOMPARE(c.interval, interval);
     QCOMPARE(c.times, times);
@@ -89,6 +100,16 @@ void TestCommandLine::refused_data()
     QTest::newRow("negative times") << "--enviar x.wav --veces -1" << "«--veces -1»";
     QTest::newRow("huge times") << "--enviar x.wav --veces 99999999999" << "«--veces 99999999999»";
     QTest::newRow("value on a flag") << "--programa=1" << "«--programa» no lleva valor";
+    QTest::newRow("measure nothing") << "--medir"
+                                     << "falta el archivo de «--medir»";
+    QTest::newRow("measure an empty name") << "--medir="
+                                           << "falta el archivo de «--medir»";
+    QTest::newRow("measure and send") << "--medir a.wav --enviar b.wav"
+                                      << "«--enviar» no se puede usar";
+    QTest::newRow("measure in a loop") << "--medir a.wav --bucle"
+                                       << "solo valen con «--enviar»";
+    QTest::newRow("a file before --medir") << "a.wav --medir"
+                                           << "sobra «a.wav»";
 }
 
 void TestCommandLine::refused()
@@ -98,6 +119,45 @@ void TestCommandLine::refused()
     const Command c = parseCommandLine(line.split(QLatin1Char(' ')));
     QCOMPARE(c.mode, Command::Mode::Bad);
     QVERIFY2(c.error.contains(why), qPrintable(c.error));
+}
+
+void TestCommandLine::measureLine_data()
+{
+    QTest::addColumn<double>("lufs");
+    QTest::addColumn<double>("peak");
+    QTest::addColumn<int>("ms");
+    QTest::addColumn<double>("target"); // NaN: level off
+    QTest::addColumn<QString>("line");
+    const double off = std::nan("");
+    QTest::newRow("level off")
+        << -31.25 << -6.04 << 5000 << off
+        << "a.wav: -31,3 LUFS, pico -6,0 dBTP, sin ganancia (nivel en el aire desactivado)";
+    QTest::newRow("to the target") << -31.0 << -12.0 << 5000 << -23.0
+                                   << "a.wav: -31,0 LUFS, pico -12,0 dBTP, ganancia +8,0 dB";
+    QTest::newRow("held by the ceiling")
+        << -31.0 << -4.0 << 5000 << -23.0 << "a.wav: -31,0 LUFS, pico -4,0 dBTP, ganancia +3,0 dB";
+    QTest::newRow("too short") << -31.0 << -4.0 << 300 << -23.0
+                               << "a.wav: dura menos de 400 ms, pico -4,0 dBTP, sin ganancia";
+    QTest::newRow("silent") << -HUGE_VAL << -HUGE_VAL << 5000 << -23.0
+                            << "a.wav: silencio, pico silencio, ganancia +0,0 dB";
+}
+
+void TestCommandLine::measureLine()
+{
+    QFETCH(double, lufs);
+    QFETCH(double, peak);
+    QFETCH(int, ms);
+    QFETCH(double, target);
+    QFETCH(QString, line);
+    Loudness loudness;
+    loudness.lufs = lufs;
+    loudness.truePeakDb = peak;
+    loudness.durationMs = ms;
+    loudness.measured = true;
+    LevelSettings level;
+    if (!std::isnan(target))
+        level.nivel = target;
+    QCOMPARE(MeasureCommand::line(QStringLiteral("a.wav"), loudness, level), line);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -69,6 +69,8 @@ private slots:
     void cancelBeforeRecording();
     void recordThenStop_data();
     void recordThenStop();
+    void takeLevelIsChecked_data();
+    void takeLevelIsChecked();
     void grabarOnlyOnce();
     void enterPressesGrabar();
     void recordingCannotStart_data();
@@ -193,6 +195,57 @@ void TestRecorder::recordThenStop()
     QVERIFY(f.boxes->shown.isEmpty());
     QVERIFY(w.findChildren<frmgrabador *>().isEmpty());
     QVERIFY2(!w.Timer1().isEnabled() && !f.serial->portOpen(), "nothing is transmitted");
+}
+
+// After Stop, a take far from the level on the air or clipped is saved only when the operator says
+// so; "No" leaves the file at the path and the previous message as they were.
+void TestRecorder::takeLevelIsChecked_data()
+{
+    QTest::addColumn<QString>("nivel"); // stored; empty: off
+    QTest::addColumn<double>("lufs");
+    QTest::addColumn<double>("peak");
+    QTest::addColumn<int>("answer"); // 0: no box expected
+    QTest::addColumn<bool>("saved");
+    using B = MessageBoxes;
+    QTest::newRow("near the target") << "-23" << -30.0 << -6.0 << 0 << true;
+    QTest::newRow("off, not clipped") << "" << -45.0 << -20.0 << 0 << true;
+    QTest::newRow("far, saved anyway") << "-23" << -40.0 << -20.0 << int(B::Yes) << true;
+    QTest::newRow("far, not saved") << "-16" << -40.0 << -20.0 << int(B::No) << false;
+    QTest::newRow("off, clipped, not saved") << "" << -9.0 << 0.4 << int(B::No) << false;
+}
+
+void TestRecorder::takeLevelIsChecked()
+{
+    QFETCH(QString, nivel);
+    QFETCH(double, lufs);
+    QFETCH(double, peak);
+    QFETCH(int, answer);
+    QFETCH(bool, saved);
+    WindowFixture f;
+    f.store(QStringLiteral("nivel"), nivel);
+    Frmprincipal &w = f.load();
+    f.openMessage(kPrevious);
+    f.audio->take.lufs = lufs;
+    f.audio->take.truePeakDb = peak;
+    f.audio->take.durationMs = 4000;
+    f.audio->take.measured = true;
+    if (answer)
+        f.boxes->answers.push_back(answer);
+    f.files->answers.push_back(kNew);
+    whileModal<frmgrabador>([&] { w.mnunuevomensaje_Click(); },
+                            [&](frmgrabador &d) {
+                                d.cmdgrabar->click();
+                                d.cmdcancelar->click();
+                                QVERIFY(!d.isVisible());
+                            });
+    QCOMPARE(f.boxes->shown.size(), answer ? 1 : 0);
+    if (answer) {
+        QCOMPARE(f.boxes->shown.first().buttons, MessageBoxes::YesNo);
+        QVERIFY(f.boxes->shown.first().text.contains(QStringLiteral("¿Quiere guardarla de todos modos?")));
+    }
+    QCOMPARE(f.log->contains(QStringLiteral("save")), saved);
+    QCOMPARE(f.audio->fileName(), saved ? kNew : kPrevious);
+    QCOMPARE(w.windowTitle(), "Pregonal - " + (saved ? kNew : kPrevious));
 }
 
 void TestRecorder::grabarOnlyOnce()

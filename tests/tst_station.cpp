@@ -7,8 +7,12 @@
 #include "settingsstore.h"
 #include "stationident.h"
 #include "transmissionlog.h"
+#include "stationlevel.h"
+#include "testtone.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,8 +20,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QToolBar>
 #include <QTest>
+#include <QToolBar>
 
 namespace {
 const QList<SoundCardEntry> kOutputs = {{QStringLiteral("alsa_output.pci.analog-stereo"), QStringLiteral("Audio interno")},
@@ -81,6 +85,8 @@ private slots:
     void identificationStored();
     void identificationTried_data();
     void identificationTried();
+    void levelOnTheAir_data();
+    void levelOnTheAir();
 };
 
 void TestStation::menuItemBelowOptions()
@@ -545,4 +551,68 @@ void TestStation::identificationTried()
 }
 
 QTEST_MAIN(TestStation)
+// "Nivel en el aire": shows what is stored, gives the device what is accepted, and the test tone
+// peaks at the ceiling (off: at -20 dBFS, as always).
+void TestStation::levelOnTheAir_data()
+{
+    QTest::addColumn<QString>("nivel"); // stored; "<none>": absent
+    QTest::addColumn<QString>("pico");
+    QTest::addColumn<bool>("tick"); // the operator's choice before Probar and Aceptar
+    QTest::addColumn<double>("target");
+    QTest::addColumn<double>("ceiling");
+    QTest::addColumn<double>("toneDbfs");
+    QTest::addColumn<QString>("storedNivel");
+
+    QTest::newRow("off stays off") << "<none>"
+                                   << "<none>" << false << -23.0 << -1.0 << -20.0 << "";
+    QTest::newRow("stored target, changed") << "-18"
+                                            << "-3" << true << -16.5 << -2.0 << -2.0 << "-16.5";
+    QTest::newRow("turned on") << ""
+                               << "" << true << -23.0 << 0.0 << 0.0 << "-23";
+    QTest::newRow("turned off") << "-20"
+                                << "-6" << false << -20.0 << -6.0 << -20.0 << "";
+}
+
+void TestStation::levelOnTheAir()
+{
+    QFETCH(QString, nivel);
+    QFETCH(QString, pico);
+    QFETCH(bool, tick);
+    QFETCH(double, target);
+    QFETCH(double, ceiling);
+    QFETCH(double, toneDbfs);
+    QFETCH(QString, storedNivel);
+
+    WindowFixture f;
+    if (nivel != QLatin1String("<none>")) {
+        f.store("nivel", nivel);
+        f.store("picomaximo", pico);
+    }
+    loadWithCards(f);
+    QVERIFY(withDialog(f, [&](frmestacion &d) {
+        StationLevel *level = d.stationLevel;
+        QCOMPARE(level->title(), QStringLiteral("Nivel en el aire:"));
+        QCOMPARE(level->chkNivel->isChecked(), nivel != QLatin1String("<none>") && !nivel.isEmpty());
+        if (level->chkNivel->isChecked())
+            QCOMPARE(level->spnNivel->value(), nivel.toDouble());
+        level->chkNivel->setChecked(tick);
+        QCOMPARE(level->spnNivel->isEnabled(), tick);
+        level->spnNivel->setValue(target);
+        level->spnPicoMaximo->setValue(ceiling);
+        d.cmdprobar->click();
+        QVERIFY(d.testRunning());
+        QVERIFY(!level->isEnabled());
+        QVERIFY(!f.sound->toneAmplitudes.isEmpty());
+        QVERIFY(std::abs(20 * std::log10(f.sound->toneAmplitudes.last()) - toneDbfs) < 1e-9);
+        QVERIFY(!f.sound->player->level.on()); // the tone itself gets no gain
+        f.sound->player->finishPlay();
+        d.cmdaceptar->click();
+    }));
+    QCOMPARE(stored(f, "nivel"), storedNivel);
+    QCOMPARE(stored(f, "picomaximo").toDouble(), ceiling);
+    QCOMPARE(f.audio->level.on(), tick);
+    if (tick)
+        QCOMPARE(*f.audio->level.nivel, target);
+}
+
 #include "tst_station.moc"

@@ -91,18 +91,46 @@ void TestStationLog::oneLinePerTransmission_data()
     QTest::addColumn<QString>("what");
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("detail");
-    QTest::newRow("once, whole") << "once" << "manual|5,0|completa|/tmp/aviso.wav" << "";
-    QTest::newRow("loop of two, stopped in the pause") << "loop" << "bucle|10,0|detenida|/tmp/aviso.wav" << "";
-    QTest::newRow("once, stopped") << "stop" << "manual|2,0|detenida|/tmp/aviso.wav" << "";
-    QTest::newRow("port busy") << "port" << "manual|0,0|fallo|/tmp/aviso.wav"
-                               << "Puerto ocupado. No se puede enviar el mensaje";
-    QTest::newRow("message unreadable") << "unreadable" << "manual|0,0|fallo|/tmp/aviso.wav"
-                                        << "No hay sonido. No se puede enviar el mensaje";
-    QTest::newRow("sound fails") << "sound" << "manual|2,0|fallo|/tmp/aviso.wav"
-                                 << "No se ha podido reproducir el mensaje";
+    QTest::addColumn<QString>("level"); // what the device tells of its plays
+    const QString level = QStringLiteral("Sonoridad -31,0 LUFS; ganancia +8,0 dB.");
+    QTest::newRow("once, whole") << "once"
+                                 << "manual|5,0|completa|/tmp/aviso.wav"
+                                 << ""
+                                 << "";
+    QTest::newRow("once, whole, level on") << "once"
+                                           << "manual|5,0|completa|/tmp/aviso.wav" << level << level;
+    QTest::newRow("loop, level on") << "loop"
+                                    << "bucle|10,0|detenida|/tmp/aviso.wav" << level << level;
+    QTest::newRow("stopped before its end, level on") << "stop"
+                                                      << "manual|2,0|detenida|/tmp/aviso.wav"
+                                                      << "" << level;
+    QTest::newRow("sound fails, level on") << "sound"
+                                           << "manual|2,0|fallo|/tmp/aviso.wav"
+                                           << "No se ha podido reproducir el mensaje" << level;
+    QTest::newRow("loop of two, stopped in the pause") << "loop"
+                                                       << "bucle|10,0|detenida|/tmp/aviso.wav"
+                                                       << ""
+                                                       << "";
+    QTest::newRow("once, stopped") << "stop"
+                                   << "manual|2,0|detenida|/tmp/aviso.wav"
+                                   << ""
+                                   << "";
+    QTest::newRow("port busy") << "port"
+                               << "manual|0,0|fallo|/tmp/aviso.wav"
+                               << "Puerto ocupado. No se puede enviar el mensaje"
+                               << "";
+    QTest::newRow("message unreadable") << "unreadable"
+                                        << "manual|0,0|fallo|/tmp/aviso.wav"
+                                        << "No hay sonido. No se puede enviar el mensaje"
+                                        << "";
+    QTest::newRow("sound fails") << "sound"
+                                 << "manual|2,0|fallo|/tmp/aviso.wav"
+                                 << "No se ha podido reproducir el mensaje"
+                                 << "";
     QTest::newRow("guard") << "guard"
                            << "manual|7,4|cortada por seguridad|/tmp/aviso.wav"
-                           << "La transmisión se ha cortado por seguridad";
+                           << "La transmisión se ha cortado por seguridad"
+                           << "";
 }
 
 void TestStationLog::oneLinePerTransmission()
@@ -110,7 +138,9 @@ void TestStationLog::oneLinePerTransmission()
     QFETCH(QString, what);
     QFETCH(QString, line);
     QFETCH(QString, detail);
+    QFETCH(QString, level);
     Station s;
+    s.audio.levelNoteText = level;
     QSignalSpy written(s.logger.get(), &EngineLogger::written);
     s.serial.failOpen = what == "port";
     if (what == "unreadable")
@@ -137,6 +167,8 @@ void TestStationLog::oneLinePerTransmission()
     }
     QCOMPARE(s.lines(), QStringList{line});
     QVERIFY2(detail.isEmpty() ? s.detail().isEmpty() : s.detail().startsWith(detail), qPrintable(s.detail()));
+    // The level goes only to a line whose message was heard whole.
+    QCOMPARE(s.detail().endsWith(level) && !level.isEmpty(), detail.endsWith(level) && !level.isEmpty());
     QCOMPARE(written.size(), 1);
     QVERIFY(s.log.lastError().isEmpty());
 }

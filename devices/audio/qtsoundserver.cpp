@@ -167,9 +167,9 @@ void QtSoundServer::writeIdentification(const QString &path, const IdentSettings
     IdentSound::write(path, values);
 }
 
-void QtSoundServer::writeTestTone(const QString &path)
+void QtSoundServer::writeTestTone(const QString &path, double amplitude)
 {
-    const QList<qint16> samples = TestTone::samples();
+    const QList<qint16> samples = TestTone::samples(amplitude);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         throw DeviceError(QStringLiteral("No se puede preparar el tono de prueba en «%1»: %2")

@@ -163,6 +163,7 @@ void WavAudioDevice::openFile(const QString &path)
     m_channels = info.channels;
     m_isFloat = isFloatFormat(info.format);
     m_floatOut = wantsFloatOutput(info.format);
+    m_level.prepare(path);
     m_status.start();
 }
 
@@ -250,7 +251,8 @@ void WavAudioDevice::play(bool armed)
     if (!fmt.isValid())
         throw DeviceError(QStringLiteral("No hay ninguna salida de sonido disponible."));
     seekWavFile(m_file, m_frame);
-    m_player.start({m_file.get(), m_frames, m_rate, m_channels, m_isFloat}, m_frame, output, fmt);
+    const float gain = m_level.factorFor(m_openPath);
+    m_player.start({m_file.get(), m_frames, m_rate, m_channels, m_isFloat, gain}, m_frame, output, fmt);
     m_activity = Activity::Playing;
     m_pending = armed;
 }

@@ -2,6 +2,9 @@
 
 #include "audiodevice.h"
 
+#include "loudnesscache.h"
+#include "loudnessmeter.h"
+#include "playlevel.h"
 #include "soundfile.h"
 #include "wavplayer.h"
 #include "wavrecorder.h"
@@ -24,7 +27,12 @@ public:
 
     void setDeviceType(const QString &type) override { m_deviceType = type; }
     QString deviceType() const override { return m_deviceType; }
-    void setFileName(const QString &path) override { m_fileName = path; }
+    // A message is measured as soon as it is named, so that its play need not wait for it.
+    void setFileName(const QString &path) override
+    {
+        m_fileName = path;
+        m_level.prepare(path);
+    }
     QString fileName() const override { return m_fileName; }
     void setNotify(bool armed) override { m_notifyArmed = armed; }
     void setCommand(const QString &command) override;
@@ -39,6 +47,12 @@ public:
     void setTailTime(int ms) override { m_player.setTailTime(std::max(0, ms)); }
     void setOutputCard(const SoundCardChoice &card) override { m_outputCard = card; }
     void setInputCard(const SoundCardChoice &card) override { m_inputCard = card; }
+    void setLevel(const LevelSettings &level) override { m_level.setSettings(level); }
+    QString levelNote() const override { return m_level.note(); }
+    Loudness takeLoudness() const override
+    {
+        return m_recorder.hasTake() ? LoudnessMeter::measureFile(m_recorder.takeFileName()) : Loudness();
+    }
 
     // For tests: the most bytes the running (or last) play held in its own read-ahead buffers.
     qint64 readAheadBytes() const { return m_player.readAheadBytes(); }
@@ -77,6 +91,7 @@ private:
     bool m_notifyArmed = false;
     SoundCardChoice m_outputCard;
     SoundCardChoice m_inputCard;
+    PlayLevel m_level{LoudnessCache::shared()};
 
     // The open file.
     bool m_open = false;

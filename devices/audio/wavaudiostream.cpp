@@ -9,13 +9,14 @@ constexpr qint64 BlockFrames = 1024;
 }
 
 WavAudioStream::WavAudioStream(SNDFILE *file, int fileRate, int fileChannels, bool fileIsFloat,
-                               const QAudioFormat &out, QObject *parent)
+                               const QAudioFormat &out, float gain, QObject *parent)
     : QIODevice(parent), m_file(file), m_inRate(fileRate), m_inChannels(fileChannels), m_inFloat(fileIsFloat),
-      m_out(out), m_outChannels(out.channelCount()), m_frameBytes(out.bytesPerFrame())
+      m_out(out), m_outChannels(out.channelCount()), m_frameBytes(out.bytesPerFrame()), m_gain(gain)
 {
     const bool sameShape = out.sampleRate() == fileRate && out.channelCount() == fileChannels;
-    m_direct = sameShape && ((out.sampleFormat() == QAudioFormat::Int16 && !fileIsFloat) ||
-                             out.sampleFormat() == QAudioFormat::Float);
+    m_direct = sameShape && gain == 1.0f &&
+               ((out.sampleFormat() == QAudioFormat::Int16 && !fileIsFloat) ||
+                out.sampleFormat() == QAudioFormat::Float);
     m_step = double(fileRate) / double(out.sampleRate());
     if (!m_direct) {
         m_raw.resize(size_t(BlockFrames * m_inChannels));
@@ -67,7 +68,7 @@ qint64 WavAudioStream::decode()
 
 void WavAudioStream::store(float v, char *&p) const
 {
-    v = std::clamp(v, -1.0f, 1.0f);
+    v = std::clamp(v * m_gain, -1.0f, 1.0f);
     switch (m_out.sampleFormat()) {
     case QAudioFormat::UInt8: {
         const auto s = quint8(std::lround(v * 127.0f) + 128);

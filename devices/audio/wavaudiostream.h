@@ -11,13 +11,13 @@
 // the sink's format (sample type, channels, rate) on the way. Optional leading silence; after the
 // file, silence for as long as the sink keeps asking, so that the sink never runs dry and its
 // played time stays exact until the last sample is out. Holds at most one small block of decoded
-// audio, whatever the length of the file.
+// audio, whatever the length of the file. A gain other than 1 scales every sample on the way.
 class WavAudioStream : public QIODevice
 {
     Q_OBJECT
 public:
     WavAudioStream(SNDFILE *file, int fileRate, int fileChannels, bool fileIsFloat, const QAudioFormat &out,
-                   QObject *parent = nullptr);
+                   float gain = 1.0f, QObject *parent = nullptr);
 
     // Silence before the first sample, in output frames. Can still change while it is being fed;
     // the part already fed stays.
@@ -59,7 +59,8 @@ private:
     QAudioFormat m_out;
     int m_outChannels;
     int m_frameBytes;
-    bool m_direct; // same rate and channels: decode straight into the sink's memory
+    float m_gain;
+    bool m_direct; // same rate and channels, no gain: decode straight into the sink's memory
     double m_step; // input frames per output frame
 
     qint64 m_leadFrames = 0;

@@ -62,7 +62,7 @@ void WavPlayer::start(const Source &source, qint64 from, const QAudioDevice &out
         m_server = askSoundServerKind();
     m_drainMarginUs = drainMarginUs(*m_server);
     AudioOwner<WavAudioStream> stream(
-        new WavAudioStream(source.file, source.rate, source.channels, source.isFloat, fmt));
+        new WavAudioStream(source.file, source.rate, source.channels, source.isFloat, fmt, source.gain));
     stream->setLeadFrames(qint64(m_leadMs + PrerollMs) * m_outRate / 1000);
     stream->setExpectedFrames(source.frames - from);
     stream->open(QIODevice::ReadOnly | QIODevice::Unbuffered);

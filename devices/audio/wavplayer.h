@@ -33,6 +33,7 @@ public:
         int rate = 0;
         int channels = 0;
         bool isFloat = false; // floating-point samples on disk
+        float gain = 1.0f;    // on every sample
     };
 
     explicit WavPlayer(QObject *parent = nullptr);

@@ -31,6 +31,9 @@ public:
     void setTailTime(int ms) override { tailMs = ms; }
     void setOutputCard(const SoundCardChoice &card) override { outputCard = card; }
     void setInputCard(const SoundCardChoice &card) override { inputCard = card; }
+    void setLevel(const LevelSettings &settings) override { level = settings; }
+    QString levelNote() const override { return levelNoteText; }
+    Loudness takeLoudness() const override { return take; }
 
     // Ends the running play as the real device would: Done(code) if a notification was armed.
     void finishPlay(int code = Successful);
@@ -39,6 +42,9 @@ public:
     std::shared_ptr<QStringList> log;
     QSet<QString> failOn;
     QString failure; // the reason a Failure gives
+    LevelSettings level;
+    QString levelNoteText; // what the last play measured and applied
+    Loudness take;         // of a recording stopped
     qint32 fakeLength = 5000;
     QHash<QString, qint32> lengths; // of the files named, fakeLength for the others
     QString openedName;             // FileName at the last open

@@ -29,8 +29,9 @@ std::unique_ptr<AudioDevice> FakeSoundServer::makePlayer()
     return made;
 }
 
-void FakeSoundServer::writeTestTone(const QString &path)
+void FakeSoundServer::writeTestTone(const QString &path, double amplitude)
 {
+    toneAmplitudes << amplitude;
     QFile file(path);
     if (failTone || !file.open(QIODevice::WriteOnly))
         throw DeviceError(QStringLiteral("No se puede preparar el tono de prueba en «%1».").arg(path));
@@ -41,6 +42,9 @@ void FakeSoundServer::writeIdentification(const QString &path, const IdentSettin
 {
     if (values.indicativo.isEmpty() && values.identarchivo.isEmpty())
         throw DeviceError(QStringLiteral("no hay ningún indicativo configurado."));
-    writeTestTone(path);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw DeviceError(QStringLiteral("No se puede preparar la identificación en «%1».").arg(path));
+    file.write("RIFF");
     identifications << values;
 }

@@ -31,9 +31,10 @@ public:
     QList<SoundCardEntry> inputs() const override { return inputCards; }
     std::unique_ptr<InputLevelMeter> makeLevelMeter() override;
     std::unique_ptr<AudioDevice> makePlayer() override;
-    void writeTestTone(const QString &path) override;
     // Remembers the values; refuses as the real one does without a callsign or voice file.
     void writeIdentification(const QString &path, const IdentSettings &values) override;
+    void writeTestTone(const QString &path, double amplitude) override;
+    QList<double> toneAmplitudes; // of each tone written
 
     QList<SoundCardEntry> outputCards;
     QList<SoundCardEntry> inputCards;

@@ -264,6 +264,18 @@ QList<float> SoundCapture::pcm(qint64 from, qint64 to) const
     return out;
 }
 
+std::vector<float> SoundCapture::pcm(qint64 fromSample) const
+{
+    std::vector<float> out;
+    if (!m_shared)
+        return out;
+    std::lock_guard<std::mutex> hold(m_shared->lock);
+    const auto *pcm = reinterpret_cast<const qint16 *>(m_shared->data.constData());
+    for (qint64 i = qMax<qint64>(0, fromSample); i < m_shared->data.size() / 2; ++i)
+        out.push_back(float(pcm[i]) / 32768.0f);
+    return out;
+}
+
 QList<SoundCapture::Burst> SoundCapture::bursts(double threshold, int gapMs, qint64 fromSample) const
 {
     QList<Burst> found;

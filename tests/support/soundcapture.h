@@ -93,6 +93,8 @@ public:
     // The samples held from from up to to (full scale 1), and the rate they were taken at.
     QList<float> pcm(qint64 from, qint64 to) const;
     int rate() const { return m_rate; }
+    // The samples held from fromSample on, as floats of full scale 1.
+    std::vector<float> pcm(qint64 fromSample) const;
     // When the sink played a sample, on the monotonic clock; samples() gives the end of what is held.
     qint64 sampleNs(qint64 sample) const;
     // Runs the event loop until the capture holds what the sink played up to the monotonic time

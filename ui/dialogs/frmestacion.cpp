@@ -11,6 +11,7 @@
 #include "soundserver.h"
 #include "stationfields.h"
 #include "stationident.h"
+#include "stationlevel.h"
 #include "stationtest.h"
 
 #include <QCheckBox>
@@ -188,6 +189,7 @@ frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const So
     page->addWidget(soundBox);
     page->addWidget(keyBox);
     page->addWidget(grpIdent);
+    page->addWidget(stationLevel = new StationLevel(this));
     page->addWidget(lblAviso);
     page->addWidget(line1);
     page->addLayout(buttons);
@@ -337,7 +339,7 @@ void frmestacion::startTest(bool identification)
     if (m_transmitting)
         return;
     const IdentSettings ident = chosenIdent();
-    m_test->start(chosenKeying(), chosenCard(cboSalida), identification ? &ident : nullptr);
+    m_test->start(chosenKeying(), chosenCard(cboSalida), stationLevel->chosen(), identification ? &ident : nullptr);
 }
 
 void frmestacion::stopTest()
@@ -381,6 +383,7 @@ void frmestacion::updateControls()
 {
     const bool testing = testRunning();
     const bool editable = !m_transmitting && !testing;
+    stationLevel->setEnabled(editable);
     for (QWidget *w : std::initializer_list<QWidget *>{
              cboSalida, cboEntrada, cboMetodo, cboLineas, txtCm108, spnPin, chkPinBajo, txtGpio, spnEquipo,
              txtEquipoPuerto, spnEquipoVelocidad, spnRetardo, spnCola, spnTiempoMaximo})

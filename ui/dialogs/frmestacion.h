@@ -24,6 +24,7 @@ class QPushButton;
 class QSpinBox;
 class SerialLine;
 class SoundServer;
+class StationLevel;
 class TransmissionEngine;
 
 // The station dialog: the sound card messages go out on and the one recordings come from, with a
@@ -75,6 +76,7 @@ public:
     QSpinBox *spnTiempoMaximo = nullptr;
     StationIdent *grpIdent = nullptr;
     QLabel *lblAviso = nullptr;
+    StationLevel *stationLevel = nullptr; // its values are given and read by whoever opens the dialog
     QPushButton *cmdprobar = nullptr;
     QPushButton *cmdcancelar = nullptr;
     QPushButton *cmdaceptar = nullptr;

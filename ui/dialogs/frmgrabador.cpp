@@ -82,6 +82,12 @@ void frmgrabador::cmdcancelar_Click()
         const QString path = m_reproductor.fileName();
         try {
             m_reproductor.setCommand(kStop);
+            if (!keepTake()) {
+                closeDeviceQuietly(); // the take goes with it; the file at the path stays as it was
+                giveBackPreviousMessage();
+                unload();
+                return;
+            }
             m_reproductor.setCommand(QStringLiteral("save"));
         } catch (const DeviceError &e) {
             // The device saves all or nothing: a file already at the path is left as it was.
@@ -101,6 +107,20 @@ void frmgrabador::cmdcancelar_Click()
         giveBackPreviousMessage();
     }
     unload();
+}
+
+// A take far from the level on the air, or clipped, is saved only if the operator says so. While
+// the program ends no one is there to answer: it is kept.
+bool frmgrabador::keepTake()
+{
+    const QString problem = LevelGain::takeProblem(m_reproductor.takeLoudness(), m_level);
+    if (problem.isEmpty() || m_ending())
+        return true;
+    return m_boxes.show(
+               QStringLiteral("La grabación no tiene el nivel adecuado: %1. ¿Quiere guardarla de todos "
+                              "modos?")
+                   .arg(problem),
+               MessageBoxes::YesNo, MessageBoxes::Warning, QStringLiteral("Pregonal")) == MessageBoxes::Yes;
 }
 
 void frmgrabador::giveBackPreviousMessage()

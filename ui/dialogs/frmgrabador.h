@@ -1,5 +1,7 @@
 #pragma once
 
+#include "levelsettings.h"
+
 #include <QDialog>
 
 #include <functional>
@@ -20,6 +22,8 @@ public:
                 const QString &previousFileName, std::function<bool()> ending);
 
     bool recorded() const { return m_recorded; }
+    // The level on the air a fresh recording is checked against before it is saved.
+    void setLevel(const LevelSettings &level) { m_level = level; }
 
     void Form_Load();
     void cmdgrabar_Click();
@@ -33,6 +37,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    bool keepTake();
     void giveBackPreviousMessage();
     void closeDeviceQuietly();
     void tellOperator(const QString &text, const QString &cause);
@@ -43,6 +48,7 @@ private:
     MessageBoxes &m_boxes;
     std::function<bool()> m_ending;
     bool m_recorded = false;
+    LevelSettings m_level;
     // The message current before the command: the device gets it back when no recording results.
     QString m_previousFileName;
     bool m_busy = false; // a button's handler is under way (it may be showing a box)

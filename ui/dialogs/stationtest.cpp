@@ -5,6 +5,7 @@
 #include "keyinglines.h"
 #include "platform.h"
 #include "soundserver.h"
+#include "testtone.h"
 #include "transmissionengine.h"
 
 #include <QTemporaryDir>
@@ -31,10 +32,10 @@ bool StationTest::running() const
     return m_engine && m_engine->state() != TransmissionEngine::State::Idle;
 }
 
-void StationTest::start(const KeyingSettings &keying, const SoundCardChoice &card,
+void StationTest::start(const KeyingSettings &keying, const SoundCardChoice &card, const LevelSettings &level,
                         const IdentSettings *identification)
 {
-    if (!prepareSound(identification))
+    if (!prepareSound(identification, TestTone::amplitudeFor(level)))
         return;
     prepareEngine();
     // A keyer of the chosen method with the values as they stand (none: the serial line).
@@ -58,20 +59,22 @@ void StationTest::stop()
         m_engine->stop();
 }
 
-// The tone is written once; the identification each time, with the values as they stand.
-bool StationTest::prepareSound(const IdentSettings *identification)
+// The tone is written again only for another level; the identification each time, with the
+// values as they stand.
+bool StationTest::prepareSound(const IdentSettings *identification, double amplitude)
 {
     m_description = identification ? identification->morseText() : QStringLiteral("tono de 1 kHz");
     if (identification && !identification->identarchivo.isEmpty())
         m_description = identification->identarchivo;
     try {
-        if (!m_toneDir) {
+        if (!m_toneDir || amplitude != m_toneAmplitude) {
             auto dir = std::make_unique<QTemporaryDir>();
             if (!dir->isValid())
                 throw DeviceError(
                     QStringLiteral("No se puede crear una carpeta temporal para el tono de prueba."));
-            m_sound.writeTestTone(dir->filePath(kTone));
+            m_sound.writeTestTone(dir->filePath(kTone), amplitude);
             m_toneDir = std::move(dir);
+            m_toneAmplitude = amplitude;
         }
         if (identification)
             m_sound.writeIdentification(m_toneDir->filePath(kIdent), *identification);

@@ -3,6 +3,7 @@
 #include "identsettings.h"
 #include "keyermaker.h"
 #include "keyingsettings.h"
+#include "levelsettings.h"
 #include "soundcardchoice.h"
 
 #include <QObject>
@@ -30,9 +31,10 @@ public:
     ~StationTest() override;
 
     bool running() const;
-    // Starts a test with keying on card: the test tone, or the identification with those values
-    // when given. A refusal is told and ended() follows at once.
-    void start(const KeyingSettings &keying, const SoundCardChoice &card,
+    // Starts a test with keying on card: the test tone, at level's ceiling when the level is on,
+    // or the identification with those values when given. A refusal is told and ended() follows
+    // at once.
+    void start(const KeyingSettings &keying, const SoundCardChoice &card, const LevelSettings &level = {},
                const IdentSettings *identification = nullptr);
     // What the running or last test sends, as the log names it.
     QString description() const { return m_description; }
@@ -47,7 +49,7 @@ signals:
     void ended();
 
 private:
-    bool prepareSound(const IdentSettings *identification);
+    bool prepareSound(const IdentSettings *identification, double amplitude);
     void prepareEngine();
 
     SoundServer &m_sound;
@@ -56,6 +58,7 @@ private:
     KeyerMaker m_makeKeyer;
     std::unique_ptr<Keyer> m_keyer;
     std::unique_ptr<QTemporaryDir> m_toneDir;
+    double m_toneAmplitude = 0; // of the tone written there
     std::unique_ptr<AudioDevice> m_player;
     std::unique_ptr<TransmissionEngine> m_engine;
     QString m_description;

@@ -4,6 +4,7 @@
 #include <QScopeGuard>
 
 #include "frmgrabador.h"
+#include "levelsettings.h"
 
 #include <QAction>
 #include <QMenu>
@@ -32,6 +33,7 @@ void Frmprincipal::mnunuevomensaje_Click()
     reproductor().setFileName(ventanas().fileName());
     frmgrabador recorder(this, reproductor(), ventanas(), messageBoxes(), previous,
                          [this] { return ending(); });
+    recorder.setLevel(readLevelSettings(settings()));
     recorder.exec();
     if (recorder.recorded())
         showMessageLoaded();

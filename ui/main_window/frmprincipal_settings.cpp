@@ -6,7 +6,9 @@
 #include "frmopciones.h"
 #include "frmprogramacion.h"
 #include "frmregistro.h"
+#include "levelsettings.h"
 #include "portnames.h"
+#include "stationlevel.h"
 
 #include <QScopeGuard>
 
@@ -23,6 +25,7 @@ void Frmprincipal::applyStation(const KeyingSettings &keying, const SoundCardSet
     applyKeying();
     reproductor().setOutputCard({cards.salida, cards.salidanombre});
     reproductor().setInputCard({cards.entrada, cards.entradanombre});
+    reproductor().setLevel(readLevelSettings(settings()));
 }
 
 // The keying the program runs with, again on the engine and its serial line (a test transmission
@@ -132,10 +135,12 @@ void Frmprincipal::mnuestacion_Click()
         applyKeying();
         m_schedule.hold(false);
     });
+    dialog.stationLevel->setValues(readLevelSettings(settings()));
     if (dialog.exec() == QDialog::Accepted) {
         const bool saved = writeKeyingSettings(settings(), dialog.chosenKeying()) &
                            writeSoundCardSettings(settings(), dialog.chosenCards()) &
-                           writeIdentSettings(settings(), dialog.chosenIdent());
+                           writeIdentSettings(settings(), dialog.chosenIdent()) &
+                           writeLevelSettings(settings(), dialog.stationLevel->chosen());
         if (!saved)
             messageBoxes().show(
                 QStringLiteral("No se han podido guardar los valores de la estación. Se aplican ahora, "
@@ -143,6 +148,7 @@ void Frmprincipal::mnuestacion_Click()
                 MessageBoxes::OkOnly, MessageBoxes::Warning, kTitle, settingsNotWrittenText());
         applyStation(dialog.chosenKeying(), dialog.chosenCards());
         applyIdentification(dialog.chosenIdent());
+        reproductor().setLevel(dialog.stationLevel->chosen()); // even when the store could not keep it
     } else {
         applyKeying();
     }

@@ -1,0 +1,60 @@
+#include "loudnesscache.h"
+
+#include "loudnessmeter.h"
+
+#include <QFileInfo>
+#include <QMutexLocker>
+
+#include <thread>
+
+LoudnessCache::LoudnessCache(Measure measure) : m_measure(std::move(measure)) {}
+
+LoudnessCache &LoudnessCache::shared()
+{
+    static LoudnessCache cache(&LoudnessMeter::measureFile);
+    return cache;
+}
+
+LoudnessCache::Key LoudnessCache::keyOf(const QString &path)
+{
+    QFileInfo info(path);
+    info.setCaching(false);
+    Key key;
+    key.path = info.absoluteFilePath();
+    if (info.exists()) {
+        key.size = info.size();
+        key.modifiedMs = info.lastModified().toMSecsSinceEpoch();
+    }
+    return key;
+}
+
+std::shared_future<Loudness> LoudnessCache::start(const QString &path)
+{
+    const Key key = keyOf(path);
+    QMutexLocker lock(&m_mutex);
+    const auto found = m_entries.constFind(key.path);
+    if (found != m_entries.constEnd() && found->first == key)
+        return found->second;
+    std::packaged_task<Loudness()> task([measure = m_measure, file = key.path] { return measure(file); });
+    std::shared_future<Loudness> result = task.get_future().share();
+    m_entries.insert(key.path, {key, result});
+    ++m_started;
+    std::thread(std::move(task)).detach();
+    return result;
+}
+
+void LoudnessCache::prepare(const QString &path)
+{
+    start(path);
+}
+
+Loudness LoudnessCache::get(const QString &path)
+{
+    return start(path).get();
+}
+
+int LoudnessCache::measures() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_started;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "levelgain.h"
+#include "levelsettings.h"
+
+#include <QString>
+
+class LoudnessCache;
+
+// The level on the air at play: the one gain a message gets from its measured loudness, and the
+// note of it for the log. Off, nothing is measured and every message plays as recorded.
+class PlayLevel
+{
+public:
+    explicit PlayLevel(LoudnessCache &cache);
+
+    void setSettings(const LevelSettings &settings) { m_settings = settings; }
+    const LevelSettings &settings() const { return m_settings; }
+    // The message was opened: measure it now, in a worker thread, when the level is on.
+    void prepare(const QString &path);
+    // The factor on the samples of the message at path, waiting for its measure if need be; 1
+    // when the level is off.
+    float factorFor(const QString &path);
+    // The last play's loudness and gain; empty when the level was off.
+    QString note() const { return m_note; }
+
+private:
+    LoudnessCache &m_cache;
+    LevelSettings m_settings;
+    QString m_note;
+};
