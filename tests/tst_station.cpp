@@ -6,28 +6,33 @@
 #include "keyinglines.h"
 #include "settingsstore.h"
 #include "stationident.h"
-#include "transmissionlog.h"
 #include "stationlevel.h"
 #include "testtone.h"
+#include "transmissionlog.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMap>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTest>
 #include <QToolBar>
 
 namespace {
-const QList<SoundCardEntry> kOutputs = {{QStringLiteral("alsa_output.pci.analog-stereo"), QStringLiteral("Audio interno")},
-                                        {QStringLiteral("alsa_output.usb-CM108.analog-mono"), QStringLiteral("Interfaz de radio")}};
-const QList<SoundCardEntry> kInputs = {{QStringLiteral("alsa_input.pci.analog-stereo"), QStringLiteral("Micrófono interno")},
-                                       {QStringLiteral("alsa_input.usb-CM108.analog-mono"), QStringLiteral("Interfaz de radio")}};
+const QList<SoundCardEntry> kOutputs = {
+    {QStringLiteral("alsa_output.pci.analog-stereo"), QStringLiteral("Audio interno")},
+    {QStringLiteral("alsa_output.usb-CM108.analog-mono"), QStringLiteral("Interfaz de radio")}};
+const QList<SoundCardEntry> kInputs = {
+    {QStringLiteral("alsa_input.pci.analog-stereo"), QStringLiteral("Micrófono interno")},
+    {QStringLiteral("alsa_input.usb-CM108.analog-mono"), QStringLiteral("Interfaz de radio")}};
 
 QByteArray storeBytes(const WindowFixture &f)
 {
@@ -129,8 +134,9 @@ void TestStation::opensAtStoredValues()
         QCOMPARE(itemsOf(d.cboSalida),
                  (QStringList{"Predeterminada del sistema", "Audio interno", "Interfaz de radio"}));
         QCOMPARE(d.cboSalida->currentText(), QStringLiteral("Interfaz de radio"));
-        QCOMPARE(itemsOf(d.cboEntrada), (QStringList{"Predeterminada del sistema", "Micrófono interno",
-                                                     "Interfaz de radio", "Tarjeta desenchufada (no está conectada)"}));
+        QCOMPARE(itemsOf(d.cboEntrada),
+                 (QStringList{"Predeterminada del sistema", "Micrófono interno", "Interfaz de radio",
+                              "Tarjeta desenchufada (no está conectada)"}));
         QCOMPARE(d.cboEntrada->currentIndex(), 3);
         QCOMPARE(d.cboLineas->currentText(), QStringLiteral("!DTR+RTS"));
         QCOMPARE(d.spnRetardo->value(), 450);
@@ -139,8 +145,24 @@ void TestStation::opensAtStoredValues()
         QVERIFY(d.isModal());
         QVERIFY(d.cmdaceptar->isEnabled());
         QVERIFY(!d.lblAviso->isVisible());
-        const QPoint centre = f.window->frameGeometry().center();
-        QVERIFY((d.frameGeometry().center() - centre).manhattanLength() <= 4);
+        // Over the window, as far as the screen lets a dialog almost as tall as it be centred.
+        QVERIFY(qAbs(d.frameGeometry().center().x() - f.window->frameGeometry().center().x()) <= 4);
+        QVERIFY(d.screen()->availableGeometry().contains(d.frameGeometry()));
+        // Access keys stay unique across every row, those of the other keying methods included.
+        QStringList texts;
+        for (const QLabel *label : d.findChildren<QLabel *>())
+            texts << label->text();
+        for (const QAbstractButton *button : d.findChildren<QAbstractButton *>())
+            texts << button->text();
+        QMap<QChar, QString> keys;
+        for (const QString &text : texts) {
+            const int amp = int(text.indexOf(QLatin1Char('&')));
+            if (amp < 0 || amp + 1 >= text.size())
+                continue;
+            const QChar key = text.at(amp + 1).toLower();
+            QVERIFY2(!keys.contains(key), qPrintable(keys.value(key) + " / " + text));
+            keys.insert(key, text);
+        }
     }));
     QVERIFY2(f.window->findChildren<frmestacion *>().isEmpty(), "the dialog is destroyed when closed");
 }
@@ -225,7 +247,8 @@ void TestStation::acceptStoresAndApplies()
         d.cmdaceptar->click();
     }));
     QCOMPARE(f.boxes->shown.size(), 1);
-    QVERIFY(f.boxes->shown.first().text.startsWith(QStringLiteral("No se han podido guardar los valores de la estación")));
+    QVERIFY(f.boxes->shown.first().text.startsWith(
+        QStringLiteral("No se han podido guardar los valores de la estación")));
     f.window->mnuunavez_Click();
     QCOMPARE(f.audio->leadMs, 700);
 }
@@ -235,11 +258,16 @@ void TestStation::rangesAreEnforced_data()
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<int>("value");
-    QTest::newRow("lead above") << "spnRetardo" << "99999" << 2000;
-    QTest::newRow("lead below") << "spnRetardo" << "-5" << 0;
-    QTest::newRow("tail above") << "spnCola" << "2500" << 2000;
-    QTest::newRow("cap above") << "spnTiempoMaximo" << "7200" << 3600;
-    QTest::newRow("cap none") << "spnTiempoMaximo" << "0" << 0;
+    QTest::newRow("lead above") << "spnRetardo"
+                                << "99999" << 2000;
+    QTest::newRow("lead below") << "spnRetardo"
+                                << "-5" << 0;
+    QTest::newRow("tail above") << "spnCola"
+                                << "2500" << 2000;
+    QTest::newRow("cap above") << "spnTiempoMaximo"
+                               << "7200" << 3600;
+    QTest::newRow("cap none") << "spnTiempoMaximo"
+                              << "0" << 0;
 }
 
 // Whatever is typed, the control keeps a value in range, and that is what is stored.
@@ -350,11 +378,16 @@ void TestStation::testFailuresAreToldOnce_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("text");
-    QTest::newRow("port") << "port" << "No se puede enviar el mensaje";
-    QTest::newRow("tone") << "tone" << "No se puede hacer la prueba de transmisión.";
-    QTest::newRow("cap") << "cap" << "No se puede enviar el mensaje";
-    QTest::newRow("play") << "play" << "No se ha podido reproducir el mensaje";
-    QTest::newRow("guard") << "guard" << "La transmisión se ha cortado por seguridad";
+    QTest::newRow("port") << "port"
+                          << "No se puede enviar el mensaje";
+    QTest::newRow("tone") << "tone"
+                          << "No se puede hacer la prueba de transmisión.";
+    QTest::newRow("cap") << "cap"
+                         << "No se puede enviar el mensaje";
+    QTest::newRow("play") << "play"
+                          << "No se ha podido reproducir el mensaje";
+    QTest::newRow("guard") << "guard"
+                           << "La transmisión se ha cortado por seguridad";
 }
 
 void TestStation::testFailuresAreToldOnce()
@@ -461,12 +494,18 @@ void TestStation::identificationStored_data()
     QTest::addColumn<int>("mode"); // the list's row: no, final, cada
     QTest::addColumn<QString>("voice");
     QTest::addColumn<QString>("indicativo"); // stored; "<refused>": nothing stored, the operator told
-    QTest::newRow("other signs refused as typed") << "ea1-ABC .,/p" << 1 << "" << "EA1ABC/P";
-    QTest::newRow("every few minutes") << "EA1ABC" << 2 << "" << "EA1ABC";
-    QTest::newRow("no callsign, no identification") << "" << 0 << "" << "";
-    QTest::newRow("no callsign but a voice file") << "" << 1 << "/srv/id.wav" << "";
-    QTest::newRow("identifying without callsign") << "" << 1 << "" << "<refused>";
-    QTest::newRow("only signs typed") << "-- .. ?" << 2 << "" << "<refused>";
+    QTest::newRow("other signs refused as typed") << "ea1-ABC .,/p" << 1 << ""
+                                                  << "EA1ABC/P";
+    QTest::newRow("every few minutes") << "EA1ABC" << 2 << ""
+                                       << "EA1ABC";
+    QTest::newRow("no callsign, no identification") << "" << 0 << ""
+                                                    << "";
+    QTest::newRow("no callsign but a voice file") << "" << 1 << "/srv/id.wav"
+                                                  << "";
+    QTest::newRow("identifying without callsign") << "" << 1 << ""
+                                                  << "<refused>";
+    QTest::newRow("only signs typed") << "-- .. ?" << 2 << ""
+                                      << "<refused>";
 }
 
 void TestStation::identificationStored()

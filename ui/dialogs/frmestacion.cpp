@@ -1,6 +1,7 @@
 #include "frmestacion.h"
 
 #include "screenfit.h"
+#include "scrollingcolumn.h"
 
 #include "deviceerror.h"
 #include "keyinglines.h"
@@ -186,10 +187,8 @@ frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const So
     buttons->addWidget(cmdaceptar);
 
     auto *page = new QVBoxLayout(this);
-    page->addWidget(soundBox);
-    page->addWidget(keyBox);
-    page->addWidget(grpIdent);
-    page->addWidget(stationLevel = new StationLevel(this));
+    page->addWidget(
+        new ScrollingColumn(this, {soundBox, keyBox, grpIdent, stationLevel = new StationLevel(this)}));
     page->addWidget(lblAviso);
     page->addWidget(line1);
     page->addLayout(buttons);
@@ -339,7 +338,8 @@ void frmestacion::startTest(bool identification)
     if (m_transmitting)
         return;
     const IdentSettings ident = chosenIdent();
-    m_test->start(chosenKeying(), chosenCard(cboSalida), stationLevel->chosen(), identification ? &ident : nullptr);
+    m_test->start(chosenKeying(), chosenCard(cboSalida), stationLevel->chosen(),
+                  identification ? &ident : nullptr);
 }
 
 void frmestacion::stopTest()

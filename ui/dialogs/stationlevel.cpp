@@ -22,7 +22,7 @@ QDoubleSpinBox *decibels(QWidget *parent, const char *name, double min, double m
 StationLevel::StationLevel(QWidget *parent) : QGroupBox(QStringLiteral("Nivel en el aire:"), parent)
 {
     setObjectName(QStringLiteral("FrameNivel"));
-    chkNivel = new QCheckBox(QStringLiteral("Igualar la sonoridad &a:"), this);
+    chkNivel = new QCheckBox(QStringLiteral("A&justar la sonoridad a:"), this);
     chkNivel->setObjectName(QStringLiteral("chkNivel"));
     chkNivel->setToolTip(
         QStringLiteral("Cada mensaje se emite con una sola ganancia que lo lleva a esta sonoridad "
