@@ -283,7 +283,7 @@ void TestCli::unusableKeyingExitsOne_data()
         << noRigctld << QStringList{"--enviar", "TONE", "--veces", "2", "--intervalo", "1"} << "no se puede abrir el equipo";
     QTest::newRow("CAT, no rigctld, test tone") << noRigctld << QStringList{"--probar"} << "no se puede abrir el equipo";
     QTest::newRow("CAT on /dev/null") << QByteArray("metodo=cat\nequipo=2014\nequipopuerto=/dev/null\n")
-                                      << QStringList{"--enviar", "TONE"} << "no se puede abrir el equipo";
+                                      << QStringList{"--enviar", "TONE"} << "/dev/null no es un puerto serie";
     QTest::newRow("CAT, unknown model") << QByteArray("metodo=cat\nequipo=999999\nequipopuerto=localhost:1\n")
                                         << QStringList{"--enviar", "TONE"} << "Hamlib no conoce el modelo de equipo 999999";
     QTest::newRow("CAT, model out of range") << QByteArray("metodo=cat\nequipo=-5\n") << QStringList{"--enviar", "TONE"}

@@ -1,6 +1,7 @@
 #include "catkeyer.h"
 
 #include "deviceerror.h"
+#include "devicenode.h"
 #include "keyersettings.h"
 
 #include <QFileInfo>
@@ -189,8 +190,11 @@ void CatKeyer::open()
             throw DeviceError(QStringLiteral("No se encuentra el puerto CAT %1: compruebe que el equipo esté "
                                              "conectado.")
                                   .arg(m_port));
-        // Hamlib would write its commands into an ordinary file as readily as into a port.
-        if (!S_ISCHR(st.st_mode))
+        // Hamlib would write its commands into an ordinary file as readily as into a port; and on a
+        // device that is no terminal it fails after closing the port twice, which can close
+        // another thread's descriptor (the sound server's). A pty has no subsystem to tell.
+        const QString kind = S_ISCHR(st.st_mode) ? charDeviceSubsystem(st.st_rdev) : QString();
+        if (!S_ISCHR(st.st_mode) || (!kind.isEmpty() && kind != QLatin1String("tty")))
             throw DeviceError(
                 QStringLiteral("%1 no es un puerto serie: escriba el del equipo, como /dev/ttyUSB0, "
                                "o con el modelo 2 dónde escucha rigctld (localhost:4532).")
