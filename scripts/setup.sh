@@ -10,7 +10,7 @@ packages=(
     libudev-dev libgpiod-dev libhamlib-dev libhamlib-utils libebur128-dev
     pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon xvfb xauth
     desktop-file-utils appstream dpkg-dev x11-utils xdotool
-    python3-serial
+    python3-serial sox espeak-ng
     qt6-translations-l10n lintian
 )
 missing=()
