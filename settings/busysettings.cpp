@@ -31,6 +31,14 @@ QString BusySettings::sourceName(Source source)
     return QStringLiteral("ninguno");
 }
 
+bool BusySettings::operator==(const BusySettings &o) const
+{
+    return ocupado == o.ocupado && ocupadoText == o.ocupadoText && receptor == o.receptor &&
+           receptornombre == o.receptornombre && umbralDb == o.umbralDb && ocupadolinea == o.ocupadolinea &&
+           ocupadopuerto == o.ocupadopuerto && ocupadogpio == o.ocupadogpio && ocupadocm108 == o.ocupadocm108 &&
+           libreMs == o.libreMs && esperaSecs == o.esperaSecs && ocupadoignorarMs == o.ocupadoignorarMs;
+}
+
 BusySettings readBusySettings(const SettingsStore &store)
 {
     BusySettings s;

@@ -45,7 +45,8 @@ struct BusySettings
 
     bool on() const { return ocupado != Source::Ninguno; }
     static QString sourceName(Source source);
-    bool operator==(const BusySettings &other) const = default;
+    bool operator==(const BusySettings &other) const;
+    bool operator!=(const BusySettings &other) const { return !(*this == other); }
 };
 
 // Numbers out of range come to the nearest end, unreadable text gives the default; an unknown
