@@ -1,0 +1,30 @@
+#pragma once
+
+#include "busysettings.h"
+#include "busysource.h"
+#include "soundcardchoice.h"
+
+#include <functional>
+#include <memory>
+
+class Keyer;
+struct KeyerSettings;
+
+// What a busy source may need of the rest of the station.
+struct BusySourceContext
+{
+    // The input that records messages: the receiver's audio when "receptor" is empty.
+    SoundCardChoice entrada;
+    // The serial port that keys the transmitter, and the device a port number stands for.
+    int keyingPort = 0;
+    std::function<QString(int port)> deviceForPort;
+    // How the transmitter is keyed, and the keyer in use, for a source that shares its device.
+    const KeyerSettings *keyerSettings = nullptr;
+    Keyer *keyer = nullptr;
+};
+
+// What is wrong with the values, found without opening anything; empty when nothing is known to
+// be wrong. An unknown source is refused here, naming it and the accepted ones.
+QString busySettingsProblem(const BusySettings &busy);
+// The source the settings choose, not yet open; null for "ninguno".
+std::unique_ptr<BusySource> makeBusySource(const BusySettings &busy, const BusySourceContext &context);
