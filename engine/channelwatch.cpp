@@ -9,22 +9,25 @@ ChannelWatch::ChannelWatch(QObject *parent) : QObject(parent)
     m_elapsed.start();
 }
 
-void ChannelWatch::setSource(BusySource *source, const BusySettings &settings, const QString &openProblem)
+void ChannelWatch::watch(std::unique_ptr<BusySource> source, const BusySettings &settings)
 {
-    if (m_source)
-        disconnect(m_source, nullptr, this, nullptr);
-    m_source = source;
+    m_source = std::move(source);
     m_settings = settings;
-    m_problem = openProblem;
+    m_problem.clear();
     m_history.setIgnoreMs(settings.ocupadoignorarMs);
     m_history.stopWatching();
-    if (!source)
+    if (!m_source)
         return;
-    connect(source, &BusySource::busyChanged, this, [this](bool busy) {
+    try {
+        m_source->open();
+    } catch (const DeviceError &e) {
+        m_problem = e.reason();
+    }
+    connect(m_source.get(), &BusySource::busyChanged, this, [this](bool busy) {
         m_history.heard(busy, nowMs());
         emit changed();
     });
-    connect(source, &BusySource::lost, this, [this](const QString &reason) {
+    connect(m_source.get(), &BusySource::lost, this, [this](const QString &reason) {
         m_problem = reason;
         m_history.stopWatching();
         emit changed();

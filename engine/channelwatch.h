@@ -5,9 +5,8 @@
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <QPointer>
-
 #include <functional>
+#include <memory>
 
 #include "busysource.h"
 
@@ -20,13 +19,14 @@ class ChannelWatch : public QObject
 public:
     explicit ChannelWatch(QObject *parent = nullptr);
 
-    // Listens to source (owned by the caller; null when the settings name none or it could not be
-    // made) with the timing of settings. openProblem: why it could not be opened, if so.
-    void setSource(BusySource *source, const BusySettings &settings, const QString &openProblem = QString());
+    // Opens source and listens to it from now on, with the timing of settings; null when the
+    // settings name none or it could not be made. One that cannot be opened is kept with the
+    // reason, and tried again at each send.
+    void watch(std::unique_ptr<BusySource> source, const BusySettings &settings);
     // Whether a send waits for a clear channel at all ("ocupado" other than "ninguno").
     bool on() const { return m_settings.on(); }
     const BusySettings &settings() const { return m_settings; }
-    BusySource *source() const { return m_source; }
+    BusySource *source() const { return m_source.get(); }
 
     // Opens a source that is closed (not at start, or lost since). Returns why the channel cannot
     // be heard, empty when it can: a source that cannot be read is never taken for a clear channel.
@@ -47,7 +47,7 @@ signals:
 private:
     void watchFromNow();
 
-    QPointer<BusySource> m_source;
+    std::unique_ptr<BusySource> m_source;
     BusySettings m_settings;
     QString m_problem;
     ChannelHistory m_history;

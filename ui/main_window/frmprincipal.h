@@ -151,7 +151,6 @@ private:
     QString m_builtCard;
     bool m_keyerApplied = false;
     // Where the station hears a busy channel, open the whole time it runs.
-    std::unique_ptr<BusySource> m_busySource;
     ChannelWatch m_channelWatch;
     // Declared after the devices it drives, so that it unkeys and releases them before they go.
     TransmissionEngine m_engine;

@@ -6,7 +6,6 @@
 #include "frmopciones.h"
 #include "frmprogramacion.h"
 #include "frmregistro.h"
-#include "deviceerror.h"
 #include "levelsettings.h"
 #include "portnames.h"
 #include "stationlevel.h"
@@ -76,7 +75,6 @@ void Frmprincipal::applyKeyer()
 }
 
 // The source of "busy" from the stored settings, opened now and kept open while the program runs.
-// One that cannot be opened is not fatal: each send is refused before keying, with the reason.
 void Frmprincipal::applyBusySource()
 {
     const BusySettings busy = readBusySettings(settings());
@@ -87,16 +85,9 @@ void Frmprincipal::applyBusySource()
     context.deviceForPort = [this](int port) { return serialDeviceForPort(settings(), port); };
     context.keyerSettings = &m_keying.keyer;
     context.keyer = &m_engine.keyer();
-    m_channelWatch.setSource(nullptr, busy);
-    m_busySource = m_parts.makeBusySource ? m_parts.makeBusySource(busy, context) : makeBusySource(busy, context);
-    QString problem;
-    try {
-        if (m_busySource)
-            m_busySource->open();
-    } catch (const DeviceError &e) {
-        problem = e.reason();
-    }
-    m_channelWatch.setSource(m_busySource.get(), busy, problem);
+    m_channelWatch.watch(m_parts.makeBusySource ? m_parts.makeBusySource(busy, context)
+                                                : makeBusySource(busy, context),
+                         busy);
     m_engine.setChannelWatch(&m_channelWatch);
 }
 
