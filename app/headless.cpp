@@ -5,6 +5,8 @@
 #include "audio/identsound.h"
 #include "audio/qtsoundserver.h"
 #include "audio/wavaudiodevice.h"
+#include "busysourcemaker.h"
+#include "channelwatch.h"
 #include "clock.h"
 #include "cm108keyer.h"
 #include "commandline.h"
@@ -86,10 +88,15 @@ public:
         m_log.recoverInterrupted();
         m_ident.setSettings(readIdentSettings(m_store));
         m_engine.setIdentification(&m_ident);
+        watchChannel();
 
         connect(&m_engine, &TransmissionEngine::failed, this, &Headless::failed);
         connect(&m_engine, &TransmissionEngine::stateChanged, this, &Headless::stateChanged);
         connect(&m_engine, &TransmissionEngine::playEnded, this, &Headless::playEnded);
+        connect(&m_engine.channelWait(), &ChannelWaiter::tick, this, [this](int seconds) {
+            if (seconds > 0 && seconds % 10 == 0)
+                progress(QStringLiteral("el canal sigue ocupado, %1 s...").arg(seconds));
+        });
         // The log's text says all: what cannot be written, why, and that sending goes on.
         connect(&m_log, &TransmissionLog::writeFailed, this, [](const QString &why) { say(why); });
     }
@@ -131,6 +138,21 @@ public:
     }
 
 private:
+    // The source of "busy" the settings name, open while the program runs; one that cannot be
+    // opened refuses each send before keying, with the reason.
+    void watchChannel()
+    {
+        const BusySettings busy = readBusySettings(m_store);
+        BusySourceContext context;
+        context.entrada = {m_cards.entrada, m_cards.entradanombre};
+        context.keyingPort = m_line.commPort();
+        context.deviceForPort = [this](int port) { return serialDeviceForPort(m_store, port); };
+        context.keyerSettings = &m_keyerSettings;
+        context.keyer = &m_engine.keyer();
+        m_channelWatch.watch(makeBusySource(busy, context), busy);
+        m_engine.setChannelWatch(&m_channelWatch);
+    }
+
     // logged: the message as the log names it.
     int send(const QString &file, LogOrigin origin, const QString &logged)
     {
@@ -265,6 +287,9 @@ private:
                          .arg(m_command.times > 1
                                   ? QStringLiteral(" (%1 de %2)").arg(m_plays + 1).arg(m_command.times)
                                   : QString()));
+        } else if (state == TransmissionEngine::State::Waiting) {
+            progress(QStringLiteral("esperando a que el canal quede libre (%1 s como mucho)...")
+                         .arg(m_engine.channelWait().limitSecs()));
         } else if (state == TransmissionEngine::State::Pausing) {
             progress(QStringLiteral("en pausa, %1 s...").arg(m_engine.Timer1().interval() / 1000));
         } else if (!m_scheduling && !m_terminating) {
@@ -301,6 +326,7 @@ private:
     KeyerSettings m_keyerSettings;
     // Declared after the engine: it goes first, and the engine falls back to the serial line.
     std::unique_ptr<Keyer> m_keyer;
+    ChannelWatch m_channelWatch; // its source may use the keyer: goes before it
     QString m_file;
     int m_status = Command::Ok;
     int m_plays = 0;

@@ -22,6 +22,12 @@ inline const QString kKeyUpError =
 inline const QString kKeyUpUnanswered =
     QStringLiteral("El dispositivo que maneja el transmisor, %1, no ha confirmado la transmisión en "
                    "%2 segundos. No se ha transmitido nada. Compruebe que esté conectado y encendido.");
+inline const QString kChannelBusy =
+    QStringLiteral("El canal ha seguido ocupado: se ha esperado %1 segundos a que quedase libre y no se "
+                   "ha transmitido nada. Vuelva a intentarlo más tarde.");
+inline const QString kChannelUnreadable =
+    QStringLiteral("No se puede saber si el canal está libre. No se ha transmitido nada. Compruebe la "
+                   "fuente de «ocupado» en la estación y vuelva a intentarlo.");
 
 // Seconds with one decimal, as the operator reads them: "5,0".
 inline QString seconds(int ms)

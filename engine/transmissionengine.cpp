@@ -30,6 +30,10 @@ TransmissionEngine::TransmissionEngine(AudioDevice &reproductor, SerialLine &MSC
     connect(&m_guard, &QTimer::timeout, this, &TransmissionEngine::guardTimeout);
     m_portWatch.setInterval(PortWatchMs);
     connect(&m_portWatch, &QTimer::timeout, this, &TransmissionEngine::watchPort);
+    connect(&m_channelWait, &ChannelWaiter::cleared, this, &TransmissionEngine::keyUp);
+    connect(&m_channelWait, &ChannelWaiter::gaveUp, this, &TransmissionEngine::channelGaveUp);
+    connect(&m_channelWait, &ChannelWaiter::unreadable, this,
+            [this](const QString &reason) { failTransmission(kChannelUnreadable, reason); });
 }
 
 TransmissionEngine::~TransmissionEngine()
@@ -94,7 +98,7 @@ void TransmissionEngine::send(bool once)
         emit messageOpened(m_lengthMs);
         checkMessageFits(m_lengthMs);
         m_firstPlay = true;
-        keyUp();
+        keyUpWhenClear();
     } catch (const DeviceError &e) {
         failTransmission(kSendError, e.reason());
     }
@@ -132,12 +136,31 @@ void TransmissionEngine::checkMessageFits(int lengthMs)
                 .arg(m_tailMs));
 }
 
+// With no source of "busy" the key goes up here and now, as it always did.
+void TransmissionEngine::keyUpWhenClear()
+{
+    switch (m_channelWait.begin()) {
+    case ChannelWaiter::Start::Clear:
+        return keyUp();
+    case ChannelWaiter::Start::Waiting:
+        return setState(State::Waiting);
+    case ChannelWaiter::Start::Unreadable:
+        return failTransmission(kChannelUnreadable, m_channelWait.reason());
+    }
+}
+
+void TransmissionEngine::channelGaveUp()
+{
+    failTransmission(kChannelBusy.arg(seconds(int(m_channelWait.waitedMs()))), QString(), Ending::ChannelBusy);
+}
+
 // The play starts once the keyer confirms the key is up (at once for most devices; a radio on CAT
 // answers later), so the lead is counted from a transmitter really keyed.
 void TransmissionEngine::keyUp()
 {
     m_keyUpPending = true;
     m_keyUpWait.start();
+    m_channelWait.keyed(true);
     m_keyer->keyUp();
     if (m_keyUpPending)
         setState(State::Playing); // waiting for the answer: Stop must work meanwhile
@@ -191,6 +214,7 @@ void TransmissionEngine::keyDown()
     m_keyUpPending = false;
     m_keyUpWait.stop();
     m_keyer->keyDown();
+    m_channelWait.keyed(false);
 }
 
 void TransmissionEngine::startPlay()
@@ -232,16 +256,17 @@ void TransmissionEngine::reproductor_Done(int NotifyCode)
 
 void TransmissionEngine::Timer1_Timer()
 {
-    if (m_keyUpPending)
+    if (m_keyUpPending || m_channelWait.waiting())
         return;
     m_firstPlay = false;
-    keyUp();
+    keyUpWhenClear();
 }
 
 void TransmissionEngine::stop()
 {
     m_awaitingDone = false;
     m_timer1.setEnabled(false);
+    m_channelWait.cancel();
     keyDown();
     m_keyer->close();
     commandQuietly(QStringLiteral("close"));
@@ -252,6 +277,7 @@ void TransmissionEngine::stop()
 void TransmissionEngine::release()
 {
     m_timer1.setEnabled(false);
+    m_channelWait.cancel();
     m_awaitingDone = false;
     m_portWatch.stop();
     keyDown();
@@ -284,8 +310,9 @@ void TransmissionEngine::keyerLost()
 
 // Undoes a transmission that cannot go on: unkeys first, then releases the sound and the port,
 // and tells why.
-void TransmissionEngine::failTransmission(const QString &message, const QString &cause)
+void TransmissionEngine::failTransmission(const QString &message, const QString &cause, Ending ending)
 {
+    m_channelWait.cancel();
     m_awaitingDone = false;
     m_timer1.setEnabled(false);
     m_portWatch.stop();
@@ -294,7 +321,7 @@ void TransmissionEngine::failTransmission(const QString &message, const QString 
     m_keyer->close();
     m_failureMessage = message;
     m_failureCause = cause;
-    setIdle(message == kGuardError ? Ending::Guard : Ending::Failed);
+    setIdle(message == kGuardError ? Ending::Guard : ending);
     emit failed(message, cause);
 }
 
@@ -313,72 +340,6 @@ void TransmissionEngine::setIdle(Ending ending)
     m_ending = ending;
     restoreFile();
     setState(State::Idle);
-}
-
-bool TransmissionEngine::sendFile(const QString &path)
-{
-    if (m_state == State::Playing || m_fileSend != FileSend::None)
-        return false;
-    if (m_state == State::Pausing)
-        return sendFileInPause(path);
-    m_ownFile = m_reproductor.fileName();
-    m_fileSend = FileSend::Alone;
-    m_reproductor.setFileName(path);
-    send(true);
-    if (m_state == State::Playing)
-        return true;
-    restoreFile(); // refused before the key went up: failed() has told why
-    return false;
-}
-
-// The loop's message is closed for the other one and opened again after it; the repeat timer
-// waits meanwhile. A message that cannot go out is refused before keying and the loop goes on.
-bool TransmissionEngine::sendFileInPause(const QString &path)
-{
-    m_timer1.setEnabled(false);
-    commandQuietly(QStringLiteral("close"));
-    m_ownFile = m_reproductor.fileName();
-    m_fileSend = FileSend::InLoop;
-    m_reproductor.setFileName(path);
-    const int loopLengthMs = m_lengthMs;
-    try {
-        openMessage();
-        checkMessageFits(m_lengthMs);
-    } catch (const DeviceError &e) {
-        m_lengthMs = loopLengthMs;
-        backToTheLoop();
-        if (m_state == State::Pausing)
-            emit failed(kSendError, e.reason());
-        return false;
-    }
-    // Its play starts when the key-up is confirmed; a failure on the way ends the loop too.
-    m_firstPlay = true;
-    keyUp();
-    return m_state == State::Playing;
-}
-
-// After a message sent in the pause of a loop: the loop's own message again, and a whole pause.
-void TransmissionEngine::backToTheLoop()
-{
-    commandQuietly(QStringLiteral("close"));
-    restoreFile();
-    try {
-        openMessage();
-        emit messageOpened(m_lengthMs);
-    } catch (const DeviceError &e) {
-        failTransmission(kPlayError, e.reason());
-        return;
-    }
-    m_timer1.setEnabled(true);
-    setState(State::Pausing);
-}
-
-void TransmissionEngine::restoreFile()
-{
-    if (m_fileSend == FileSend::None)
-        return;
-    m_fileSend = FileSend::None;
-    m_reproductor.setFileName(m_ownFile);
 }
 
 void TransmissionEngine::setState(State state)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "channelwaiter.h"
 #include "repeattimer.h"
 
 #include <QObject>
@@ -28,11 +29,12 @@ class TransmissionEngine : public QObject
 {
     Q_OBJECT
 public:
-    enum class State { Idle, Playing, Pausing };
+    // Waiting: for a clear channel before key-up, nothing keyed; Stop ends it at once.
+    enum class State { Idle, Playing, Pausing, Waiting };
     Q_ENUM(State)
     // How the last transmission ended, known when the state turns Idle: its last play heard
-    // whole, Stop (or the end of the program), a failure, or the guard.
-    enum class Ending { Completed, Stopped, Failed, Guard };
+    // whole, Stop (or the end of the program), a failure, the guard, or a channel that stayed busy.
+    enum class Ending { Completed, Stopped, Failed, Guard, ChannelBusy };
     Q_ENUM(Ending)
 
     // Every PortWatchMs while transmitting, the keying device is checked to still be there.
@@ -55,7 +57,14 @@ public:
     // caller, outliving its use here); null for none.
     void setIdentification(Identification *identification) { m_identification = identification; }
 
+    // Before each key-up the channel must be clear, as the station's watch hears it (owned by the
+    // caller, outliving its use here); null: key at once.
+    void setChannelWatch(ChannelWatch *watch) { m_channelWait.setWatch(watch); }
+    ChannelWaiter &channelWait() { return m_channelWait; }
+
     State state() const { return m_state; }
+    // From the start of a wait for the channel to key-down: another message must wait.
+    bool onAir() const { return m_state == State::Playing || m_state == State::Waiting; }
     // True while the running transmission is a single play.
     bool modounavez() const { return m_modounavez; }
     // The repeat timer: its interval is the pause of a loop.
@@ -120,13 +129,16 @@ private:
     void useKeyer(Keyer *keyer);
     void openMessage();
     void checkMessageFits(int lengthMs);
+    void keyUpWhenClear();
+    void channelGaveUp();
     void keyUp();
     void keyedUp();
     void keyUpFailed(const QString &reason);
     void keyDown();
     void startPlay();
     void keyerLost();
-    void failTransmission(const QString &message, const QString &cause = QString());
+    void failTransmission(const QString &message, const QString &cause = QString(),
+                          Ending ending = Ending::Failed);
     void commandQuietly(const QString &command);
     void setState(State state);
     void setIdle(Ending ending);
@@ -140,6 +152,7 @@ private:
     Keyer *m_keyer = nullptr;
     Identification *m_identification = nullptr;
     RepeatTimer m_timer1;
+    ChannelWaiter m_channelWait;
     // Unkeys the transmitter if the lines stay up longer than a play can explain, whatever the
     // sound path does.
     QTimer m_guard;

@@ -135,7 +135,13 @@ void Scheduler::check()
             return w.slot.number == due.number && w.slot.time == due.time;
         });
         if (!queued)
-            m_waiting << Waiting{due, monotonicMs};
+            m_waiting << Waiting{due, monotonicMs, due.time};
+    }
+    if (m_target.waitingForChannel()) {
+        for (Waiting &w : m_waiting) {
+            w.since = qMax(w.since, now);
+            w.queuedMs = monotonicMs;
+        }
     }
     expireWaiting(now, monotonicMs);
     sendNext();
@@ -150,7 +156,7 @@ void Scheduler::expireWaiting(const QDateTime &now, qint64 monotonicMs)
     for (auto it = m_waiting.begin(); it != m_waiting.end();) {
         // Late by the wall clock, or waiting that long by the monotonic one when the wall clock
         // went back meanwhile.
-        if (it->slot.time.msecsTo(now) <= limitMs && monotonicMs - it->queuedMs <= limitMs) {
+        if (it->since.msecsTo(now) <= limitMs && monotonicMs - it->queuedMs <= limitMs) {
             ++it;
             continue;
         }

@@ -21,6 +21,9 @@ public:
     // (the owner logs why); otherwise the owner calls Scheduler::transmissionEnded() when it is
     // over, however it ends.
     virtual bool sendScheduled(const ScheduleEntry &entry) = 0;
+    // True while a transmission waits for a clear channel before its key-up: the slots waiting
+    // behind it count their time from the end of that wait.
+    virtual bool waitingForChannel() const { return false; }
 };
 
 // Sends the scheduled broadcasts at their wall-clock times through the target, one at a time and
@@ -83,6 +86,7 @@ private:
     {
         DueSlot slot;
         qint64 queuedMs = 0;
+        QDateTime since; // the slot's time, or the end of a wait for the channel after it
     };
     const ScheduleEntry *entry(int number) const;
     void expireWaiting(const QDateTime &now, qint64 monotonicMs);

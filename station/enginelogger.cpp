@@ -15,10 +15,19 @@ LogResult resultOf(TransmissionEngine::Ending ending)
         return LogResult::Detenida;
     case TransmissionEngine::Ending::Guard:
         return LogResult::CortadaPorSeguridad;
+    case TransmissionEngine::Ending::ChannelBusy:
+        return LogResult::CanalOcupado;
     case TransmissionEngine::Ending::Failed:
         break;
     }
     return LogResult::Fallo;
+}
+
+// Results the operator hears of as a failure: the message did not go out, or not whole.
+bool isFailure(LogResult result)
+{
+    return result == LogResult::Fallo || result == LogResult::CortadaPorSeguridad ||
+           result == LogResult::CanalOcupado;
 }
 } // namespace
 
@@ -65,7 +74,19 @@ void EngineLogger::begin(Session &session)
     session.active = true;
     session.record = expected();
     session.record.inicio = m_clock.now();
-    m_log.transmissionStarted(session.record);
+}
+
+void EngineLogger::endWait(Session &session)
+{
+    if (std::exchange(session.waiting, false))
+        session.waitedMs += m_engine.channelWait().waitedMs();
+}
+
+QString EngineLogger::waitDetail(qint64 waitedMs)
+{
+    if (waitedMs <= 0)
+        return QString();
+    return QStringLiteral("Esperó %1 s a que el canal quedase libre.").arg(logSeconds(waitedMs / 1000.0));
 }
 
 void EngineLogger::endAir(Session &session)
@@ -76,9 +97,13 @@ void EngineLogger::endAir(Session &session)
     session.airFrom = QDateTime();
 }
 
-void EngineLogger::finish(Session &session, LogResult result, const QString &detail)
+void EngineLogger::finish(Session &session, LogResult result, const QString &given)
 {
     endAir(session);
+    endWait(session);
+    // A line of "canal ocupado" already says how long it waited.
+    const QString waited = result == LogResult::CanalOcupado ? QString() : waitDetail(session.waitedMs);
+    const QString detail = waited.isEmpty() || given.isEmpty() ? waited + given : waited + QLatin1Char(' ') + given;
     session.active = false;
     session.record.fin = m_clock.now();
     session.record.segundos = qMax(0.0, session.airSecs);
@@ -88,7 +113,7 @@ void EngineLogger::finish(Session &session, LogResult result, const QString &det
                                                      : detail + QLatin1Char(' ') + session.level;
     m_log.transmissionEnded(session.record);
     emit written();
-    if (result == LogResult::Fallo || result == LogResult::CortadaPorSeguridad)
+    if (isFailure(result))
         emit failureWritten(session.record);
 }
 
@@ -96,13 +121,20 @@ void EngineLogger::onState(TransmissionEngine::State state)
 {
     using State = TransmissionEngine::State;
     m_failureLogged = false;
-    if (state == State::Playing) {
+    if (state == State::Playing || state == State::Waiting) {
         if (!m_main.active) {
             begin(m_main);
         } else if (m_engine.sendingFile() && !m_inserted.active) {
             begin(m_inserted);
         }
         Session &on = m_inserted.active ? m_inserted : m_main;
+        if (state == State::Waiting) {
+            on.waiting = true;
+            return;
+        }
+        endWait(on);
+        if (!std::exchange(on.marked, true))
+            m_log.transmissionStarted(on.record);
         on.airFrom = m_clock.now();
         m_alive.start();
         return;
@@ -118,14 +150,13 @@ void EngineLogger::onState(TransmissionEngine::State state)
     }
     // Idle: however it ended, the lines say it.
     const LogResult result = resultOf(m_engine.ending());
-    const QString detail = result == LogResult::Fallo || result == LogResult::CortadaPorSeguridad
-                               ? failureDetail(m_engine.failureMessage(), m_engine.failureCause())
-                               : QString();
+    const QString detail =
+        isFailure(result) ? failureDetail(m_engine.failureMessage(), m_engine.failureCause()) : QString();
     if (m_inserted.active)
         finish(m_inserted, result, detail);
     if (m_main.active)
         finish(m_main, result, detail);
-    m_failureLogged = result == LogResult::Fallo || result == LogResult::CortadaPorSeguridad;
+    m_failureLogged = isFailure(result);
 }
 
 // A failure with no end of a transmission before it: a command refused before anything was keyed

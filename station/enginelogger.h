@@ -29,6 +29,8 @@ public:
     // logger was not told of is the operator's own.
     void expect(LogOrigin origin, int programa, const QString &archivo);
 
+    // "Esperó 12,5 s a que el canal quedase libre."; empty for no wait.
+    static QString waitDetail(qint64 waitedMs);
     // The detail of a failure's line: the cause first, as a sentence, then what the operator was
     // told; just the message when there is no cause.
     static QString failureDetail(const QString &message, const QString &cause);
@@ -48,12 +50,16 @@ private:
         double airSecs = 0;
         QDateTime airFrom; // valid while keyed
         QString level;     // the last whole play's loudness and gain
+        bool marked = false;  // its key-up noted for the line of a crash
+        bool waiting = false; // for a clear channel, before a key-up
+        qint64 waitedMs = 0;  // all its waits for the channel added up
     };
 
     void onState(TransmissionEngine::State state);
     void onFailed(const QString &message, const QString &cause);
     void begin(Session &session);
     void endAir(Session &session);
+    void endWait(Session &session);
     void finish(Session &session, LogResult result, const QString &detail);
     TransmissionRecord expected();
 

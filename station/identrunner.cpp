@@ -36,6 +36,8 @@ void IdentRunner::onState(TransmissionEngine::State state)
             m_due.transmitted();
         return;
     }
+    if (state == TransmissionEngine::State::Waiting)
+        return; // nothing on the air yet, its own identification included
     if (std::exchange(m_sending, false))
         return;
     if (state == TransmissionEngine::State::Idle &&
@@ -56,7 +58,7 @@ void IdentRunner::check()
         m_timer.start(int(m_due.msUntil(now, intervalMs())));
         return;
     }
-    if (m_engine.state() == TransmissionEngine::State::Playing || m_engine.sendingFile())
+    if (m_engine.onAir() || m_engine.sendingFile())
         return; // the end of that play checks again
     if (m_held && m_held()) {
         m_timer.start(HeldRetryMs);

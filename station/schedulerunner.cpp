@@ -15,7 +15,7 @@ ScheduleRunner::ScheduleRunner(TransmissionEngine &engine, EngineLogger &logger,
     connect(
         &m_engine, &TransmissionEngine::stateChanged, &m_scheduler,
         [this](TransmissionEngine::State state) {
-            if (state != TransmissionEngine::State::Playing)
+            if (state == TransmissionEngine::State::Idle || state == TransmissionEngine::State::Pausing)
                 m_scheduler.transmissionEnded();
         },
         Qt::QueuedConnection);
@@ -48,7 +48,12 @@ void ScheduleRunner::hold(bool on)
 
 bool ScheduleRunner::busyPlaying() const
 {
-    return m_holds > 0 || m_engine.state() == TransmissionEngine::State::Playing;
+    return m_holds > 0 || m_engine.onAir();
+}
+
+bool ScheduleRunner::waitingForChannel() const
+{
+    return m_engine.state() == TransmissionEngine::State::Waiting;
 }
 
 bool ScheduleRunner::sendScheduled(const ScheduleEntry &entry)

@@ -38,6 +38,7 @@ public:
 
     bool busyPlaying() const override;
     bool sendScheduled(const ScheduleEntry &entry) override;
+    bool waitingForChannel() const override;
 
 private:
     void logUnsent(const ScheduleEntry &entry, const QDateTime &first, const QDateTime &last,

@@ -9,3 +9,5 @@ pregonal_add_test(tst_cm108 SOURCES tst_cm108.cpp LIBS pregonal_keyers pregonal_
 pregonal_add_test(tst_gpio SOURCES tst_gpio.cpp LIBS pregonal_keyers pregonal_engine pregonal_fakes)
 # The station's identification: Morse as sound and its settings, read back by a decoder.
 pregonal_add_test(tst_morse SOURCES tst_morse.cpp support/morsedecoder.h LIBS pregonal_devices)
+# The wait for a clear channel: its decisions as tables, and the engine, log and schedule around it.
+pregonal_add_test(tst_channelwait SOURCES tst_channelwait.cpp LIBS pregonal_station pregonal_fakes)

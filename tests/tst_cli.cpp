@@ -294,6 +294,11 @@ void TestCli::unusableKeyingExitsOne_data()
                                             << "El pin 9 de la interfaz CM108 no existe";
     QTest::newRow("CM108 on an ordinary file") << QByteArray("metodo=cm108\ncm108=FILE\n")
                                                << QStringList{"--enviar", "TONE"} << "no es un dispositivo hidraw";
+    QTest::newRow("unknown busy source") << QByteArray("ocupado=radar\n") << QStringList{"--enviar", "TONE"}
+                                         << "No se conoce la fuente «radar»";
+    QTest::newRow("busy source that cannot be read")
+        << QByteArray("ocupado=gpio\nocupadogpio=nochip:99\n") << QStringList{"--enviar", "TONE"}
+        << "No se puede saber si el canal está libre";
 }
 
 // Keying that cannot be used, found at once or only when the radio does not answer: the reason

@@ -1,5 +1,6 @@
 // The transmission cycle: call order on the devices, the progress display, failures undone,
 // late and failed completions, and the repeat interval commands.
+#include "fakebusysource.h"
 #include "windowfixture.h"
 
 #include <QProgressBar>
@@ -54,6 +55,7 @@ private slots:
     void loopTwoCycles();
     void stopDuringPlay();
     void stopDuringPause();
+    void stopWhileWaitingForTheChannel();
     void progressAndNameFollowEveryTransmission_data();
     void progressAndNameFollowEveryTransmission();
     void failureIsUndone_data();
@@ -183,6 +185,34 @@ void TestTransmission::stopDuringPause()
     QCOMPARE(take(f), kStop);
     QTest::qWait(80);
     QVERIFY2(f.log->isEmpty(), "no further play starts");
+    verifyStandBy(f);
+}
+
+// A busy channel: the first panel counts the wait, F7 ends it with nothing keyed.
+void TestTransmission::stopWhileWaitingForTheChannel()
+{
+    WindowFixture f;
+    f.store(QStringLiteral("ocupado"), QStringLiteral("serie"));
+    FakeBusySource *source = nullptr;
+    f.makeBusySource = [&source](const BusySettings &, const BusySourceContext &) {
+        auto made = std::make_unique<FakeBusySource>();
+        made->setBusy(true);
+        source = made.get();
+        return made;
+    };
+    f.load();
+    QVERIFY(source && source->isOpen());
+    f.openMessage();
+    QVERIFY(f.showActive());
+    f.window->mnuunavez_Click();
+    QCOMPARE(f.panel(1), QStringLiteral("Esperando canal libre: 0 s"));
+    QVERIFY(!keyed(f) && f.window->mnustop->isEnabled());
+    QTest::keyClick(f.window.get(), Qt::Key_F7);
+    QVERIFY(!f.log->contains(QStringLiteral("DTR=1")) && !f.log->contains(QStringLiteral("play")));
+    take(f);
+    source->setBusy(false);
+    QTest::qWait(50);
+    QVERIFY(f.log->isEmpty());
     verifyStandBy(f);
 }
 

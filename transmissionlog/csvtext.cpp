@@ -41,6 +41,8 @@ QString resultText(LogResult result)
         return QStringLiteral("perdida");
     case LogResult::Interrumpida:
         return QStringLiteral("interrumpida");
+    case LogResult::CanalOcupado:
+        return QStringLiteral("canal ocupado");
     }
     return QString();
 }
@@ -125,7 +127,7 @@ QList<QByteArray> journalFields(const TransmissionRecord &r)
         message += QStringLiteral(". ") + r.detalle;
     int priority = 6; // info
     if (r.resultado == LogResult::Omitida || r.resultado == LogResult::Perdida ||
-        r.resultado == LogResult::Interrumpida)
+        r.resultado == LogResult::Interrumpida || r.resultado == LogResult::CanalOcupado)
         priority = 4; // warning
     else if (r.resultado == LogResult::Fallo || r.resultado == LogResult::CortadaPorSeguridad)
         priority = 3; // err

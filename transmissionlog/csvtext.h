@@ -9,8 +9,8 @@
 // Who started a transmission.
 enum class LogOrigin { Manual, Bucle, Programa, Prueba, LineaDeOrdenes, Identificacion };
 // How it ended; Omitida and Perdida are scheduled slots that never went out, Interrumpida one
-// the program did not live to finish.
-enum class LogResult { Completa, Detenida, Fallo, CortadaPorSeguridad, Omitida, Perdida, Interrumpida };
+// the program did not live to finish, CanalOcupado one that gave up waiting for a clear channel.
+enum class LogResult { Completa, Detenida, Fallo, CortadaPorSeguridad, Omitida, Perdida, Interrumpida, CanalOcupado };
 
 struct TransmissionRecord
 {

@@ -248,6 +248,7 @@ void Frmprincipal::Form_Load()
     showInterval(m_module1.intervalosegs);
     applyStation(readKeyingSettings(settings()), readSoundCardSettings(settings()));
     applyIdentification(readIdentSettings(settings()));
+    applyBusySource();
     // A transmission the program did not live to finish gets its line, then the schedule runs.
     m_log.recoverInterrupted();
     m_schedule.start(settings());

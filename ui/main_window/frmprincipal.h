@@ -1,5 +1,6 @@
 #pragma once
 
+#include "channelwatch.h"
 #include "enginelogger.h"
 #include "identrunner.h"
 #include "identsettings.h"
@@ -77,6 +78,7 @@ public:
     ProgramLauncher &launcher() { return *m_parts.launcher; }
     SoundServer &soundServer() { return *m_parts.sound; }
     TransmissionLog &transmissionLog() { return m_log; }
+    ChannelWatch &channelWatch() { return m_channelWatch; }
     ScheduleRunner &schedule() { return m_schedule; }
     // The notice of scheduled transmissions that did not go out, once there has been one.
     frmavisos *avisos() const { return m_avisos; }
@@ -131,11 +133,13 @@ private:
     void connectEngine();
     void showTransmissionState(TransmissionEngine::State state);
     void showOnAir();
+    void showChannelWait(int seconds);
     void noteFailure(const TransmissionRecord &record);
     void applyStation(const KeyingSettings &keying, const SoundCardSettings &cards);
     void applyKeying();
     void applyKeyer();
     void applyIdentification(const IdentSettings &values);
+    void applyBusySource();
     QString settingsNotWrittenText() const;
 
     ProgramValues &m_module1;
@@ -146,6 +150,8 @@ private:
     QString m_keyerCard;
     QString m_builtCard;
     bool m_keyerApplied = false;
+    // Where the station hears a busy channel, open the whole time it runs.
+    ChannelWatch m_channelWatch;
     // Declared after the devices it drives, so that it unkeys and releases them before they go.
     TransmissionEngine m_engine;
     // The log outlives its writers, which log a transmission still running as they go.

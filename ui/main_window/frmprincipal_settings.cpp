@@ -74,6 +74,23 @@ void Frmprincipal::applyKeyer()
     m_keyerApplied = true;
 }
 
+// The source of "busy" from the stored settings, opened now and kept open while the program runs.
+void Frmprincipal::applyBusySource()
+{
+    const BusySettings busy = readBusySettings(settings());
+    const SoundCardSettings cards = readSoundCardSettings(settings());
+    BusySourceContext context;
+    context.entrada = {cards.entrada, cards.entradanombre};
+    context.keyingPort = m_module1.puertocom;
+    context.deviceForPort = [this](int port) { return serialDeviceForPort(settings(), port); };
+    context.keyerSettings = &m_keying.keyer;
+    context.keyer = &m_engine.keyer();
+    m_channelWatch.watch(m_parts.makeBusySource ? m_parts.makeBusySource(busy, context)
+                                                : makeBusySource(busy, context),
+                         busy);
+    m_engine.setChannelWatch(&m_channelWatch);
+}
+
 // "Aceptar" in the options dialog stores the port and the pause and applies them at once. When the
 // store cannot keep them they still apply for this run, and the operator is told.
 void Frmprincipal::mnuopciones_Click()
@@ -129,6 +146,7 @@ void Frmprincipal::mnuestacion_Click()
         if (!logger)
             logger = new EngineLogger(test, m_log, *m_parts.clock, &test);
         logger->expect(LogOrigin::Prueba, 0, dialog.testDescription());
+        test.setChannelWatch(&m_channelWatch);
         m_schedule.hold(true);
     });
     connect(&dialog, &frmestacion::testEnded, this, [this] {
@@ -148,6 +166,7 @@ void Frmprincipal::mnuestacion_Click()
                 MessageBoxes::OkOnly, MessageBoxes::Warning, kTitle, settingsNotWrittenText());
         applyStation(dialog.chosenKeying(), dialog.chosenCards());
         applyIdentification(dialog.chosenIdent());
+        applyBusySource();
         reproductor().setLevel(dialog.stationLevel->chosen()); // even when the store could not keep it
     } else {
         applyKeying();

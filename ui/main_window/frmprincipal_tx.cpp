@@ -16,6 +16,7 @@
 void Frmprincipal::connectEngine()
 {
     connect(&m_engine, &TransmissionEngine::stateChanged, this, &Frmprincipal::showTransmissionState);
+    connect(&m_engine.channelWait(), &ChannelWaiter::tick, this, &Frmprincipal::showChannelWait);
     connect(&m_engine, &TransmissionEngine::messageOpened, this,
             [this](int lengthMs) { m_progressBar1->setMaximum(qMax(1, lengthMs)); });
     connect(&m_engine, &TransmissionEngine::playEnded, this,
@@ -110,9 +111,17 @@ void Frmprincipal::showTransmissionState(TransmissionEngine::State state)
     setButtonsEnabled({{1, !sending}, {2, !sending}, {9, !sending}, {7, sending}});
     setButtonsEnabled({{4, !sending && m_messageLoaded}, {5, !sending && m_messageLoaded}});
     setPanel(1, sending ? QStringLiteral("TX") : QStringLiteral("Stand by"));
+    if (state == TransmissionEngine::State::Waiting)
+        showChannelWait(int(m_engine.channelWait().waitedMs() / 1000));
     showOnAir();
     if (!sending)
         m_progressBar1->setValue(0);
+}
+
+void Frmprincipal::showChannelWait(int seconds)
+{
+    if (m_engine.state() == TransmissionEngine::State::Waiting)
+        setPanel(1, QStringLiteral("Esperando canal libre: %1 s").arg(seconds));
 }
 
 // The title names the message the device holds, the one on the air while something is; the
@@ -123,8 +132,11 @@ void Frmprincipal::showOnAir()
     const QString file = reproductor().fileName();
     setWindowTitle(sending || m_messageLoaded ? QStringLiteral("Pregonal - ") + file
                                               : QStringLiteral("Pregonal - sin mensaje"));
-    const QString note =
-        sending ? QStringLiteral("En el aire: ") + QDir::toNativeSeparators(file) : m_failureNote;
+    const bool waiting = m_engine.state() == TransmissionEngine::State::Waiting;
+    const QString note = sending ? (waiting ? QStringLiteral("Esperando canal libre para enviar: ")
+                                            : QStringLiteral("En el aire: ")) +
+                                       QDir::toNativeSeparators(file)
+                                 : m_failureNote;
     panel(1)->setToolTip(note);
     panel(1)->setAccessibleDescription(note);
 }

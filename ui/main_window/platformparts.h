@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audiodevice.h"
+#include "busysourcemaker.h"
 #include "clock.h"
 #include "identification.h"
 #include "keyermaker.h"
@@ -9,7 +10,11 @@
 #include "settingsstore.h"
 #include "soundserver.h"
 
+#include <functional>
 #include <memory>
+
+using BusySourceMaker =
+    std::function<std::unique_ptr<BusySource>(const BusySettings &, const BusySourceContext &)>;
 
 // The platform parts the main window owns: real ones from the start-up, fakes in tests.
 struct PlatformParts
@@ -28,6 +33,8 @@ struct PlatformParts
     QString logFolder;
     // Builds the keyer of a method other than the serial line; empty: the serial line and VOX only.
     KeyerMaker makeKeyer;
+    // Builds the source that tells a busy channel; empty: the one the settings name.
+    BusySourceMaker makeBusySource;
     // Makes the station's identification as sound; none: the station never identifies.
     std::unique_ptr<Identification> identification;
 };

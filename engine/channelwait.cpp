@@ -1,0 +1,92 @@
+#include "channelwait.h"
+
+#include <utility>
+
+void ChannelHistory::watchFrom(qint64 nowMs, bool busy)
+{
+    m_watching = true;
+    m_busy = busy;
+    m_since = nowMs;
+}
+
+void ChannelHistory::heard(bool busy, qint64 nowMs)
+{
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    m_since = nowMs;
+}
+
+void ChannelHistory::keyed(bool on, qint64 nowMs)
+{
+    if (on == m_keyed)
+        return;
+    m_keyed = on;
+    if (!on)
+        m_keyDownAt = nowMs;
+}
+
+qint64 ChannelHistory::heardAgainInMs(qint64 nowMs) const
+{
+    if (m_keyed)
+        return m_ignoreMs + 1;
+    if (m_keyDownAt < 0 || nowMs >= m_keyDownAt + m_ignoreMs)
+        return -1;
+    return m_keyDownAt + m_ignoreMs - nowMs;
+}
+
+qint64 ChannelHistory::clearForMs(qint64 nowMs) const
+{
+    if (!m_watching || m_busy || heardAgainInMs(nowMs) >= 0)
+        return -1;
+    return nowMs - qMax(m_since, m_keyDownAt);
+}
+
+ChannelWaitRule::ChannelWaitRule(int libreMs, qint64 esperaMs, std::function<int()> holdOff)
+    : m_libreMs(qMax(0, libreMs)), m_esperaMs(qMax<qint64>(0, esperaMs)), m_holdOff(std::move(holdOff))
+{
+}
+
+void ChannelWaitRule::begin(qint64 nowMs)
+{
+    m_startMs = nowMs;
+    m_looks = 0;
+    m_holdFrom = m_holdUntil = -1;
+}
+
+// Looks are never later than the end of the wait, so that giving up comes on time.
+ChannelWaitRule::Step ChannelWaitRule::again(qint64 inMs, qint64 nowMs) const
+{
+    const qint64 left = m_startMs + m_esperaMs - nowMs;
+    return {Step::LookAgain, qMax<qint64>(1, qMin(inMs, left))};
+}
+
+ChannelWaitRule::Step ChannelWaitRule::look(const ChannelHistory &history, qint64 nowMs)
+{
+    const qint64 clear = history.clearForMs(nowMs);
+    if (++m_looks == 1 && clear >= m_libreMs)
+        return {Step::Key};
+    if (m_holdFrom >= 0) {
+        // The second look: clear all through the hold-off as well.
+        const bool stillClear = clear >= 0 && clear >= nowMs - m_holdFrom + m_libreMs;
+        if (stillClear && nowMs >= m_holdUntil)
+            return {Step::Key};
+        if (stillClear && nowMs < m_startMs + m_esperaMs)
+            return again(m_holdUntil - nowMs, nowMs);
+        m_holdFrom = m_holdUntil = -1;
+    }
+    if (nowMs - m_startMs >= m_esperaMs)
+        return {Step::GiveUp};
+    if (clear >= m_libreMs) {
+        const int holdMs = qBound(0, m_holdOff ? m_holdOff() : 0, MaxHoldOffMs);
+        if (holdMs == 0)
+            return {Step::Key};
+        m_holdFrom = nowMs;
+        m_holdUntil = nowMs + holdMs;
+        return again(holdMs, nowMs);
+    }
+    if (clear >= 0)
+        return again(m_libreMs - clear, nowMs);
+    const qint64 heard = history.heardAgainInMs(nowMs);
+    return again(heard >= 0 ? heard : m_esperaMs, nowMs);
+}
