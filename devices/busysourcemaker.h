@@ -19,11 +19,13 @@ struct BusySourceContext
     // The serial port that keys the transmitter, and the device a port number stands for.
     int keyingPort = 0;
     std::function<QString(int port)> deviceForPort;
-    // The line on that port, for a source that reads its status lines through the same open.
+    // The line on that port, for a source that reads its status lines through the same open (it
+    // must outlive that source).
     SerialLine *keyingLine = nullptr;
     // The sound server's name of the card the messages go out on (a CM108 on "auto" is its chip).
     QString outputCardId;
-    // How the transmitter is keyed, and the keyer in use, for a source that shares its device.
+    // How the transmitter is keyed, and the keyer in use, for a source that shares its device (a
+    // CAT keyer destroyed first makes the source lost, never clear).
     const KeyerSettings *keyerSettings = nullptr;
     Keyer *keyer = nullptr;
 };

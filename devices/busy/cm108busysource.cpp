@@ -131,7 +131,8 @@ void Cm108BusySource::readReports()
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             break;
         // End of file or an error: the interface was pulled out.
-        return lose(hidErrorText(n == 0 ? ENODEV : errno));
+        const int error = n == 0 ? ENODEV : errno;
+        return lose(error == EIO ? QStringLiteral("ha desaparecido") : hidErrorText(error));
     }
     const int inputs = cm108InputByte(all);
     if (inputs < 0 || m_input.busyIn(inputs) == m_busy)
