@@ -148,11 +148,6 @@ void TestBusy::inputNames_data()
     QTest::newRow("MUTE_PLAY") << "cm108" << "mute_play" << 0x04 << 1;
     QTest::newRow("!MUTE_REC released") << "cm108" << "!MUTE_REC" << 0x07 << 1;
     QTest::newRow("a GPIO pin is no input bit") << "cm108" << "GPIO3" << 0 << -1;
-    QTest::newRow("gpio high") << "gpio" << "gpiochip0:17" << 1 << 1;
-    QTest::newRow("gpio ! before the chip") << "gpio" << "!gpiochip0:17" << 1 << 0;
-    QTest::newRow("gpio ! before the line") << "gpio" << "/dev/gpiochip1:!4" << 0 << 1;
-    QTest::newRow("gpio two bangs") << "gpio" << "!0:!4" << 0 << -1;
-    QTest::newRow("gpio no line") << "gpio" << "gpiochip0" << 0 << -1;
 }
 
 // Names read whatever their case, "!" turns the level round, anything else names nothing.
@@ -162,14 +157,6 @@ void TestBusy::inputNames()
     QFETCH(QString, text);
     QFETCH(int, inputs);
     QFETCH(int, busy);
-    if (kind == QLatin1String("gpio")) {
-        const GpioLine line = parseGpioBusyLine(text);
-        QCOMPARE(line.valid, busy >= 0);
-        QCOMPARE(gpioBusyLineProblem(text).isEmpty(), busy >= 0);
-        if (busy >= 0)
-            QCOMPARE((inputs != 0) != line.activeLow, busy == 1);
-        return;
-    }
     const BusyInput input = kind == QLatin1String("serie") ? parseSerialBusyLine(text) : parseCm108BusyInput(text);
     QCOMPARE(input.valid(), busy >= 0);
     if (busy >= 0)
@@ -192,7 +179,6 @@ void TestBusy::settingsRefused_data()
     QTest::newRow("gpio empty") << "gpio" << "ocupadogpio" << "" << "La línea GPIO «» no se entiende";
     QTest::newRow("cm108") << "cm108" << "ocupadocm108" << "!VOL_UP" << "";
     QTest::newRow("cm108 pin") << "cm108" << "ocupadocm108" << "3" << "La entrada «3» de la interfaz CM108";
-    QTest::newRow("cat") << "cat" << "ocupadolinea" << "DTR" << "";
 }
 
 // Read as the station reads them: a value that names no line is refused with its text before
@@ -316,7 +302,6 @@ void TestBusy::cm108FromReports_data()
     QTest::newRow("!VOL_DN released at open") << "!VOL_DN" << cm108Input(0x00) << "";
     QTest::newRow("two reports: the last counts") << "MUTE_REC" << cm108Input(0x00) + cm108Input(0x08) << "";
     QTest::newRow("nothing to say") << "VOL_DN" << QByteArray() << "no ha enviado ningún informe de entrada";
-    QTest::newRow("no such input") << "GPIO1" << cm108Input(0x02) << "La entrada «GPIO1»";
 }
 
 // The state at open comes from the interface itself, not only from the next report; a report
@@ -361,7 +346,7 @@ void TestBusy::gpioLevels_data()
     QTest::newRow("high") << "gpiochip0:17" << 1 << true;
     QTest::newRow("low") << "gpiochip0:17" << 0 << false;
     QTest::newRow("active-low, low") << "!gpiochip0:17" << 0 << true;
-    QTest::newRow("active-low, high") << "gpiochip0:!17" << 1 << false;
+    QTest::newRow("active-low, high") << "/dev/gpiochip1:!17" << 1 << false;
 }
 
 // Through a stand-in input: the level at open, each change, a chip that goes is lost.
@@ -390,7 +375,8 @@ void TestBusy::gpioRealRefusals_data()
     QTest::addColumn<QString>("refusal");
     QTest::newRow("not a chip") << "/dev/null:3" << "no es un chip GPIO";
     QTest::newRow("no such chip") << "gpiochip97:3" << "No se encuentra el chip GPIO";
-    QTest::newRow("malformed") << "gpiochip0" << "no se entiende";
+    QTest::newRow("no line") << "gpiochip0" << "no se entiende";
+    QTest::newRow("two bangs") << "!gpiochip0:!4" << "no se entiende";
 }
 
 // The real libgpiod backend, as far as a machine without a chip lets it be tried.
