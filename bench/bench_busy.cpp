@@ -114,6 +114,13 @@ int main(int argc, char **argv)
            }));
     idleCost("serial DCD, idle channel", 5);
     serial.close();
+    {
+        // What the look itself adds: the same timer with nothing to read.
+        QTimer bare;
+        bare.setTimerType(Qt::PreciseTimer);
+        bare.start(PollingBusySource::PollMs);
+        idleCost("bare 10 ms timer, reference", 5);
+    }
 
     const QString node = dir.filePath(QStringLiteral("hidraw"));
     ::mkfifo(QFile::encodeName(node).constData(), 0600);
