@@ -34,7 +34,8 @@ void CatBusySource::open()
     if (m_open)
         return;
     if (!m_rig)
-        throw DeviceError(QStringLiteral("No se puede leer el silenciador del equipo: no hay conexión con él."));
+        throw DeviceError(
+            QStringLiteral("No se puede leer el silenciador del equipo: no hay conexión con él."));
     m_rig->setHeld(true);
     m_open = true;
     m_busy = true;

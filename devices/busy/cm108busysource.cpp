@@ -46,8 +46,9 @@ int cm108InputByte(const QByteArray &read)
 
 Cm108BusySource::Cm108BusySource(const QString &device, const QString &outputCardId, const QString &inputText,
                                  Cm108Keyer::NodeFinder finder, Cm108Keyer::Nodes nodes, QObject *parent)
-    : BusySource(parent), m_device(device.trimmed()), m_outputCardId(outputCardId), m_inputText(inputText.trimmed()),
-      m_input(parseCm108BusyInput(inputText)), m_finder(std::move(finder)), m_nodes(nodes)
+    : BusySource(parent), m_device(device.trimmed()), m_outputCardId(outputCardId),
+      m_inputText(inputText.trimmed()), m_input(parseCm108BusyInput(inputText)), m_finder(std::move(finder)),
+      m_nodes(nodes)
 {
 }
 
