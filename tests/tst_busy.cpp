@@ -248,6 +248,10 @@ void TestBusy::serialOnKeyingPort()
     QCOMPARE(changed.size(), 1);
     port.raise(atOpen);
     QTRY_VERIFY_WITH_TIMEOUT(source->busy(), 1000);
+    // Another port for the keying while this one is held would key the wrong one: refused.
+    keying.setCommPort(4);
+    QVERIFY_THROWS_EXCEPTION(DeviceError, keying.setPortOpen(true));
+    QVERIFY(!keying.portOpen() && source->isOpen());
     source->close();
     QVERIFY(!source->busy());
 
