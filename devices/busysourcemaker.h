@@ -8,6 +8,7 @@
 #include <memory>
 
 class Keyer;
+class SerialLine;
 struct KeyerSettings;
 
 // What a busy source may need of the rest of the station.
@@ -18,7 +19,13 @@ struct BusySourceContext
     // The serial port that keys the transmitter, and the device a port number stands for.
     int keyingPort = 0;
     std::function<QString(int port)> deviceForPort;
-    // How the transmitter is keyed, and the keyer in use, for a source that shares its device.
+    // The line on that port, for a source that reads its status lines through the same open (it
+    // must outlive that source).
+    SerialLine *keyingLine = nullptr;
+    // The sound server's name of the card the messages go out on (a CM108 on "auto" is its chip).
+    QString outputCardId;
+    // How the transmitter is keyed, and the keyer in use, for a source that shares its device (a
+    // CAT keyer destroyed first makes the source lost, never clear).
     const KeyerSettings *keyerSettings = nullptr;
     Keyer *keyer = nullptr;
 };

@@ -87,24 +87,65 @@ int QtSerialLine::commPort() const
 
 void QtSerialLine::setPortOpen(bool open)
 {
-    if (open) {
-        // An open port is busy for this program too, as it is for any other.
-        if (m_port)
-            refuse(m_commPort, m_device, QStringLiteral("está ocupado; este programa ya lo tiene abierto."));
-        openPort();
-    } else {
-        closePort();
+    if (!open) {
+        if (m_held && m_keyerOpen) {
+            m_keyerOpen = false;
+            m_dtrWrite = false;
+            m_rtsWrite = false;
+            applyOffLevels();
+        } else if (!m_held) {
+            closePort();
+        }
+        return;
     }
+    // An open port is busy for this program too, as it is for any other.
+    if (m_keyerOpen)
+        refuse(m_commPort, m_device, QStringLiteral("está ocupado; este programa ya lo tiene abierto."));
+    if (m_port && m_openPort != m_commPort)
+        refuse(m_commPort, device(),
+               QStringLiteral("el puerto COM%1 sigue abierto para saber si el canal está ocupado; vuelva a "
+                              "abrir el programa para cambiar de puerto.")
+                   .arg(m_openPort));
+    if (!m_port)
+        openPort();
+    m_keyerOpen = true;
 }
 
 bool QtSerialLine::portOpen() const
 {
-    return m_port != nullptr;
+    return m_port && m_keyerOpen;
+}
+
+void QtSerialLine::setPortHeld(bool held)
+{
+    if (held == m_held)
+        return;
+    if (held) {
+        if (!m_port)
+            openPort();
+        m_held = true;
+        return;
+    }
+    m_held = false;
+    if (!m_keyerOpen)
+        closePort();
+}
+
+int QtSerialLine::statusLines()
+{
+    if (!m_port)
+        return -1;
+    const int lines = serialStatusLines(m_port->handle());
+    if (lines < 0 && !serialDeviceThere(m_port->handle())) {
+        m_port->close();
+        forgetPort();
+    }
+    return lines;
 }
 
 bool QtSerialLine::checkPort()
 {
-    if (!m_port)
+    if (!portOpen())
         return false;
     if (!serialDeviceThere(m_port->handle())) {
         m_port->close();
@@ -129,7 +170,7 @@ QString QtSerialLine::portDescription() const
 
 void QtSerialLine::setDTREnable(bool on)
 {
-    if (!m_port)
+    if (!portOpen())
         return;
     m_dtrWrite = on;
     applyLevels();
@@ -137,7 +178,7 @@ void QtSerialLine::setDTREnable(bool on)
 
 void QtSerialLine::setRTSEnable(bool on)
 {
-    if (!m_port)
+    if (!portOpen())
         return;
     m_rtsWrite = on;
     applyLevels();
@@ -189,6 +230,7 @@ void QtSerialLine::openPort()
 
     m_port = std::move(port);
     m_device = canonical;
+    m_openPort = m_commPort;
     m_dtrWrite = false;
     m_rtsWrite = false;
     // Linux raises both lines on open; put them where "not keyed" is straight away.
@@ -257,4 +299,6 @@ void QtSerialLine::forgetPort()
     m_device.clear();
     m_dtrWrite = false;
     m_rtsWrite = false;
+    m_keyerOpen = false;
+    m_held = false;
 }

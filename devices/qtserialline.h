@@ -41,6 +41,11 @@ public:
     void setKeyingLines(const KeyingLines &lines) override;
     KeyingLines keyingLines() const;
 
+    // While held, the keyer's open and close only mark the port as the keyer's; the port itself
+    // stays open, its lines at their off levels whenever the keyer has not raised them.
+    void setPortHeld(bool held) override;
+    int statusLines() override;
+
 private:
     QString device() const;
     void openPort();
@@ -57,4 +62,8 @@ private:
     bool m_rtsWrite = false;
     QString m_device;
     std::unique_ptr<QSerialPort> m_port;
+    // Who has the port open: the keyer (setPortOpen), a watcher of its status lines, or both.
+    bool m_keyerOpen = false;
+    bool m_held = false;
+    int m_openPort = 0; // the port number the open port was opened for
 };

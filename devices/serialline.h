@@ -28,4 +28,16 @@ public:
     virtual void setRTSEnable(bool on) = 0;
     // Which lines key the transmitter and at which level; set while the port is closed.
     virtual void setKeyingLines(const KeyingLines &lines) = 0;
+
+    // The input status lines, as statusLines() reports them.
+    enum StatusLine { Cts = 0x1, Dsr = 0x2, Dcd = 0x4, Ri = 0x8 };
+    // Keeps the port open between the keyer's opens, so that its status lines can be read the
+    // whole time through the same open: watching then never reopens the port (which raises both
+    // lines) nor makes it busy for the keyer. true opens a closed port as setPortOpen does, lines
+    // at their off levels, and throws the same way; false closes it unless the keyer has it open.
+    // portOpen() and the line writes still follow the keyer's own setPortOpen only.
+    virtual void setPortHeld(bool held) = 0;
+    // The status lines of the open or held port (StatusLine bits), or -1 when it is neither or
+    // its device has gone (a gone port is closed quietly). Never throws.
+    virtual int statusLines() = 0;
 };

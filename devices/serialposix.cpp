@@ -1,10 +1,13 @@
 #include "serialposix.h"
 
+#include "serialline.h"
+
 #include <QFile>
 
 #include <cerrno>
 #include <fcntl.h>
 #include <grp.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -58,4 +61,13 @@ void releaseSerialDevice(int heldFd)
         return;
     clearHangup(heldFd);
     ::close(heldFd);
+}
+
+int serialStatusLines(int fd)
+{
+    int bits = 0;
+    if (::ioctl(fd, TIOCMGET, &bits) != 0)
+        return -1;
+    return ((bits & TIOCM_CTS) ? SerialLine::Cts : 0) | ((bits & TIOCM_DSR) ? SerialLine::Dsr : 0) |
+           ((bits & TIOCM_CD) ? SerialLine::Dcd : 0) | ((bits & TIOCM_RI) ? SerialLine::Ri : 0);
 }

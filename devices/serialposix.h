@@ -22,3 +22,7 @@ void clearHangup(int fd);
 int holdSerialDevice(int fd);
 // Closes that descriptor as the last one, with hang-up off, so the lines stay where they are.
 void releaseSerialDevice(int heldFd);
+
+// The input status lines of a terminal device as SerialLine::StatusLine bits, or -1 when they
+// cannot be read.
+int serialStatusLines(int fd);

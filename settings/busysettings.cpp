@@ -57,7 +57,8 @@ BusySettings readBusySettings(const SettingsStore &store)
     s.umbralDb = readClampedSetting(store, QStringLiteral("umbral"), s.umbralDb, BusySettings::MinUmbral,
                                     BusySettings::MaxUmbral);
     s.ocupadolinea = text("ocupadolinea", s.ocupadolinea);
-    s.ocupadopuerto = readClampedSetting(store, QStringLiteral("ocupadopuerto"), s.ocupadopuerto, 0, 255);
+    // One past either end stands for a number out of range: refused, never moved onto a port.
+    s.ocupadopuerto = readClampedSetting(store, QStringLiteral("ocupadopuerto"), s.ocupadopuerto, -1, 256);
     s.ocupadogpio = text("ocupadogpio", s.ocupadogpio);
     s.ocupadocm108 = text("ocupadocm108", s.ocupadocm108);
     s.libreMs = readClampedSetting(store, QStringLiteral("libre"), s.libreMs, 0, BusySettings::MaxLibreMs);

@@ -10,7 +10,8 @@ class SettingsStore;
 //   receptor, receptornombre   the sound input that hears the receiver (empty: "entrada")
 //   umbral           dBFS above which the receiver's audio is busy (-40)
 //   ocupadolinea     the serial port's status line: CTS, DSR, DCD or RI, "!" for active-low (DCD)
-//   ocupadopuerto    the port number of that line; 0 or absent: the keying port
+//   ocupadopuerto    the port number of that line; 0 or absent: the keying port (-1 or 256
+//                    when out of range, refused)
 //   ocupadogpio      "<chip>:<line>" of a GPIO input, "!" in front for active-low
 //   ocupadocm108     the CM108 input bit: VOL_UP, VOL_DN, MUTE_PLAY or MUTE_REC, "!" for active-low
 //   libre            ms the channel must have been clear before keying (2000)

@@ -18,3 +18,11 @@ set_tests_properties(tst_serialline_shim PROPERTIES
 pregonal_add_test(tst_pure SOURCES tst_pure.cpp LIBS pregonal_devices pregonal_settings)
 # What the command line asks for.
 pregonal_add_test(tst_commandline SOURCES tst_commandline.cpp LIBS pregonal_cli)
+
+# The line sources of "busy": a pty's status lines driven through the shim, CM108 reports from a
+# FIFO, a GPIO stand-in, and the radio simulator's squelch.
+pregonal_add_test(tst_busy SOURCES tst_busy.cpp
+    LIBS pregonal_busy pregonal_radiosim pregonal_testsupport LABELS serial cat)
+add_dependencies(tst_busy ptyshim)
+set_tests_properties(tst_busy PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LD_PRELOAD=$<TARGET_FILE:ptyshim>")

@@ -102,6 +102,28 @@ public:
         rig_set_ptt(m_rig, RIG_VFO_CURR, RIG_PTT_OFF);
     }
 
+    void openIfClosed()
+    {
+        if (!m_opened)
+            open();
+    }
+
+    // The radio's squelch: 1 open (someone on the channel), 0 closed, -1 with the failure.
+    void readDcd()
+    {
+        if (!m_opened) {
+            emit squelchRead(-1, m_failure.isEmpty() ? QStringLiteral("el equipo no está abierto") : m_failure,
+                             false);
+            return;
+        }
+        dcd_t dcd = RIG_DCD_OFF;
+        const int code = rig_get_dcd(m_rig, RIG_VFO_CURR, &dcd);
+        if (code != RIG_OK)
+            emit squelchRead(-1, hamlibText(code), lostCode(code));
+        else
+            emit squelchRead(dcd == RIG_DCD_ON ? 1 : 0, QString(), false);
+    }
+
     void setPtt(bool on, quint64 request)
     {
         if (on && ending)
@@ -133,6 +155,7 @@ public:
 
 signals:
     void answered(bool on, quint64 request, const QString &failure, bool lost);
+    void squelchRead(int state, const QString &failure, bool lost);
 
 private:
     void setConf(const char *name, const QByteArray &value)
@@ -157,6 +180,10 @@ CatKeyer::CatKeyer(int model, const QString &port, int speed, QObject *parent)
     m_rig = new CatRig(m_model, m_port, m_speed);
     m_rig->moveToThread(&m_thread);
     connect(m_rig, &CatRig::answered, this, &CatKeyer::answered);
+    connect(m_rig, &CatRig::squelchRead, this, [this](int state, const QString &failure, bool lost) {
+        m_lost = m_lost || lost;
+        emit squelchRead(state, failure);
+    });
 }
 
 // What was asked before runs first (but no key-up), then the radio is closed receiving.
@@ -178,6 +205,42 @@ QString CatKeyer::settingsProblem() const
 
 // What can be known without the radio is refused here; the rest with the first key-up.
 void CatKeyer::open()
+{
+    checkPort();
+    if (!m_thread.isRunning())
+        m_thread.start();
+    m_open = true;
+    m_lost = false;
+    QMetaObject::invokeMethod(m_rig, m_held ? &CatRig::openIfClosed : &CatRig::open, Qt::QueuedConnection);
+}
+
+void CatKeyer::setHeld(bool held)
+{
+    if (held == m_held)
+        return;
+    if (!held) {
+        m_held = false;
+        if (!m_open)
+            QMetaObject::invokeMethod(m_rig, &CatRig::close, Qt::QueuedConnection);
+        return;
+    }
+    checkPort();
+    if (!m_thread.isRunning())
+        m_thread.start();
+    m_held = true;
+    m_lost = false;
+    QMetaObject::invokeMethod(m_rig, &CatRig::openIfClosed, Qt::QueuedConnection);
+}
+
+void CatKeyer::readSquelch()
+{
+    if (m_open || m_held)
+        QMetaObject::invokeMethod(m_rig, &CatRig::readDcd, Qt::QueuedConnection);
+    else
+        emit squelchRead(-1, QStringLiteral("el equipo no está abierto"));
+}
+
+void CatKeyer::checkPort() const
 {
     if (m_port.isEmpty())
         throw DeviceError(QStringLiteral("No se ha indicado el puerto CAT del equipo."));
@@ -205,11 +268,6 @@ void CatKeyer::open()
                                "grupo «dialout» y vuelva a iniciar la sesión.")
                     .arg(m_port));
     }
-    if (!m_thread.isRunning())
-        m_thread.start();
-    m_open = true;
-    m_lost = false;
-    QMetaObject::invokeMethod(m_rig, &CatRig::open, Qt::QueuedConnection);
 }
 
 void CatKeyer::close()
@@ -218,7 +276,12 @@ void CatKeyer::close()
         return;
     m_open = false;
     m_awaited = 0;
-    QMetaObject::invokeMethod(m_rig, &CatRig::close, Qt::QueuedConnection);
+    // Held for the squelch, the radio stays open, receiving.
+    if (m_held)
+        QMetaObject::invokeMethod(
+            m_rig, [rig = m_rig] { rig->setPtt(false, 0); }, Qt::QueuedConnection);
+    else
+        QMetaObject::invokeMethod(m_rig, &CatRig::close, Qt::QueuedConnection);
 }
 
 void CatKeyer::keyUp()

@@ -37,7 +37,20 @@ public:
     QString settingsProblem() const override;
     QString description() const override;
 
+    // Keeps the radio open between the keyer's opens, so that its squelch can be read the whole
+    // time on the same session (one open of the radio's port); close then only tells it
+    // "receive". true checks the port as open does, and throws the same way.
+    void setHeld(bool held);
+    bool held() const { return m_held; }
+    // Asks the radio its squelch; squelchRead() brings the answer.
+    void readSquelch();
+
+signals:
+    // state: 1 someone on the channel, 0 clear, -1 not known (failure says why, in Spanish).
+    void squelchRead(int state, const QString &failure);
+
 private:
+    void checkPort() const;
     void answered(bool on, quint64 request, const QString &failure, bool lost);
 
     int m_model;
@@ -46,6 +59,7 @@ private:
     QThread m_thread;
     CatRig *m_rig = nullptr; // lives on m_thread
     bool m_open = false;
+    bool m_held = false;
     bool m_lost = false;
     quint64 m_requests = 0;
     quint64 m_awaited = 0; // the key-up whose answer may confirm; 0: none

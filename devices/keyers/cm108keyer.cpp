@@ -123,22 +123,38 @@ Cm108Keyer::~Cm108Keyer()
     close();
 }
 
-void Cm108Keyer::open()
+namespace {
+bool acceptableNode(const struct stat &st, Cm108Keyer::Nodes nodes)
 {
-    if (m_fd >= 0)
-        throw DeviceError(QStringLiteral("el dispositivo %1 ya está abierto").arg(description()));
-    m_node = m_device;
-    if (m_device.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0) {
-        QString why;
-        m_node = m_finder(m_outputCardId, &why);
-        if (m_node.isEmpty())
-            throw DeviceError(QStringLiteral("No se encuentra la interfaz CM108: %1.").arg(why));
-    }
-    const QByteArray path = QFile::encodeName(m_node);
+    if (S_ISCHR(st.st_mode))
+        return charDeviceSubsystem(st.st_rdev) == QLatin1String("hidraw");
+    return nodes == Cm108Keyer::Nodes::StandIns && (S_ISFIFO(st.st_mode) || S_ISREG(st.st_mode));
+}
+
+[[noreturn]] void refuseNode(const QString &node)
+{
+    throw DeviceError(QStringLiteral("%1 no es un dispositivo hidraw de una interfaz CM108.").arg(node));
+}
+} // namespace
+
+QString cm108Node(const QString &device, const QString &outputCardId, const Cm108Keyer::NodeFinder &finder)
+{
+    if (device.compare(QLatin1String("auto"), Qt::CaseInsensitive) != 0)
+        return device;
+    QString why;
+    const QString node = finder ? finder(outputCardId, &why) : cm108NodeForCard(outputCardId, &why);
+    if (node.isEmpty())
+        throw DeviceError(QStringLiteral("No se encuentra la interfaz CM108: %1.").arg(why));
+    return node;
+}
+
+int openCm108Node(const QString &node, int access, Cm108Keyer::Nodes nodes)
+{
+    const QByteArray path = QFile::encodeName(node);
     struct stat st = {};
-    if (::stat(path.constData(), &st) == 0 && !S_ISDIR(st.st_mode) && !acceptable(st))
-        refuseNode();
-    const int fd = ::open(path.constData(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (::stat(path.constData(), &st) == 0 && !S_ISDIR(st.st_mode) && !acceptableNode(st, nodes))
+        refuseNode(node);
+    const int fd = ::open(path.constData(), access | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) {
         const int error = errno;
         if (error == EACCES || error == EPERM)
@@ -146,23 +162,32 @@ void Cm108Keyer::open()
                 QStringLiteral("No se puede abrir la interfaz CM108 %1: permiso denegado. Añada una "
                                "regla de udev que dé acceso a sus dispositivos hidraw al grupo "
                                "«plugdev» y entre en ese grupo (véase el manual).")
-                    .arg(m_node));
+                    .arg(node));
         if (error == ENOENT || error == ENODEV || error == ENXIO)
             throw DeviceError(
-                QStringLiteral("No se encuentra la interfaz CM108 %1: compruebe que esté conectada.")
-                    .arg(m_node));
+                QStringLiteral("No se encuentra la interfaz CM108 %1: compruebe que esté conectada.").arg(node));
         if (error == EISDIR)
-            refuseNode();
+            refuseNode(node);
         throw DeviceError(
-            QStringLiteral("No se puede abrir la interfaz CM108 %1: %2.").arg(m_node, fileErrorText(error)));
+            QStringLiteral("No se puede abrir la interfaz CM108 %1: %2.").arg(node, fileErrorText(error)));
     }
     // Again on what was opened (the path may have changed meanwhile), and the HID node must answer.
     hidraw_devinfo info = {};
-    if (fstat(fd, &st) != 0 || !acceptable(st) ||
+    if (fstat(fd, &st) != 0 || !acceptableNode(st, nodes) ||
         (S_ISCHR(st.st_mode) && ioctl(fd, HIDIOCGRAWINFO, &info) != 0)) {
         ::close(fd);
-        refuseNode();
+        refuseNode(node);
     }
+    return fd;
+}
+
+void Cm108Keyer::open()
+{
+    if (m_fd >= 0)
+        throw DeviceError(QStringLiteral("el dispositivo %1 ya está abierto").arg(description()));
+    m_node = m_device;
+    m_node = cm108Node(m_device, m_outputCardId, m_finder);
+    const int fd = openCm108Node(m_node, O_WRONLY, m_nodes);
     m_fd = fd;
     m_crashSlot = crashoff::arm(fd, cm108Report(m_pin, m_activeLow));
     if (!write(false)) {
@@ -171,18 +196,6 @@ void Cm108Keyer::open()
         throw DeviceError(QStringLiteral("La interfaz CM108 %1 no admite la orden de su pin: %2.")
                               .arg(m_node, fileErrorText(error)));
     }
-}
-
-bool Cm108Keyer::acceptable(const struct stat &st) const
-{
-    if (S_ISCHR(st.st_mode))
-        return charDeviceSubsystem(st.st_rdev) == QLatin1String("hidraw");
-    return m_nodes == Nodes::StandIns && (S_ISFIFO(st.st_mode) || S_ISREG(st.st_mode));
-}
-
-void Cm108Keyer::refuseNode() const
-{
-    throw DeviceError(QStringLiteral("%1 no es un dispositivo hidraw de una interfaz CM108.").arg(m_node));
 }
 
 void Cm108Keyer::close()

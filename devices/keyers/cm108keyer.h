@@ -65,8 +65,6 @@ public:
 private:
     bool write(bool keyed);
     void forget();
-    bool acceptable(const struct stat &st) const;
-    [[noreturn]] void refuseNode() const;
 
     QString m_device;
     int m_pin;
@@ -78,3 +76,10 @@ private:
     int m_fd = -1;
     int m_crashSlot = -1; // the "off" report a crash writes
 };
+
+// The node a "cm108" value names: the value itself, or with "auto" the hidraw node of the output
+// card's own chip (through finder, or libudev when null). Throws DeviceError when there is none.
+QString cm108Node(const QString &device, const QString &outputCardId, const Cm108Keyer::NodeFinder &finder);
+// Opens that node for access (O_RDONLY, O_WRONLY) without blocking, after making sure it is a
+// hidraw device (or, with StandIns, a FIFO or a file); throws DeviceError with the reason.
+int openCm108Node(const QString &node, int access, Cm108Keyer::Nodes nodes);

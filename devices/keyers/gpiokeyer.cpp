@@ -55,12 +55,14 @@ void refuseOtherDevices(const QString &chip)
                 .arg(chip));
 }
 
-class GpiodOutput : public GpioOutput
+// One line of a chip through libgpiod, requested as an output or an input and held.
+class GpiodLine
 {
 public:
-    ~GpiodOutput() override { release(); }
+    ~GpiodLine() { release(); }
 
-    void request(const QString &chip, unsigned line, int value) override
+    // value < 0: as an input.
+    void request(const QString &chip, unsigned line, int value)
     {
         release();
         refuseOtherDevices(chip);
@@ -79,7 +81,9 @@ public:
             release();
             throw DeviceError(QStringLiteral("El chip GPIO «%1» no tiene la línea %2.").arg(chip).arg(line));
         }
-        if (gpiod_line_request_output(m_line, "pregonal", value) != 0) {
+        const int requested = value < 0 ? gpiod_line_request_input(m_line, "pregonal")
+                                        : gpiod_line_request_output(m_line, "pregonal", value);
+        if (requested != 0) {
             const int error = errno;
             m_line = nullptr;
             release();
@@ -95,9 +99,10 @@ public:
         m_path = QStringLiteral("/dev/") + QString::fromLocal8Bit(gpiod_chip_name(m_chip));
     }
 
-    bool set(int value) override { return m_line && gpiod_line_set_value(m_line, value) == 0; }
+    bool set(int value) { return m_line && gpiod_line_set_value(m_line, value) == 0; }
+    int value() const { return m_line && present() ? gpiod_line_get_value(m_line) : -1; }
 
-    void release() override
+    void release()
     {
         if (m_line)
             gpiod_line_release(m_line);
@@ -107,18 +112,46 @@ public:
         m_chip = nullptr;
     }
 
-    bool present() const override { return m_line && QFileInfo::exists(m_path); }
+    bool present() const { return m_line && QFileInfo::exists(m_path); }
 
 private:
     gpiod_chip *m_chip = nullptr;
     gpiod_line *m_line = nullptr;
     QString m_path;
 };
+
+class GpiodOutput : public GpioOutput
+{
+public:
+    void request(const QString &chip, unsigned line, int value) override { m_line.request(chip, line, value); }
+    bool set(int value) override { return m_line.set(value); }
+    void release() override { m_line.release(); }
+    bool present() const override { return m_line.present(); }
+
+private:
+    GpiodLine m_line;
+};
+
+class GpiodInput : public GpioInput
+{
+public:
+    void request(const QString &chip, unsigned line) override { m_line.request(chip, line, -1); }
+    int value() override { return m_line.value(); }
+    void release() override { m_line.release(); }
+
+private:
+    GpiodLine m_line;
+};
 } // namespace
 
 std::unique_ptr<GpioOutput> makeGpiodOutput()
 {
     return std::make_unique<GpiodOutput>();
+}
+
+std::unique_ptr<GpioInput> makeGpiodInput()
+{
+    return std::make_unique<GpiodInput>();
 }
 
 GpioKeyer::GpioKeyer(const QString &lineText, std::unique_ptr<GpioOutput> output, QObject *parent)

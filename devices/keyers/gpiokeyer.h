@@ -21,8 +21,21 @@ public:
     virtual bool present() const = 0;
 };
 
+// One input line of a GPIO chip, requested as an input and held: libgpiod, or a stand-in.
+class GpioInput
+{
+public:
+    virtual ~GpioInput() = default;
+    // Throws DeviceError with the reason in Spanish.
+    virtual void request(const QString &chip, unsigned line) = 0;
+    // The line's level (0 or 1), or -1 when the chip is gone.
+    virtual int value() = 0;
+    virtual void release() = 0;
+};
+
 // The line through libgpiod (the character device, never sysfs).
 std::unique_ptr<GpioOutput> makeGpiodOutput();
+std::unique_ptr<GpioInput> makeGpiodInput();
 
 // Keys through a GPIO line ("gpio": "<chip>:<line>", "!" before the line for active low),
 // requested once at open with its "off" value and held until close, which sets "off" again first.

@@ -24,12 +24,20 @@ public:
     void setDTREnable(bool on) override;
     void setRTSEnable(bool on) override;
     void setKeyingLines(const KeyingLines &l) override { lines = l; }
+    void setPortHeld(bool h) override
+    {
+        held = h;
+        log->append(QStringLiteral("held=%1").arg(h ? 1 : 0));
+    }
+    int statusLines() override { return held && !m_vanished ? status : -1; }
 
     std::shared_ptr<QStringList> log;
     bool failOpen = false;
     bool dtr = false;
     bool rts = false;
     KeyingLines lines;
+    bool held = false;
+    int status = 0; // what statusLines() reports while held
     // Set by the destructor: whether the line was still open or keyed when destroyed.
     bool *destroyedKeyed = nullptr;
 

@@ -17,6 +17,10 @@
  *                          close with HUPCL=1 a real port would have dropped both lines.
  *   PREGONAL_LINESHIM_OPEN levels a pty starts with: "1" (default) both high, as Linux raises
  *                          them on open; "0" both low.
+ *   PREGONAL_LINEIN        a folder where the far end's status lines of /dev/pts/N are the file N
+ *                          (read at each TIOCMGET): the names of the lines that are up, among CTS,
+ *                          DSR, DCD and RI, e.g. "DCD CTS". No file: all down. Write it elsewhere
+ *                          and rename it into place, so that no half-written file is read.
  */
 #define _GNU_SOURCE
 #include <dirent.h>
@@ -134,6 +138,25 @@ static void log_close(int fd, const struct lines *state, int hupcl)
     log_line(text);
 }
 
+/* The status lines the test has put up for pty index. */
+static int input_lines(int index)
+{
+    const char *folder = getenv("PREGONAL_LINEIN");
+    if (!folder || !*folder)
+        return 0;
+    char path[512];
+    snprintf(path, sizeof path, "%s/%d", folder, index);
+    const int in = open(path, O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return 0;
+    char text[128];
+    const ssize_t n = read(in, text, sizeof text - 1);
+    real_close(in);
+    text[n > 0 ? n : 0] = '\0';
+    return (strstr(text, "CTS") ? TIOCM_CTS : 0) | (strstr(text, "DSR") ? TIOCM_DSR : 0) |
+           (strstr(text, "DCD") ? TIOCM_CD : 0) | (strstr(text, "RI") ? TIOCM_RI : 0);
+}
+
 static int emulate(int fd, int index, unsigned long request, int *bits)
 {
     /* A hung-up tty (master closed, device gone) fails like the real one. */
@@ -158,7 +181,7 @@ static int emulate(int fd, int index, unsigned long request, int *bits)
     const struct lines before = *state;
     switch (request) {
     case TIOCMGET:
-        *bits = (state->dtr ? TIOCM_DTR : 0) | (state->rts ? TIOCM_RTS : 0);
+        *bits = (state->dtr ? TIOCM_DTR : 0) | (state->rts ? TIOCM_RTS : 0) | input_lines(index);
         break;
     case TIOCMSET:
         state->dtr = (*bits & TIOCM_DTR) != 0;

@@ -6,6 +6,8 @@
 #include <QTcpSocket>
 #include <QThread>
 
+#include <csignal>
+
 namespace {
 void stop(QProcess &process)
 {
@@ -136,4 +138,10 @@ void RadioSim::unplug()
 {
     stop(m_rigctld);
     stop(m_sim);
+}
+
+void RadioSim::setSquelchOpen(bool open)
+{
+    if (m_sim.state() == QProcess::Running)
+        ::kill(pid_t(m_sim.processId()), open ? SIGUSR1 : SIGUSR2);
 }

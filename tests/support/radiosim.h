@@ -41,6 +41,8 @@ public:
     void clearLog();
     // The radio goes away (its cable pulled out): the simulator ends and its pty with it.
     void unplug();
+    // Someone on the channel (the squelch opens) or nobody; the radio says so from then on.
+    void setSquelchOpen(bool open);
 
 private:
     QByteArray log() const;

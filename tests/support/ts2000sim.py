@@ -8,7 +8,8 @@ in nanoseconds, the clock the tests' sound capture uses:
     ts2000sim.py --link /tmp/x/radio --log /tmp/x/radio.log [--silent]
 
 --link names a symbolic link to the pty's slave, made once the radio listens ("ready" is written
-to stdout then). --silent: the radio never answers (a radio switched off). Every command heard
+to stdout then). --silent: the radio never answers (a radio switched off). SIGUSR1 opens the squelch (someone
+on the channel: "BY" answers busy), SIGUSR2 closes it. Every command heard
 is logged as "<ns> cmd <text>"; key changes as "<ns> TX" and "<ns> RX". Ends on SIGTERM/SIGINT.
 """
 import argparse
@@ -28,6 +29,7 @@ class Radio:
         self.tx_vfo = 0
         self.tx = 0
         self.ai = 0
+        self.busy = 0  # the squelch open: SIGUSR1 opens it, SIGUSR2 closes it
 
     def if_line(self):
         # IF: freq(11) step(5) rit/xit offset(5 + sign) rit xit bank(1) channel(2) tx mode vfo
@@ -89,6 +91,8 @@ class Radio:
             return "TY000;"
         if head == "EX":
             return None
+        if cmd == "BY":
+            return "BY%d0;" % self.busy
         return "?;"
 
 
@@ -114,6 +118,8 @@ def main():
 
     signal.signal(signal.SIGTERM, end)
     signal.signal(signal.SIGINT, end)
+    signal.signal(signal.SIGUSR1, lambda *_: setattr(radio, "busy", 1))
+    signal.signal(signal.SIGUSR2, lambda *_: setattr(radio, "busy", 0))
     print("ready", flush=True)
     pending = b""
     while running[0]:
