@@ -147,9 +147,11 @@ private:
         context.entrada = {m_cards.entrada, m_cards.entradanombre};
         context.keyingPort = m_line.commPort();
         context.deviceForPort = [this](int port) { return serialDeviceForPort(m_store, port); };
+        context.keyingLine = &m_line;
+        context.outputCardId = m_cards.salida;
         context.keyerSettings = &m_keyerSettings;
         context.keyer = &m_engine.keyer();
-        m_channelWatch.watch(makeBusySource(busy, context), busy);
+        m_channelWatch.watch(makeBusySource(busy, context), busy, busySettingsProblem(busy));
         m_engine.setChannelWatch(&m_channelWatch);
     }
 

@@ -1,7 +1,6 @@
 #include "channelwatch.h"
 
 #include "busysource.h"
-#include "busysourcemaker.h"
 #include "deviceerror.h"
 
 ChannelWatch::ChannelWatch(QObject *parent) : QObject(parent)
@@ -9,13 +8,17 @@ ChannelWatch::ChannelWatch(QObject *parent) : QObject(parent)
     m_elapsed.start();
 }
 
-void ChannelWatch::watch(std::unique_ptr<BusySource> source, const BusySettings &settings)
+void ChannelWatch::watch(std::unique_ptr<BusySource> source, const BusySettings &settings,
+                         const QString &settingsProblem)
 {
     m_source = std::move(source);
     m_settings = settings;
+    m_settingsProblem = settingsProblem;
     m_problem.clear();
     m_history.setIgnoreMs(settings.ocupadoignorarMs);
     m_history.stopWatching();
+    if (!settingsProblem.isEmpty())
+        m_source.reset();
     if (!m_source)
         return;
     try {
@@ -46,9 +49,8 @@ QString ChannelWatch::readable()
     if (!m_settings.on())
         return QString();
     if (!m_source) {
-        const QString problem = busySettingsProblem(m_settings);
-        if (!problem.isEmpty())
-            return problem;
+        if (!m_settingsProblem.isEmpty())
+            return m_settingsProblem;
         return m_problem.isEmpty()
                    ? QStringLiteral("No se ha podido preparar la fuente «%1» para saber si el canal está ocupado.")
                          .arg(BusySettings::sourceName(m_settings.ocupado))

@@ -22,7 +22,8 @@ public:
     // Opens source and listens to it from now on, with the timing of settings; null when the
     // settings name none or it could not be made. One that cannot be opened is kept with the
     // reason, and tried again at each send.
-    void watch(std::unique_ptr<BusySource> source, const BusySettings &settings);
+    void watch(std::unique_ptr<BusySource> source, const BusySettings &settings,
+               const QString &settingsProblem = QString());
     // Whether a send waits for a clear channel at all ("ocupado" other than "ninguno").
     bool on() const { return m_settings.on(); }
     const BusySettings &settings() const { return m_settings; }
@@ -50,6 +51,8 @@ private:
     std::unique_ptr<BusySource> m_source;
     BusySettings m_settings;
     QString m_problem;
+    // What is wrong with the values themselves: no source is opened on them.
+    QString m_settingsProblem;
     ChannelHistory m_history;
     QElapsedTimer m_elapsed;
     std::function<qint64()> m_now;

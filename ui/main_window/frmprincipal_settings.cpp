@@ -83,11 +83,13 @@ void Frmprincipal::applyBusySource()
     context.entrada = {cards.entrada, cards.entradanombre};
     context.keyingPort = m_module1.puertocom;
     context.deviceForPort = [this](int port) { return serialDeviceForPort(settings(), port); };
+    context.keyingLine = &MSComm1();
+    context.outputCardId = cards.salida;
     context.keyerSettings = &m_keying.keyer;
     context.keyer = &m_engine.keyer();
     m_channelWatch.watch(m_parts.makeBusySource ? m_parts.makeBusySource(busy, context)
                                                 : makeBusySource(busy, context),
-                         busy);
+                         busy, busySettingsProblem(busy));
     m_engine.setChannelWatch(&m_channelWatch);
 }
 
