@@ -8,6 +8,7 @@
 #include "programvalues.h"
 #include "schedulerunner.h"
 #include "soundcardsettings.h"
+#include "station.h"
 #include "transmissionengine.h"
 #include "transmissionlog.h"
 
@@ -76,6 +77,7 @@ public:
     RegistryReader &registry() { return *m_parts.registry; }
     ProgramLauncher &launcher() { return *m_parts.launcher; }
     SoundServer &soundServer() { return *m_parts.sound; }
+    Station &station() { return m_station; }
     TransmissionLog &transmissionLog() { return m_log; }
     ScheduleRunner &schedule() { return m_schedule; }
     // The notice of scheduled transmissions that did not go out, once there has been one.
@@ -132,27 +134,16 @@ private:
     void showTransmissionState(TransmissionEngine::State state);
     void showOnAir();
     void noteFailure(const TransmissionRecord &record);
-    void applyStation(const KeyingSettings &keying, const SoundCardSettings &cards);
-    void applyKeying();
-    void applyKeyer();
-    void applyIdentification(const IdentSettings &values);
     QString settingsNotWrittenText() const;
 
     ProgramValues &m_module1;
     PlatformParts m_parts;
-    // What keys the transmitter when it is not the serial line, and the values it was built from.
-    std::unique_ptr<Keyer> m_keyer;
-    KeyerSettings m_keyerBuilt;
-    QString m_keyerCard;
-    QString m_builtCard;
-    bool m_keyerApplied = false;
     // Declared after the devices it drives, so that it unkeys and releases them before they go.
-    TransmissionEngine m_engine;
-    // The log outlives its writers, which log a transmission still running as they go.
-    TransmissionLog m_log;
-    EngineLogger m_logger;
-    ScheduleRunner m_schedule;
-    std::unique_ptr<IdentRunner> m_identRunner; // with an identification only
+    Station m_station;
+    TransmissionEngine &m_engine;
+    TransmissionLog &m_log;
+    EngineLogger &m_logger;
+    ScheduleRunner &m_schedule;
     QToolBar *m_toolbar1 = nullptr;
     QProgressBar *m_progressBar1 = nullptr;
     QList<QAction *> m_buttons;
@@ -169,5 +160,4 @@ private:
     enum class FailureOf { Nobody, Operator, Schedule };
     FailureOf m_failureOf = FailureOf::Nobody;
     frmavisos *m_avisos = nullptr;
-    KeyingSettings m_keying;
 };
