@@ -18,6 +18,8 @@
 
 #include <unistd.h>
 
+#include <utility>
+
 namespace {
 void say(const QString &text)
 {
@@ -82,7 +84,6 @@ void StationClient::onStateChanged(const QString &estado, const QString &archivo
 {
     if (archivo != m_file || !isatty(STDERR_FILENO))
         return;
-    m_begun = true;
     if (estado == QLatin1String("enviando"))
         say(QStringLiteral("transmitiendo %1...").arg(m_fileName));
     else if (estado == QLatin1String("en pausa"))
@@ -102,9 +103,8 @@ void StationClient::onEnded(uint id, const QString &resultado, const QString &de
 
 void StationClient::terminate()
 {
-    if (m_begun && !m_terminating)
-        m_bus.call(call(QStringLiteral("detener")), QDBus::Block, 5000);
-    m_terminating = true;
+    if (m_id != 0 && !std::exchange(m_terminating, true))
+        m_bus.call(call(QStringLiteral("cancelar"), {m_id}), QDBus::Block, 5000);
     QCoreApplication::exit(Command::Ok);
 }
 

@@ -36,7 +36,8 @@ public:
     int state();
     // Asks the owner to bring its window to the front; false when it has none.
     bool show();
-    // The end of the program while waiting (a signal): what it handed over and has begun is stopped.
+    // The end of the program while waiting (a signal): what it handed over is withdrawn, stopped
+    // when already on the air.
     void terminate();
 
 private slots:
@@ -49,7 +50,6 @@ private:
     QString m_file;
     QString m_fileName;
     uint m_id = 0;
-    bool m_begun = false;
     bool m_terminating = false;
     int m_status = 0;
 };

@@ -76,6 +76,11 @@ void StationService::detener()
         m_station.engine().stop();
 }
 
+bool StationService::cancelar(uint id)
+{
+    return m_station.queue().cancel(id);
+}
+
 QString StationService::estado(QString &archivo, QString &proxima)
 {
     archivo = onAir();

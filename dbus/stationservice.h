@@ -38,6 +38,9 @@ public slots:
     uint enviar(const QString &archivo, int veces, int pausa);
     // Stops what the station is sending now.
     void detener();
+    // Withdraws message id handed over by enviar(): off the queue while it waits, stopped
+    // while on the air. False when it has already ended.
+    bool cancelar(uint id);
     // The state, the message on the air (empty when none) and the next scheduled slot, ISO 8601
     // (empty when none).
     QString estado(QString &archivo, QString &proxima);

@@ -16,8 +16,11 @@ SendQueue::SendQueue(TransmissionEngine &engine, EngineLogger &logger, ScheduleR
             m_engine.endAfterThisPlay();
     });
     connect(&m_logger, &EngineLogger::written, this, [this](const TransmissionRecord &record, quint32 tag) {
-        if (tag != 0)
-            emit ended(tag, record);
+        if (tag == 0)
+            return;
+        if (tag == m_onAir)
+            m_onAir = 0;
+        emit ended(tag, record);
     });
 }
 
@@ -29,6 +32,20 @@ quint32 SendQueue::add(const SendRequest &request)
     // From the event loop: the caller gets its id before anything of it is told.
     QTimer::singleShot(0, this, &SendQueue::next);
     return m_lastId;
+}
+
+bool SendQueue::cancel(quint32 id)
+{
+    for (int i = 0; i < m_waiting.size(); ++i) {
+        if (m_waiting.at(i).id == id) {
+            m_waiting.removeAt(i);
+            return true;
+        }
+    }
+    if (id == 0 || id != m_onAir)
+        return false;
+    m_engine.stop();
+    return true;
 }
 
 bool SendQueue::mayStart(const Entry &entry) const
@@ -64,6 +81,7 @@ void SendQueue::next()
 void SendQueue::start(const Entry &entry)
 {
     const SendRequest &r = entry.request;
+    m_onAir = entry.id;
     m_logger.expect(LogOrigin::LineaDeOrdenes, 0, r.file, entry.id);
     if (r.times == 1) {
         m_engine.sendFile(r.file);

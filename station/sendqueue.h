@@ -36,6 +36,9 @@ public:
     // The request's id, never 0. It goes out as soon as it may.
     quint32 add(const SendRequest &request);
     int waiting() const { return int(m_waiting.size()); }
+    // Withdraws request id: taken off the queue while it waits, stopped while on the air.
+    // False when it has already ended (or never was).
+    bool cancel(quint32 id);
 
 signals:
     // The transmission of request id has its line in the log (a refused one too).
@@ -58,6 +61,7 @@ private:
     QList<Entry> m_waiting;
     QTimer m_retry;
     quint32 m_lastId = 0;
+    quint32 m_onAir = 0; // the request on the air, until its line is written
     // A loop of ours on the air: its plays so far, how many it may have, and what it changed.
     bool m_ownLoop = false;
     int m_plays = 0;

@@ -87,6 +87,8 @@ private slots:
     void handledSlotsFromTheLog();
     void handedOverWaitsForItsTurn_data();
     void handedOverWaitsForItsTurn();
+    void handedOverWithdrawn_data();
+    void handedOverWithdrawn();
 };
 
 void TestStationLog::oneLinePerTransmission_data()
@@ -453,4 +455,46 @@ void TestStationLog::handedOverWaitsForItsTurn()
         QVERIFY(ended.at(1).at(0).value<quint32>() != id);
     }
     QTRY_COMPARE(s.audio.fileName(), kOwn);
+}
+
+// A message withdrawn while it waits never goes out later; one on the air is stopped, with its
+// line; one that has ended cannot be withdrawn.
+void TestStationLog::handedOverWithdrawn_data()
+{
+    QTest::addColumn<QString>("when"); // "waiting", "on the air", "ended"
+    QTest::addColumn<bool>("withdrawn");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("waiting") << "waiting" << true << QStringList{"manual|5,0|completa|/tmp/aviso.wav"};
+    QTest::newRow("on the air") << "on the air" << true
+                                << QStringList{"línea de órdenes|0,5|detenida|/tmp/red.wav"};
+    QTest::newRow("ended") << "ended" << false << QStringList{"línea de órdenes|1,0|completa|/tmp/red.wav"};
+}
+
+void TestStationLog::handedOverWithdrawn()
+{
+    QFETCH(QString, when);
+    QFETCH(bool, withdrawn);
+    QFETCH(QStringList, lines);
+    Station s;
+    ScheduleRunner runner(s.engine, *s.logger, s.log, s.clock);
+    SendQueue queue(s.engine, *s.logger, runner);
+    QSignalSpy ended(&queue, &SendQueue::ended);
+    if (when == QLatin1String("waiting")) {
+        s.logger->expect(LogOrigin::Manual, 0, kOwn);
+        s.engine.sendOnce();
+    }
+    const quint32 id = queue.add({QStringLiteral("/tmp/red.wav"), 1, 0});
+    QCoreApplication::processEvents();
+    if (when == QLatin1String("on the air"))
+        s.clock.advance(500);
+    if (when == QLatin1String("ended"))
+        s.play(1000);
+    QCOMPARE(queue.cancel(id), withdrawn);
+    if (when == QLatin1String("waiting"))
+        s.play(5000);
+    QTest::qWait(10);
+    QCOMPARE(s.engine.state(), TransmissionEngine::State::Idle);
+    QCOMPARE(s.lines(), lines);
+    QCOMPARE(ended.size(), when == QLatin1String("waiting") ? 0 : 1);
+    QVERIFY(!queue.cancel(id));
 }
