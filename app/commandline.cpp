@@ -103,6 +103,10 @@ Command parseCommandLine(const QStringList &arguments)
             c.loop = sendOptions = true;
         } else if (option == QLatin1String("--programa")) {
             ok = setMode(Command::Mode::Schedule, option);
+        } else if (option == QLatin1String("--detener")) {
+            ok = setMode(Command::Mode::Stop, option);
+        } else if (option == QLatin1String("--estado")) {
+            ok = setMode(Command::Mode::State, option);
         } else if (option == QLatin1String("--dispositivos")) {
             ok = setMode(Command::Mode::Devices, option);
         } else if (option == QLatin1String("--probar")) {
@@ -139,7 +143,10 @@ QString helpText()
         "      --bucle         lo envía una y otra vez hasta que se le pare (Ctrl+C, SIGTERM)\n"
         "      --intervalo N   pausa de N segundos entre envíos (de 1 a 3600; por omisión, la guardada)\n"
         "      --veces N       lo envía N veces y acaba\n"
+        "                      (con una estación en marcha, se lo entrega y espera su turno)\n"
         "  --programa          ejecuta la programación hasta que se le pare\n"
+        "  --detener           para lo que está enviando la estación en marcha\n"
+        "  --estado            muestra qué hace la estación en marcha y su próxima emisión\n"
         "  --dispositivos      muestra las tarjetas de sonido y el dispositivo que activa el transmisor\n"
         "  --probar            prueba de transmisión: tono de 1 kHz durante 2 segundos\n"
         "  --identificar       envía la identificación de la estación (indicativo en Morse o su grabación)\n"
@@ -147,6 +154,6 @@ QString helpText()
         "  --version           muestra la versión\n"
         "  --help, -h          muestra esta ayuda\n"
         "\n"
-        "Estado de salida: 0 si todo fue bien (también al pararlo), 1 si falló una transmisión,\n"
-        "2 si la orden está mal escrita.\n");
+        "Estado de salida: 0 si todo fue bien (también al pararlo), 1 si falló una transmisión\n"
+        "o no hay estación en marcha para --detener y --estado, 2 si la orden está mal escrita.\n");
 }

@@ -6,7 +6,7 @@
 // What the command line asks for. No option at all: the window, as always.
 struct Command
 {
-    enum class Mode { Window, Send, Schedule, Devices, Test, Identify, Version, Help, Measure, Bad };
+    enum class Mode { Window, Send, Schedule, Devices, Test, Identify, Version, Help, Measure, Stop, State, Bad };
 
     Mode mode = Mode::Window;
     QString file;      // --enviar

@@ -5,8 +5,6 @@
 #include "audio/identsound.h"
 #include "audio/qtsoundserver.h"
 #include "audio/wavaudiodevice.h"
-#include "busysourcemaker.h"
-#include "channelwatch.h"
 #include "clock.h"
 #include "cm108keyer.h"
 #include "commandline.h"
@@ -21,6 +19,9 @@
 #include "programvalues.h"
 #include "qtserialline.h"
 #include "schedulerunner.h"
+#include "stationclient.h"
+#include "stationservice.h"
+#include "station.h"
 #include "settingsstore.h"
 #include "soundcardsettings.h"
 #include "systempath.h"
@@ -72,23 +73,13 @@ public:
     explicit Headless(const Command &command) : m_command(command)
     {
         m_audio.setDeviceType(QStringLiteral("waveaudio"));
-        m_line.setCommPort(readPuerto(m_store));
-        const KeyingSettings keying = readKeyingSettings(m_store);
-        m_keyingLines = KeyingLines::parse(keying.lineas).value_or(KeyingLines());
-        m_engine.setKeying(keying.retardoMs, keying.colaMs, m_keyingLines, keying.tiempomaximoSecs * 1000);
-        m_cards = readSoundCardSettings(m_store);
-        m_keyerSettings = keying.keyer;
-        m_keyer = makeKeyer(m_keyerSettings, m_cards.salida);
-        m_engine.setKeyer(m_keyer.get());
-        m_audio.setOutputCard({m_cards.salida, m_cards.salidanombre});
-        m_audio.setInputCard({m_cards.entrada, m_cards.entradanombre});
-        m_audio.setLevel(readLevelSettings(m_store));
-        const int interval = command.interval > 0 ? command.interval : readIntervalo(m_store);
-        m_engine.Timer1().setInterval(interval * 1000);
+        m_station.load();
+        m_cards = m_station.cards();
+        m_keyerSettings = m_station.keying().keyer;
+        m_keyingLines = KeyingLines::parse(m_station.keying().lineas).value_or(KeyingLines());
+        if (command.interval > 0)
+            m_engine.Timer1().setInterval(command.interval * 1000);
         m_log.recoverInterrupted();
-        m_ident.setSettings(readIdentSettings(m_store));
-        m_engine.setIdentification(&m_ident);
-        watchChannel();
 
         connect(&m_engine, &TransmissionEngine::failed, this, &Headless::failed);
         connect(&m_engine, &TransmissionEngine::stateChanged, this, &Headless::stateChanged);
@@ -138,23 +129,6 @@ public:
     }
 
 private:
-    // The source of "busy" the settings name, open while the program runs; one that cannot be
-    // opened refuses each send before keying, with the reason.
-    void watchChannel()
-    {
-        const BusySettings busy = readBusySettings(m_store);
-        BusySourceContext context;
-        context.entrada = {m_cards.entrada, m_cards.entradanombre};
-        context.keyingPort = m_line.commPort();
-        context.deviceForPort = [this](int port) { return serialDeviceForPort(m_store, port); };
-        context.keyingLine = &m_line;
-        context.outputCardId = m_cards.salida;
-        context.keyerSettings = &m_keyerSettings;
-        context.keyer = &m_engine.keyer();
-        m_channelWatch.watch(makeBusySource(busy, context), busy, busySettingsProblem(busy));
-        m_engine.setChannelWatch(&m_channelWatch);
-    }
-
     // logged: the message as the log names it.
     int send(const QString &file, LogOrigin origin, const QString &logged)
     {
@@ -204,9 +178,9 @@ private:
 
     int schedule()
     {
-        ScheduleRunner runner(m_engine, m_logger, m_log, m_clock);
-        IdentRunner identifier(m_engine, m_logger, m_ident, m_clock);
-        connect(&identifier, &IdentRunner::failed, this, [](const QString &reason) { say(reason); });
+        ScheduleRunner &runner = m_station.schedule();
+        m_station.runIdentification();
+        connect(&m_station, &Station::identificationFailed, this, [](const QString &reason) { say(reason); });
         connect(&runner.scheduler(), &Scheduler::entryRejected, this,
                 [](const QString &reason) { say(QStringLiteral("se omite %1").arg(reason)); });
         connect(&runner.scheduler(), &Scheduler::slotStarting, this,
@@ -224,7 +198,14 @@ private:
                     say(QStringLiteral("programa %1: %2").arg(entry.number).arg(detail));
                 });
         m_scheduling = true;
-        runner.start(m_store);
+        if (!m_station.startSchedule(QStringLiteral("programa"))) {
+            say(QStringLiteral("la programación de esta estación ya la ejecuta %1.").arg(m_station.scheduleHolder()));
+            return Command::Failed;
+        }
+        // Scripts and the window reach it on the session bus, when there is one.
+        StationService service(m_station, QStringLiteral("programa"));
+        if (!service.serve(QDBusConnection::sessionBus()))
+            say(QStringLiteral("no se ofrece en el bus de la sesión (%1).").arg(service.error()));
         const QDateTime next = runner.scheduler().nextSlotTime();
         say(QStringLiteral("programación en marcha, %1 entradas; %2")
                 .arg(runner.scheduler().entries().size())
@@ -267,7 +248,7 @@ private:
             out << "* ninguno: el VOX de la interfaz; no se abre nada" << Qt::endl;
             break;
         default:
-            out << "* " << m_keyer->description() << Qt::endl;
+            out << "* " << m_engine.keyer().description() << Qt::endl;
             break;
         }
         return Command::Ok;
@@ -314,21 +295,31 @@ private:
             say(text);
     }
 
+    StationParts stationParts()
+    {
+        StationParts parts;
+        parts.audio = &m_audio;
+        parts.line = &m_line;
+        parts.settings = &m_store;
+        parts.clock = &m_clock;
+        parts.makeKeyer = makeKeyer;
+        parts.identification = &m_ident;
+        return parts;
+    }
+
     Command m_command;
     SettingsStore m_store;
     SystemClock m_clock;
     WavAudioDevice m_audio;
     QtSerialLine m_line{[this](int port) { return serialDeviceForPort(m_store, port); }};
     IdentSound m_ident; // before the engine, which asks it at each send
-    TransmissionEngine m_engine{m_audio, m_line};
-    TransmissionLog m_log;
-    EngineLogger m_logger{m_engine, m_log, m_clock};
+    Station m_station{stationParts()};
+    TransmissionEngine &m_engine{m_station.engine()};
+    TransmissionLog &m_log{m_station.log()};
+    EngineLogger &m_logger{m_station.logger()};
     SoundCardSettings m_cards;
     KeyingLines m_keyingLines;
     KeyerSettings m_keyerSettings;
-    // Declared after the engine: it goes first, and the engine falls back to the serial line.
-    std::unique_ptr<Keyer> m_keyer;
-    ChannelWatch m_channelWatch; // its source may use the keyer: goes before it
     QString m_file;
     int m_status = Command::Ok;
     int m_plays = 0;
@@ -341,7 +332,9 @@ private:
 int runHeadless(const Command &command)
 {
     int status = Command::Failed;
-    {
+    if (const std::optional<int> handed = runAsClient(command)) {
+        status = *handed;
+    } else {
         Headless headless(command);
         onTerminationSignals(QCoreApplication::instance(), [&headless] { headless.terminate(); });
         status = headless.run();

@@ -12,6 +12,8 @@
 #include "portnames.h"
 #include "qtplatform.h"
 #include "qtserialline.h"
+#include "stationclient.h"
+#include "stationservice.h"
 #include "systemlauncher.h"
 #include "systempath.h"
 #include "systemregistry.h"
@@ -43,6 +45,13 @@ PlatformParts realParts()
     parts.identification = std::make_unique<IdentSound>();
     parts.makeKeyer = makeKeyer;
     return parts;
+}
+
+bool raiseRunningWindow()
+{
+    StationClient client;
+    return client.findOwner(settingsLocation(SettingsStore())) && client.owner().what == QLatin1String("ventana") &&
+           client.show();
 }
 } // namespace
 
@@ -83,6 +92,9 @@ int Module1::Main(int argc, char *argv[])
         QApplication::setApplicationName(QStringLiteral("Pregonal"));
         QApplication::setApplicationVersion(QStringLiteral(PREGONAL_VERSION));
         installQtSpanish(app);
+        // A window of this user's already runs the station: it comes to the front instead.
+        if (raiseRunningWindow())
+            return Command::Ok;
 
         PlatformParts parts = realParts();
         auto *fileDialog = static_cast<QtFileDialog *>(parts.ventanas.get());
@@ -94,6 +106,18 @@ int Module1::Main(int argc, char *argv[])
         // window's own end does: a running recording is saved, the devices are released.
         onTerminationSignals(&Frmprincipal, [&Frmprincipal] { Frmprincipal.endProgram(); });
         Frmprincipal.Form_Load();
+        // The window that runs the schedule owns the station: scripts reach it on the session bus.
+        StationService service(Frmprincipal.station(), QStringLiteral("ventana"));
+        if (Frmprincipal.station().scheduleRunning()) {
+            service.setShow([&Frmprincipal] {
+                Frmprincipal.setWindowState(Frmprincipal.windowState() & ~Qt::WindowMinimized);
+                Frmprincipal.show();
+                Frmprincipal.raise();
+                Frmprincipal.activateWindow();
+                return true;
+            });
+            service.serve(QDBusConnection::sessionBus());
+        }
         Frmprincipal.show();
         status = app.exec();
     }

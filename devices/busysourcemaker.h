@@ -35,3 +35,6 @@ struct BusySourceContext
 QString busySettingsProblem(const BusySettings &busy);
 // The source the settings choose, not yet open; null for "ninguno".
 std::unique_ptr<BusySource> makeBusySource(const BusySettings &busy, const BusySourceContext &context);
+// What builds the sources, where tests give stand-ins.
+using BusySourceMaker =
+    std::function<std::unique_ptr<BusySource>(const BusySettings &, const BusySourceContext &)>;

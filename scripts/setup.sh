@@ -9,6 +9,7 @@ packages=(
     libsndfile1-dev libgl-dev libsystemd-dev libpulse-dev
     libudev-dev libgpiod-dev libhamlib-dev libhamlib-utils libebur128-dev
     pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon xvfb xauth
+    libqt6dbus6
     desktop-file-utils appstream dpkg-dev x11-utils xdotool
     python3-serial sox espeak-ng
     qt6-translations-l10n lintian

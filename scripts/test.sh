@@ -21,12 +21,24 @@ fi
 export PREGONAL_PULSE_DIR=${PREGONAL_PULSE_DIR:-/tmp/pregonal-pulse-$(id -u)}
 export PREGONAL_PIPEWIRE_DIR=${PREGONAL_PIPEWIRE_DIR:-/tmp/pregonal-pipewire-$(id -u)}
 top=$(pwd)
+# A session bus of the run's own: the programs the tests start own the station there, never on
+# the bus of the desktop the tests were started from.
+busdir=$(mktemp -d /tmp/pregonal-bus-XXXXXX)
+buspid=""
 stop_servers() {
     "$top/scripts/testpulse.sh" stop || true
     "$top/scripts/testpipewire.sh" stop || true
+    if [ -n "$buspid" ]; then kill "$buspid" 2>/dev/null || true; fi
+    rm -rf "$busdir"
 }
 trap stop_servers EXIT
 trap 'exit 130' INT TERM HUP
+
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$busdir/bus"
+dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" </dev/null >/dev/null 2>&1 &
+buspid=$!
+for _ in $(seq 50); do [ -S "$busdir/bus" ] && break; sleep 0.1; done
+[ -S "$busdir/bus" ] || { echo "no arranca el bus de sesión de las pruebas" >&2; exit 1; }
 
 failed=0
 echo "== Tests on PulseAudio"

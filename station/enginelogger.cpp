@@ -52,8 +52,9 @@ EngineLogger::~EngineLogger()
         finish(m_main, LogResult::Detenida, QString());
 }
 
-void EngineLogger::expect(LogOrigin origin, int programa, const QString &archivo)
+void EngineLogger::expect(LogOrigin origin, int programa, const QString &archivo, quint32 tag)
 {
+    m_expectedTag = tag;
     m_expected = TransmissionRecord();
     m_expected.origen = origin;
     m_expected.programa = programa;
@@ -61,9 +62,10 @@ void EngineLogger::expect(LogOrigin origin, int programa, const QString &archivo
     m_hasExpected = true;
 }
 
-TransmissionRecord EngineLogger::expected()
+TransmissionRecord EngineLogger::expected(quint32 *tag)
 {
     const TransmissionRecord record = m_hasExpected ? m_expected : TransmissionRecord();
+    *tag = m_hasExpected ? m_expectedTag : 0;
     m_hasExpected = false;
     return record;
 }
@@ -72,7 +74,7 @@ void EngineLogger::begin(Session &session)
 {
     session = Session();
     session.active = true;
-    session.record = expected();
+    session.record = expected(&session.tag);
     session.record.inicio = m_clock.now();
 }
 
@@ -112,7 +114,7 @@ void EngineLogger::finish(Session &session, LogResult result, const QString &giv
                              : detail.isEmpty()      ? session.level
                                                      : detail + QLatin1Char(' ') + session.level;
     m_log.transmissionEnded(session.record);
-    emit written();
+    emit written(session.record, session.tag);
     if (isFailure(result))
         emit failureWritten(session.record);
 }
@@ -165,13 +167,14 @@ void EngineLogger::onFailed(const QString &message, const QString &cause)
 {
     if (std::exchange(m_failureLogged, false))
         return;
-    TransmissionRecord record = expected();
+    quint32 tag = 0;
+    TransmissionRecord record = expected(&tag);
     record.inicio = record.fin = m_clock.now();
     record.segundos = 0;
     record.resultado = LogResult::Fallo;
     record.detalle = failureDetail(message, cause);
     m_log.append(record);
-    emit written();
+    emit written(record, tag);
     emit failureWritten(record);
 }
 

@@ -26,8 +26,8 @@ public:
     ~EngineLogger() override;
 
     // Who starts the engine's next transmission, and which message it sends. A transmission the
-    // logger was not told of is the operator's own.
-    void expect(LogOrigin origin, int programa, const QString &archivo);
+    // logger was not told of is the operator's own. tag comes back with its line in written().
+    void expect(LogOrigin origin, int programa, const QString &archivo, quint32 tag = 0);
 
     // "Esperó 12,5 s a que el canal quedase libre."; empty for no wait.
     static QString waitDetail(qint64 waitedMs);
@@ -36,8 +36,8 @@ public:
     static QString failureDetail(const QString &message, const QString &cause);
 
 signals:
-    // A line has gone to the log.
-    void written();
+    // A line has gone to the log, with the tag of the expect() it came from (0: none).
+    void written(const TransmissionRecord &record, quint32 tag);
     // The line just written tells of a failure ("fallo" or "cortada por seguridad"): emitted
     // before the engine's failed() reaches anyone connected after the logger.
     void failureWritten(const TransmissionRecord &record);
@@ -47,6 +47,7 @@ private:
     {
         bool active = false;
         TransmissionRecord record;
+        quint32 tag = 0;
         double airSecs = 0;
         QDateTime airFrom; // valid while keyed
         QString level;     // the last whole play's loudness and gain
@@ -61,7 +62,7 @@ private:
     void endAir(Session &session);
     void endWait(Session &session);
     void finish(Session &session, LogResult result, const QString &detail);
-    TransmissionRecord expected();
+    TransmissionRecord expected(quint32 *tag);
 
     TransmissionEngine &m_engine;
     TransmissionLog &m_log;
@@ -70,6 +71,7 @@ private:
     Session m_inserted; // a message sent in the pause of a loop
     bool m_hasExpected = false;
     TransmissionRecord m_expected;
+    quint32 m_expectedTag = 0;
     bool m_failureLogged = false; // the failed() that follows an end already logged
     QTimer m_alive;
 };

@@ -59,3 +59,8 @@ set_tests_properties(tst_cat PROPERTIES
 # The window keying through CAT (the simulator), a CM108 pin (a FIFO) and VOX around real sound.
 pregonal_add_rig_test(tst_endtoend_keyers SOURCES tst_endtoend_keyers.cpp LABELS sound cat)
 target_link_libraries(tst_endtoend_keyers PRIVATE pregonal_radiosim)
+# One station per user: the schedule's lock, and the owner on a session bus of the test's own.
+pregonal_add_rig_test(tst_owner SOURCES tst_owner.cpp LABELS faults)
+target_compile_definitions(tst_owner PRIVATE PREGONAL_PROGRAM="$<TARGET_FILE:pregonal>")
+target_link_libraries(tst_owner PRIVATE pregonal_transmissionlog)
+add_dependencies(tst_owner pregonal)

@@ -36,6 +36,8 @@ void TestCommandLine::parsed_data()
     QTest::newRow("times imply a loop") << "--enviar x.wav --veces=3" << M::Send << "x.wav" << true << -1 << 3;
     QTest::newRow("interval at its ends") << "--enviar x.wav --intervalo 3600" << M::Send << "x.wav" << false << 3600 << 0;
     QTest::newRow("schedule") << "--programa" << M::Schedule << "" << false << -1 << 0;
+    QTest::newRow("state") << "--estado" << M::State << "" << false << -1 << 0;
+    QTest::newRow("stop") << "--detener" << M::Stop << "" << false << -1 << 0;
     QTest::newRow("devices") << "--dispositivos" << M::Devices << "" << false << -1 << 0;
     QTest::newRow("test") << "--probar" << M::Test << "" << false << -1 << 0;
     QTest::newRow("identify") << "--identificar" << M::Identify << "" << false << -1 << 0;
@@ -93,6 +95,7 @@ void TestCommandLine::refused_data()
     QTest::newRow("loop alone") << "--bucle" << "solo valen con «--enviar»";
     QTest::newRow("times with schedule") << "--programa --veces 2" << "solo valen con «--enviar»";
     QTest::newRow("two modes") << "--enviar x.wav --programa" << "«--programa» no se puede usar";
+    QTest::newRow("stop while sending") << "--enviar x.wav --detener" << "«--detener» no se puede usar";
     QTest::newRow("identify and send") << "--identificar --enviar x.wav" << "«--enviar» no se puede usar";
     QTest::newRow("interval 0") << "--enviar x.wav --intervalo 0" << "el intervalo «0»";
     QTest::newRow("interval too long") << "--enviar x.wav --intervalo 3601" << "el intervalo «3601»";

@@ -40,6 +40,7 @@ private slots:
     void shortcutsInertWhereNotOffered_data();
     void shortcutsInertWhereNotOffered();
     void intervalKeysActWhileSending();
+    void settingsReloadedAfterTheTransmission();
 
 private:
     void give(WindowFixture &f, Way way, const QString &command);
@@ -237,6 +238,25 @@ void TestCommands::intervalKeysActWhileSending()
     QCOMPARE(f.panel(3), QStringLiteral("Intervalo = 9 segs"));
     QCOMPARE(f.window->Timer1().interval(), 9000);
     QCOMPARE(f.values.intervalosegs, quint8(10));
+}
+
+// Settings another program stored are read again once the transmission on the air has ended:
+// its pause and port stay as they were until then; the panels follow.
+void TestCommands::settingsReloadedAfterTheTransmission()
+{
+    WindowFixture f;
+    f.startSending(false);
+    f.store("intervalo", "20");
+    f.store("puerto", "3");
+    f.window->station().reload();
+    QCOMPARE(f.window->Timer1().interval(), 10000);
+    QCOMPARE(f.serial->commPort(), 2);
+    QCOMPARE(f.panel(3), QStringLiteral("Intervalo = 10 segs"));
+    f.window->mnustop_Click();
+    QTRY_COMPARE(f.window->Timer1().interval(), 20000);
+    QCOMPARE(f.serial->commPort(), 3);
+    QCOMPARE(f.panel(2), QStringLiteral("Puerto COM = 3"));
+    QCOMPARE(f.panel(3), QStringLiteral("Intervalo = 20 segs"));
 }
 
 QTEST_MAIN(TestCommands)

@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include "stationlock.h"
+
 #include <QTableWidget>
 #include <QTreeWidget>
 
@@ -66,6 +68,7 @@ private slots:
     void operatorAndTestTransmissionsAreLogged();
     void logFailureToldOnceTransmittingGoesOn();
     void scheduledFailuresGoToOneNotice();
+    void scheduleRunsWhereTheLockIs();
 };
 
 void TestScheduleWindows::scheduleStoredOnAcceptOnly()
@@ -350,3 +353,37 @@ void TestScheduleWindows::scheduledFailuresGoToOneNotice()
 
 QTEST_MAIN(TestScheduleWindows)
 #include "tst_schedulewindows.moc"
+
+// Another process runs the schedule of these settings: the window sends none of its slots and
+// says who runs them; once it holds the lock itself, no one else gets it until the window goes.
+void TestScheduleWindows::scheduleRunsWhereTheLockIs()
+{
+    WindowFixture f;
+    f.clockAt = kMonday9;
+    f.store("archivo", message(f, "red.wav"), "programa1");
+    f.store("horas", "09:00", "programa1");
+    const QString settingsFile = settingsLocation(SettingsStore(f.storeDir.path()));
+    auto other = std::make_unique<StationLock>(settingsFile, f.logDir.path());
+    QVERIFY(other->acquire(QStringLiteral("programa")));
+    f.load();
+    QVERIFY(!f.window->station().scheduleRunning());
+    f.clock->advance(31000);
+    f.window->schedule().scheduler().check();
+    QTest::qWait(10);
+    QVERIFY(!f.serial->dtr && f.log->isEmpty());
+    QCOMPARE(f.window->panel(1)->toolTip(),
+             QStringLiteral("La programación no se ejecuta en esta ventana: la ejecuta el proceso %1 "
+                            "(pregonal --programa).")
+                 .arg(QCoreApplication::applicationPid()));
+    QVERIFY(f.boxes->shown.isEmpty());
+
+    other.reset();
+    f.window.reset();
+    f.load();
+    QVERIFY(f.window->station().scheduleRunning());
+    StationLock late(settingsFile, f.logDir.path());
+    QVERIFY(!late.acquire(QStringLiteral("programa")));
+    QCOMPARE(late.holder().what, QStringLiteral("ventana"));
+    f.window.reset();
+    QVERIFY(late.acquire(QStringLiteral("programa")));
+}

@@ -8,6 +8,7 @@
 #include "keyinglines.h"
 #include "schedulememory.h"
 #include "schedulerunner.h"
+#include "sendqueue.h"
 #include "settingsstore.h"
 #include "transmissionengine.h"
 #include "transmissionlog.h"
@@ -84,6 +85,10 @@ private slots:
     void restartDoesNotRepeatASlot();
     void handledSlotsFromTheLog_data();
     void handledSlotsFromTheLog();
+    void handedOverWaitsForItsTurn_data();
+    void handedOverWaitsForItsTurn();
+    void handedOverWithdrawn_data();
+    void handedOverWithdrawn();
 };
 
 void TestStationLog::oneLinePerTransmission_data()
@@ -378,3 +383,118 @@ void TestStationLog::handledSlotsFromTheLog()
 
 QTEST_GUILESS_MAIN(TestStationLog)
 #include "tst_stationlog.moc"
+
+// A message handed over by another program never cuts a play: one play goes in the pause of a
+// loop, several only once the station is idle. Each ends with its id and its line; the station's
+// own message and pause are as they were.
+void TestStationLog::handedOverWaitsForItsTurn_data()
+{
+    QTest::addColumn<QString>("running"); // "", "once", "loop"
+    QTest::addColumn<int>("times");
+    QTest::addColumn<int>("ownPlays"); // plays of the station's own before the handed one is on
+    QTest::addColumn<bool>("stopLoop"); // the loop has to be stopped before it goes
+    QTest::addColumn<QString>("line");
+    QTest::newRow("idle") << "" << 1 << 0 << false << "línea de órdenes|1,0|completa|/tmp/red.wav";
+    QTest::newRow("over a play: after it") << "once" << 1 << 1 << false
+                                           << "línea de órdenes|1,0|completa|/tmp/red.wav";
+    QTest::newRow("in a loop: in its pause") << "loop" << 1 << 1 << false
+                                             << "línea de órdenes|1,0|completa|/tmp/red.wav";
+    QTest::newRow("three times, in a loop: once it stops") << "loop" << 3 << 1 << true
+                                                           << "línea de órdenes|3,0|completa|/tmp/red.wav";
+    QTest::newRow("three times, idle") << "" << 3 << 0 << false << "línea de órdenes|3,0|completa|/tmp/red.wav";
+}
+
+void TestStationLog::handedOverWaitsForItsTurn()
+{
+    QFETCH(QString, running);
+    QFETCH(int, times);
+    QFETCH(int, ownPlays);
+    QFETCH(bool, stopLoop);
+    QFETCH(QString, line);
+    const QString red = QStringLiteral("/tmp/red.wav");
+    Station s;
+    ScheduleRunner runner(s.engine, *s.logger, s.log, s.clock);
+    SendQueue queue(s.engine, *s.logger, runner);
+    QSignalSpy ended(&queue, &SendQueue::ended);
+    if (running == QLatin1String("once"))
+        s.engine.sendOnce();
+    else if (running == QLatin1String("loop"))
+        s.engine.sendLoop();
+    const quint32 id = queue.add({red, times, 2});
+    QVERIFY(id != 0);
+    QVERIFY(queue.add({red, 1, 0}) != id);
+    QCoreApplication::processEvents();
+    for (int i = 0; i < ownPlays; ++i) {
+        QCOMPARE(s.audio.fileName(), kOwn); // never over the play on the air
+        s.play(5000);
+    }
+    if (stopLoop) {
+        QTest::qWait(10);
+        QCOMPARE(s.audio.fileName(), kOwn);
+        s.engine.stop();
+    }
+    QTRY_COMPARE(s.audio.fileName(), red);
+    for (int i = 0; i < times; ++i) {
+        if (i > 0)
+            s.engine.Timer1_Timer();
+        QCOMPARE(s.engine.state(), TransmissionEngine::State::Playing);
+        s.play(1000);
+    }
+    QTRY_COMPARE(ended.size(), 1);
+    QCOMPARE(ended.at(0).at(0).value<quint32>(), id);
+    QVERIFY(s.lines().contains(line));
+    if (times > 1) {
+        QCOMPARE(s.engine.state(), TransmissionEngine::State::Idle); // ended after its plays
+        QCOMPARE(s.engine.Timer1().interval(), 100000);
+    }
+    if (running != QLatin1String("loop") || stopLoop) { // the second goes out after the first
+        QTRY_COMPARE(s.engine.state(), TransmissionEngine::State::Playing);
+        QCOMPARE(s.audio.fileName(), red);
+        s.play(1000);
+        QCOMPARE(ended.size(), 2);
+        QVERIFY(ended.at(1).at(0).value<quint32>() != id);
+    }
+    QTRY_COMPARE(s.audio.fileName(), kOwn);
+}
+
+// A message withdrawn while it waits never goes out later; one on the air is stopped, with its
+// line; one that has ended cannot be withdrawn.
+void TestStationLog::handedOverWithdrawn_data()
+{
+    QTest::addColumn<QString>("when"); // "waiting", "on the air", "ended"
+    QTest::addColumn<bool>("withdrawn");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("waiting") << "waiting" << true << QStringList{"manual|5,0|completa|/tmp/aviso.wav"};
+    QTest::newRow("on the air") << "on the air" << true
+                                << QStringList{"línea de órdenes|0,5|detenida|/tmp/red.wav"};
+    QTest::newRow("ended") << "ended" << false << QStringList{"línea de órdenes|1,0|completa|/tmp/red.wav"};
+}
+
+void TestStationLog::handedOverWithdrawn()
+{
+    QFETCH(QString, when);
+    QFETCH(bool, withdrawn);
+    QFETCH(QStringList, lines);
+    Station s;
+    ScheduleRunner runner(s.engine, *s.logger, s.log, s.clock);
+    SendQueue queue(s.engine, *s.logger, runner);
+    QSignalSpy ended(&queue, &SendQueue::ended);
+    if (when == QLatin1String("waiting")) {
+        s.logger->expect(LogOrigin::Manual, 0, kOwn);
+        s.engine.sendOnce();
+    }
+    const quint32 id = queue.add({QStringLiteral("/tmp/red.wav"), 1, 0});
+    QCoreApplication::processEvents();
+    if (when == QLatin1String("on the air"))
+        s.clock.advance(500);
+    if (when == QLatin1String("ended"))
+        s.play(1000);
+    QCOMPARE(queue.cancel(id), withdrawn);
+    if (when == QLatin1String("waiting"))
+        s.play(5000);
+    QTest::qWait(10);
+    QCOMPARE(s.engine.state(), TransmissionEngine::State::Idle);
+    QCOMPARE(s.lines(), lines);
+    QCOMPARE(ended.size(), when == QLatin1String("waiting") ? 0 : 1);
+    QVERIFY(!queue.cancel(id));
+}

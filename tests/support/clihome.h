@@ -21,6 +21,8 @@ struct Home
     int master = -1;
     QString slave;
     QString preload; // more libraries to preload into the program
+    // Variables of the environment to set or (with an empty value) to remove.
+    QList<QPair<QString, QString>> environment;
 
     // conf: more lines of group "conf".
     explicit Home(const QByteArray &extraSettings = QByteArray(), const QByteArray &conf = QByteArray())
@@ -57,6 +59,8 @@ struct Home
         if (!preload.isEmpty())
             env.insert(QStringLiteral("LD_PRELOAD"),
                        env.value(QStringLiteral("LD_PRELOAD")) + QLatin1Char(' ') + preload);
+        for (const auto &[name, value] : environment)
+            value.isEmpty() ? env.remove(name) : env.insert(name, value);
         p.setProcessEnvironment(env);
         p.start(program, args);
     }

@@ -33,12 +33,26 @@ PlatformParts withDefaults(PlatformParts parts)
         parts.logFolder = TransmissionLog::defaultFolder();
     return parts;
 }
+
+StationParts stationParts(PlatformParts &parts)
+{
+    StationParts station;
+    station.audio = parts.reproductor.get();
+    station.line = parts.MSComm1.get();
+    station.settings = parts.settings.get();
+    station.clock = parts.clock.get();
+    station.logFolder = parts.logFolder;
+    station.makeKeyer = parts.makeKeyer;
+    station.identification = parts.identification.get();
+    station.makeBusySource = parts.makeBusySource;
+    return station;
+}
 } // namespace
 
 Frmprincipal::Frmprincipal(ProgramValues &module1, PlatformParts parts, QWidget *parent)
     : QMainWindow(parent), m_module1(module1), m_parts(withDefaults(std::move(parts))),
-      m_engine(*m_parts.reproductor, *m_parts.MSComm1), m_log(m_parts.logFolder),
-      m_logger(m_engine, m_log, *m_parts.clock), m_schedule(m_engine, m_logger, m_log, *m_parts.clock)
+      m_station(stationParts(m_parts)), m_engine(m_station.engine()), m_log(m_station.log()),
+      m_logger(m_station.logger()), m_schedule(m_station.schedule())
 {
     setObjectName(QStringLiteral("Frmprincipal"));
     setWindowIcon(programIcon());
@@ -59,6 +73,17 @@ Frmprincipal::Frmprincipal(ProgramValues &module1, PlatformParts parts, QWidget 
     buildStatusBar();
 
     connectEngine();
+    connect(&m_station, &Station::identificationFailed, this, [this](const QString &reason) {
+        messageBoxes().show(QStringLiteral("No se ha podido identificar la estación."), MessageBoxes::OkOnly,
+                            MessageBoxes::Critical, kTitle, reason);
+    });
+    // Settings another program stored, read again: the panels follow them.
+    connect(&m_station, &Station::reloaded, this, [this] {
+        m_module1.puertocom = readPuerto(settings());
+        m_module1.intervalosegs = readIntervalo(settings());
+        showPort(m_module1.puertocom);
+        showInterval(m_module1.intervalosegs);
+    });
 
     // Client area 6525 x 1230 twips under the menu bar, fixed.
     setFixedSize(twips(6525), menuBar()->sizeHint().height() + twips(1230));
@@ -240,18 +265,20 @@ void Frmprincipal::Form_Load()
     setWindowTitle(QStringLiteral("Pregonal - sin mensaje"));
     m_module1.intervalosegs = readIntervalo(settings());
     m_module1.puertocom = readPuerto(settings());
-    MSComm1().setCommPort(m_module1.puertocom);
-    Timer1().setInterval(int(m_module1.intervalosegs) * 1000);
     mnuedicion->menuAction()->setEnabled(false);
     setPanel(1, QStringLiteral("Stand by"));
     showPort(m_module1.puertocom);
     showInterval(m_module1.intervalosegs);
-    applyStation(readKeyingSettings(settings()), readSoundCardSettings(settings()));
-    applyIdentification(readIdentSettings(settings()));
-    applyBusySource();
+    m_station.load();
+    m_station.runIdentification();
     // A transmission the program did not live to finish gets its line, then the schedule runs.
     m_log.recoverInterrupted();
-    m_schedule.start(settings());
+    // Another Pregonal runs the schedule of these settings: it runs there only.
+    if (!m_station.startSchedule(QStringLiteral("ventana"))) {
+        m_failureNote = QStringLiteral("La programación no se ejecuta en esta ventana: la ejecuta %1.")
+                            .arg(m_station.scheduleHolder());
+        showOnAir();
+    }
 }
 
 void Frmprincipal::showEvent(QShowEvent *event)

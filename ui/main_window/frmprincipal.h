@@ -9,6 +9,7 @@
 #include "programvalues.h"
 #include "schedulerunner.h"
 #include "soundcardsettings.h"
+#include "station.h"
 #include "transmissionengine.h"
 #include "transmissionlog.h"
 
@@ -77,8 +78,9 @@ public:
     RegistryReader &registry() { return *m_parts.registry; }
     ProgramLauncher &launcher() { return *m_parts.launcher; }
     SoundServer &soundServer() { return *m_parts.sound; }
+    Station &station() { return m_station; }
     TransmissionLog &transmissionLog() { return m_log; }
-    ChannelWatch &channelWatch() { return m_channelWatch; }
+    ChannelWatch &channelWatch() { return m_station.channelWatch(); }
     ScheduleRunner &schedule() { return m_schedule; }
     // The notice of scheduled transmissions that did not go out, once there has been one.
     frmavisos *avisos() const { return m_avisos; }
@@ -135,30 +137,16 @@ private:
     void showOnAir();
     void showChannelWait(int seconds);
     void noteFailure(const TransmissionRecord &record);
-    void applyStation(const KeyingSettings &keying, const SoundCardSettings &cards);
-    void applyKeying();
-    void applyKeyer();
-    void applyIdentification(const IdentSettings &values);
-    void applyBusySource();
     QString settingsNotWrittenText() const;
 
     ProgramValues &m_module1;
     PlatformParts m_parts;
-    // What keys the transmitter when it is not the serial line, and the values it was built from.
-    std::unique_ptr<Keyer> m_keyer;
-    KeyerSettings m_keyerBuilt;
-    QString m_keyerCard;
-    QString m_builtCard;
-    bool m_keyerApplied = false;
-    // Where the station hears a busy channel, open the whole time it runs.
-    ChannelWatch m_channelWatch;
     // Declared after the devices it drives, so that it unkeys and releases them before they go.
-    TransmissionEngine m_engine;
-    // The log outlives its writers, which log a transmission still running as they go.
-    TransmissionLog m_log;
-    EngineLogger m_logger;
-    ScheduleRunner m_schedule;
-    std::unique_ptr<IdentRunner> m_identRunner; // with an identification only
+    Station m_station;
+    TransmissionEngine &m_engine;
+    TransmissionLog &m_log;
+    EngineLogger &m_logger;
+    ScheduleRunner &m_schedule;
     QToolBar *m_toolbar1 = nullptr;
     QProgressBar *m_progressBar1 = nullptr;
     QList<QAction *> m_buttons;
@@ -175,5 +163,4 @@ private:
     enum class FailureOf { Nobody, Operator, Schedule };
     FailureOf m_failureOf = FailureOf::Nobody;
     frmavisos *m_avisos = nullptr;
-    KeyingSettings m_keying;
 };

@@ -16,83 +16,6 @@ namespace {
 const QString kTitle = QStringLiteral("Pregonal");
 }
 
-// Lead and tail around each play, the lines that key the transmitter, the cap on one
-// transmission and the sound cards, from the next transmission on.
-void Frmprincipal::applyStation(const KeyingSettings &keying, const SoundCardSettings &cards)
-{
-    m_keying = keying;
-    m_keyerCard = cards.salida;
-    applyKeying();
-    reproductor().setOutputCard({cards.salida, cards.salidanombre});
-    reproductor().setInputCard({cards.entrada, cards.entradanombre});
-    reproductor().setLevel(readLevelSettings(settings()));
-}
-
-// The keying the program runs with, again on the engine and its serial line (a test transmission
-// borrows the line with values of its own).
-void Frmprincipal::applyKeying()
-{
-    m_engine.setKeying(m_keying.retardoMs, m_keying.colaMs,
-                       KeyingLines::parse(m_keying.lineas).value_or(KeyingLines()),
-                       m_keying.tiempomaximoSecs * 1000);
-    applyKeyer();
-}
-
-// The station's identification from the next transmission on: after each message, or on its own
-// every so often through the runner.
-void Frmprincipal::applyIdentification(const IdentSettings &values)
-{
-    Identification *identification = m_parts.identification.get();
-    if (!identification)
-        return;
-    identification->setSettings(values);
-    m_engine.setIdentification(identification);
-    if (m_identRunner)
-        return;
-    m_identRunner = std::make_unique<IdentRunner>(m_engine, m_logger, *identification, *m_parts.clock);
-    m_identRunner->setHeld([this] { return m_schedule.held(); });
-    connect(m_identRunner.get(), &IdentRunner::failed, this, [this](const QString &reason) {
-        messageBoxes().show(QStringLiteral("No se ha podido identificar la estación."), MessageBoxes::OkOnly,
-                            MessageBoxes::Critical, kTitle, reason);
-    });
-}
-
-// A new keyer only when its values changed: they cannot while a transmission runs (the station
-// dialog is not accepted then), so the engine never loses the keyer it is using.
-void Frmprincipal::applyKeyer()
-{
-    const KeyerSettings &k = m_keying.keyer;
-    const bool same = m_keyerApplied && k == m_keyerBuilt && m_keyerCard == m_builtCard;
-    if (same || m_engine.state() != TransmissionEngine::State::Idle)
-        return;
-    std::unique_ptr<Keyer> keyer =
-        m_parts.makeKeyer ? m_parts.makeKeyer(k, m_keyerCard) : makeBasicKeyer(k, m_keyerCard);
-    m_engine.setKeyer(keyer.get());
-    m_keyer = std::move(keyer);
-    m_keyerBuilt = k;
-    m_builtCard = m_keyerCard;
-    m_keyerApplied = true;
-}
-
-// The source of "busy" from the stored settings, opened now and kept open while the program runs.
-void Frmprincipal::applyBusySource()
-{
-    const BusySettings busy = readBusySettings(settings());
-    const SoundCardSettings cards = readSoundCardSettings(settings());
-    BusySourceContext context;
-    context.entrada = {cards.entrada, cards.entradanombre};
-    context.keyingPort = m_module1.puertocom;
-    context.deviceForPort = [this](int port) { return serialDeviceForPort(settings(), port); };
-    context.keyingLine = &MSComm1();
-    context.outputCardId = cards.salida;
-    context.keyerSettings = &m_keying.keyer;
-    context.keyer = &m_engine.keyer();
-    m_channelWatch.watch(m_parts.makeBusySource ? m_parts.makeBusySource(busy, context)
-                                                : makeBusySource(busy, context),
-                         busy, busySettingsProblem(busy));
-    m_engine.setChannelWatch(&m_channelWatch);
-}
-
 // "Aceptar" in the options dialog stores the port and the pause and applies them at once. When the
 // store cannot keep them they still apply for this run, and the operator is told.
 void Frmprincipal::mnuopciones_Click()
@@ -111,9 +34,8 @@ void Frmprincipal::mnuopciones_Click()
     }
     saved = writeIntervalo(settings(), dialog.chosenInterval()) && saved;
     m_module1.intervalosegs = quint8(dialog.chosenInterval());
-    Timer1().setInterval(int(m_module1.intervalosegs) * 1000);
+    m_station.applyOptions(m_module1.puertocom, m_module1.intervalosegs);
     showInterval(m_module1.intervalosegs);
-    MSComm1().setCommPort(m_module1.puertocom);
     showPort(m_module1.puertocom);
     if (!saved)
         messageBoxes().show(
@@ -148,11 +70,11 @@ void Frmprincipal::mnuestacion_Click()
         if (!logger)
             logger = new EngineLogger(test, m_log, *m_parts.clock, &test);
         logger->expect(LogOrigin::Prueba, 0, dialog.testDescription());
-        test.setChannelWatch(&m_channelWatch);
+        test.setChannelWatch(&m_station.channelWatch());
         m_schedule.hold(true);
     });
     connect(&dialog, &frmestacion::testEnded, this, [this] {
-        applyKeying();
+        m_station.applyKeying();
         m_schedule.hold(false);
     });
     dialog.stationLevel->setValues(readLevelSettings(settings()));
@@ -166,12 +88,11 @@ void Frmprincipal::mnuestacion_Click()
                 QStringLiteral("No se han podido guardar los valores de la estación. Se aplican ahora, "
                                "pero se perderán al cerrar el programa."),
                 MessageBoxes::OkOnly, MessageBoxes::Warning, kTitle, settingsNotWrittenText());
-        applyStation(dialog.chosenKeying(), dialog.chosenCards());
-        applyIdentification(dialog.chosenIdent());
-        applyBusySource();
-        reproductor().setLevel(dialog.stationLevel->chosen()); // even when the store could not keep it
+        // Even when the store could not keep them.
+        m_station.applyStation(dialog.chosenKeying(), dialog.chosenCards(), dialog.stationLevel->chosen());
+        m_station.applyIdentification(dialog.chosenIdent());
     } else {
-        applyKeying();
+        m_station.applyKeying();
     }
 }
 

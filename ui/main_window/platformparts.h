@@ -13,9 +13,6 @@
 #include <functional>
 #include <memory>
 
-using BusySourceMaker =
-    std::function<std::unique_ptr<BusySource>(const BusySettings &, const BusySourceContext &)>;
-
 // The platform parts the main window owns: real ones from the start-up, fakes in tests.
 struct PlatformParts
 {

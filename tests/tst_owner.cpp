@@ -1,0 +1,247 @@
+// One station per user: the first program that runs the schedule owns it; a second one is
+// refused, a command line hands its message to the owner and waits its turn, a second window
+// brings the first to the front. On a session bus of the test's own, and without one.
+#include "clihome.h"
+#include "realrig.h"
+#include "soundcapture.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <signal.h>
+
+namespace {
+// Reads p's standard error until it holds text; everything read so far goes to *seen.
+bool waitForText(QProcess &p, const QString &text, QString *seen, int timeoutMs = 10000)
+{
+    if (!p.waitForStarted(5000))
+        return false;
+    QElapsedTimer timer;
+    timer.start();
+    while (!seen->contains(text) && timer.elapsed() < timeoutMs && p.state() == QProcess::Running) {
+        p.waitForReadyRead(100);
+        *seen += QString::fromUtf8(p.readAllStandardError());
+    }
+    return seen->contains(text);
+}
+
+void end(QProcess &p)
+{
+    if (p.state() == QProcess::NotRunning)
+        return;
+    p.terminate();
+    if (!p.waitForFinished(10000)) {
+        p.kill();
+        p.waitForFinished();
+    }
+}
+
+// The lines of the log with their origin, archivo and result.
+QStringList logLines(const Home &home)
+{
+    QStringList out;
+    const QList<QStringList> lines = home.lines();
+    for (auto it = lines.crbegin(); it != lines.crend(); ++it)
+        out << QStringList{it->value(2), QFileInfo(it->value(3)).fileName(), it->value(5)}.join(QLatin1Char('|'));
+    return out;
+}
+
+// Starts --programa and waits until it runs the station.
+void startOwner(const Home &home, QProcess &owner)
+{
+    QString seen;
+    home.start(owner, {QStringLiteral("--programa")});
+    QVERIFY2(waitForText(owner, QStringLiteral("programación en marcha"), &seen), qPrintable(seen));
+}
+
+bool overlap(const QList<KeyPeriod> &keyed)
+{
+    for (int i = 1; i < keyed.size(); ++i) {
+        if (keyed.at(i).upNs < keyed.at(i - 1).downNs)
+            return true;
+    }
+    return false;
+}
+} // namespace
+
+class TestOwner : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void secondSchedulerRefused_data();
+    void secondSchedulerRefused();
+    void nothingToAskWithoutAnOwner_data();
+    void nothingToAskWithoutAnOwner();
+    void handedOverNeverOverAPlay();
+    void sentInTheLoopsPauseThenStopped();
+    void secondWindowRaisesTheFirst();
+
+private:
+    QString m_lineLog;
+    QTemporaryDir m_tones;
+    QString m_tone;
+    QProcess m_bus;
+    QString m_busAddress;
+};
+
+void TestOwner::initTestCase()
+{
+    if (const QString missing = realRigMissing(); !missing.isEmpty())
+        QSKIP(qPrintable(missing));
+    m_lineLog = qEnvironmentVariable("PREGONAL_LINELOG");
+    m_tone = m_tones.filePath(QStringLiteral("aviso.wav"));
+    QVERIFY(writeToneWav(m_tone, 48000, 1, 48000 * 6 / 10)); // 0.6 s
+    // A bus of this test's own, whatever the one it was started on.
+    m_bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                                 QStringLiteral("--print-address")});
+    QVERIFY(m_bus.waitForReadyRead(5000));
+    m_busAddress = QString::fromUtf8(m_bus.readLine()).trimmed();
+    QVERIFY(!m_busAddress.isEmpty());
+}
+
+void TestOwner::cleanupTestCase()
+{
+    end(m_bus);
+}
+
+// The schedule runs in one process only, with a bus or without; the lock goes with the process
+// however it ends, and the next one takes it.
+void TestOwner::secondSchedulerRefused_data()
+{
+    QTest::addColumn<bool>("bus");
+    QTest::newRow("on the bus") << true;
+    QTest::newRow("no bus") << false;
+}
+
+void TestOwner::secondSchedulerRefused()
+{
+    QFETCH(bool, bus);
+    Home home;
+    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus ? m_busAddress : QString()}};
+    QProcess first;
+    QString seen;
+    home.start(first, {QStringLiteral("--programa")});
+    QVERIFY2(waitForText(first, QStringLiteral("programación en marcha"), &seen), qPrintable(seen));
+    QCOMPARE(seen.contains(QStringLiteral("no se ofrece en el bus")), !bus);
+
+    QString errors;
+    QCOMPARE(home.run({QStringLiteral("--programa")}, &errors), 1);
+    QVERIFY2(errors.contains(QStringLiteral("ya la ejecuta el proceso %1 (pregonal --programa)").arg(first.processId())),
+             qPrintable(errors));
+
+    ::kill(pid_t(first.processId()), SIGKILL);
+    QVERIFY(first.waitForFinished(5000));
+    QProcess next;
+    seen.clear();
+    home.start(next, {QStringLiteral("--programa")});
+    QVERIFY2(waitForText(next, QStringLiteral("programación en marcha"), &seen), qPrintable(seen));
+    if (bus) {
+        QString state;
+        QProcess estado;
+        home.start(estado, {QStringLiteral("--estado")});
+        QVERIFY(estado.waitForFinished(10000));
+        QCOMPARE(estado.exitCode(), 0);
+        QVERIFY(QString::fromUtf8(estado.readAllStandardOutput())
+                    .contains(QStringLiteral("proceso %1 (pregonal --programa)").arg(next.processId())));
+    }
+    end(next);
+    QCOMPARE(next.exitCode(), 0);
+}
+
+void TestOwner::nothingToAskWithoutAnOwner_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::newRow("state") << "--estado";
+    QTest::newRow("stop") << "--detener";
+}
+
+void TestOwner::nothingToAskWithoutAnOwner()
+{
+    QFETCH(QString, option);
+    Home home;
+    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
+    QString errors;
+    QCOMPARE(home.run({option}, &errors), 1);
+    QVERIFY2(errors.contains(QStringLiteral("no hay ninguna estación en marcha")), qPrintable(errors));
+}
+
+// Two scripts send at once beside the service: both go out, one after the other, each with its
+// line; neither finds the port busy.
+void TestOwner::handedOverNeverOverAPlay()
+{
+    Home home;
+    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
+    QProcess owner;
+    startOwner(home, owner);
+    if (QTest::currentTestFailed())
+        return;
+    QFile::resize(m_lineLog, 0);
+    QProcess a;
+    QProcess b;
+    home.start(a, {QStringLiteral("--enviar"), m_tone});
+    home.start(b, {QStringLiteral("--enviar"), m_tone});
+    QVERIFY(a.waitForFinished(15000) && b.waitForFinished(15000));
+    QCOMPARE(a.exitCode(), 0);
+    QCOMPARE(b.exitCode(), 0);
+    QVERIFY(a.readAllStandardError().isEmpty() && b.readAllStandardError().isEmpty());
+    const QList<KeyPeriod> keyed = keyPeriods(readLineLog(m_lineLog));
+    QCOMPARE(keyed.size(), 2);
+    QVERIFY(!overlap(keyed));
+    QCOMPARE(logLines(home), (QStringList{"línea de órdenes|aviso.wav|completa", "línea de órdenes|aviso.wav|completa"}));
+    end(owner);
+}
+
+// A script's message goes out in the pause of a loop another one handed over; --detener stops
+// the loop, whose script ends with 0 as when stopped by hand.
+void TestOwner::sentInTheLoopsPauseThenStopped()
+{
+    Home home;
+    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
+    QProcess owner;
+    startOwner(home, owner);
+    if (QTest::currentTestFailed())
+        return;
+    QFile::resize(m_lineLog, 0);
+    QProcess loop;
+    home.start(loop, {QStringLiteral("--enviar"), m_tone, QStringLiteral("--bucle"), QStringLiteral("--intervalo"),
+                      QStringLiteral("3")});
+    QTRY_COMPARE_WITH_TIMEOUT(keyPeriods(readLineLog(m_lineLog)).size(), 1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(keyPeriods(readLineLog(m_lineLog)).constLast().downNs != 0, 10000);
+    QCOMPARE(home.run({QStringLiteral("--enviar"), m_tone}), 0);
+    QCOMPARE(keyPeriods(readLineLog(m_lineLog)).size(), 2); // in the pause, not after the loop
+    QCOMPARE(home.run({QStringLiteral("--detener")}), 0);
+    QVERIFY(loop.waitForFinished(10000));
+    QCOMPARE(loop.exitCode(), 0);
+    const QList<KeyPeriod> keyed = keyPeriods(readLineLog(m_lineLog));
+    QVERIFY(!overlap(keyed));
+    QCOMPARE(logLines(home), (QStringList{"línea de órdenes|aviso.wav|completa", "línea de órdenes|aviso.wav|detenida"}));
+    end(owner);
+}
+
+// A second window ends at once, the first one is asked to the front; a --programa meanwhile
+// finds the schedule taken.
+void TestOwner::secondWindowRaisesTheFirst()
+{
+    Home home;
+    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress},
+                        {QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen")}};
+    QProcess window;
+    home.start(window, {});
+    QTRY_COMPARE_WITH_TIMEOUT(home.run({QStringLiteral("--estado")}), 0, 15000);
+    QProcess second;
+    home.start(second, {});
+    QVERIFY(second.waitForFinished(10000));
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(window.state(), QProcess::Running);
+    QString errors;
+    QCOMPARE(home.run({QStringLiteral("--programa")}, &errors), 1);
+    QVERIFY2(errors.contains(QStringLiteral("(la ventana de Pregonal)")), qPrintable(errors));
+    end(window);
+    QCOMPARE(window.exitStatus(), QProcess::NormalExit);
+}
+
+QTEST_GUILESS_MAIN(TestOwner)
+#include "tst_owner.moc"
