@@ -1,6 +1,9 @@
 // The receiver's audio heard as busy or clear: the threshold held for 30 ms, the 3 dB of
-// hysteresis, the hang through the pauses between words, and the level of a block of samples.
+// hysteresis, the hang through the pauses between words, and the level of a block of samples;
+// which source the settings make when none can be read.
 #include "busydetector.h"
+#include "busysourcemaker.h"
+#include "deviceerror.h"
 
 #include <QRegularExpression>
 #include <QTest>
@@ -15,6 +18,8 @@ private slots:
     void levels();
     void rmsLevel_data();
     void rmsLevel();
+    void madeSource_data();
+    void madeSource();
 };
 
 // levels: "<dB>x<ms>" segments fed in 10 ms blocks at a threshold of -40 dBFS; changes: each
@@ -101,6 +106,50 @@ void TestBusyDetector::rmsLevel()
     QVERIFY2(std::abs(busylevel::rmsDb(samples.constData(), samples.size()) - dB) < 0.05,
              qPrintable(QString::number(busylevel::rmsDb(samples.constData(), samples.size()))));
     QCOMPARE(busylevel::rmsDb(samples.constData(), 0), busylevel::SilenceDb);
+}
+
+// With no sound server to listen through, every source but "ninguno" refuses at open with its
+// reason: none is ever taken for "key at once".
+void TestBusyDetector::madeSource_data()
+{
+    QTest::addColumn<QString>("ocupado");
+    QTest::addColumn<QString>("receptor");
+    QTest::addColumn<QString>("refusal"); // empty: no source
+    QTest::addColumn<QString>("card");    // the input "audio" listens to
+
+    QTest::newRow("ninguno") << "" << "" << "" << "";
+    QTest::newRow("unknown") << "radio" << "" << "«radio»" << "";
+    QTest::newRow("audio on the recording input") << "audio" << "" << "escuchar el audio" << "entrada";
+    QTest::newRow("audio on its own input") << "audio" << "rx" << "escuchar el audio" << "rx";
+}
+
+void TestBusyDetector::madeSource()
+{
+    QFETCH(QString, ocupado);
+    QFETCH(QString, receptor);
+    QFETCH(QString, refusal);
+    QFETCH(QString, card);
+    BusySettings settings;
+    settings.ocupadoText = ocupado;
+    settings.ocupado = ocupado.isEmpty() ? BusySettings::Source::Ninguno
+                       : ocupado == QLatin1String("audio") ? BusySettings::Source::Audio
+                                                           : BusySettings::Source::Unknown;
+    settings.receptor = receptor;
+    BusySourceContext context;
+    context.entrada = {QStringLiteral("entrada"), QString()};
+    QCOMPARE(receiverCard(settings, context.entrada).id, card.isEmpty() ? QStringLiteral("entrada") : card);
+    const std::unique_ptr<BusySource> source = makeBusySource(settings, context);
+    QCOMPARE(bool(source), !refusal.isEmpty());
+    if (!source)
+        return;
+    try {
+        source->open();
+        QFAIL("opened");
+    } catch (const DeviceError &e) {
+        QVERIFY2(e.reason().contains(refusal), qPrintable(e.reason()));
+    }
+    QVERIFY(!source->isOpen());
+    QVERIFY(!source->busy());
 }
 
 QTEST_GUILESS_MAIN(TestBusyDetector)
