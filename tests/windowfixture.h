@@ -39,6 +39,7 @@ struct WindowFixture
     FakeSoundServer *sound = nullptr;
     // Builds the keyers of the methods other than the serial line (empty: the window's own choice).
     KeyerMaker makeKeyer;
+    BusySourceMaker makeBusySource;
     std::unique_ptr<Frmprincipal> window;
 
     // Writes "conf" settings before the window loads.
@@ -79,6 +80,7 @@ struct WindowFixture
         }
         parts.settings = std::make_unique<SettingsStore>(storeDir.path());
         parts.makeKeyer = makeKeyer;
+        parts.makeBusySource = makeBusySource;
         window = std::make_unique<Frmprincipal>(values, std::move(parts));
         window->Form_Load();
         log->clear();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audiodevice.h"
+#include "busysourcemaker.h"
 #include "clock.h"
 #include "identification.h"
 #include "keyermaker.h"
@@ -28,6 +29,8 @@ struct PlatformParts
     QString logFolder;
     // Builds the keyer of a method other than the serial line; empty: the serial line and VOX only.
     KeyerMaker makeKeyer;
+    // Builds the source that tells whether the channel is busy; empty: none is listened to.
+    BusySourceMaker makeBusySource;
     // Makes the station's identification as sound; none: the station never identifies.
     std::unique_ptr<Identification> identification;
 };
