@@ -42,8 +42,8 @@ private:
     BusyDetector m_detector;
     SourceOwner m_source;
     QIODevice *m_input = nullptr; // owned by the source
-    QByteArray m_carry;
-    qsizetype m_blockBytes = 0;
+    QByteArray m_block; // BlockMs of sound, m_filled bytes of it read so far
+    qsizetype m_filled = 0;
     QByteArray m_deviceId;
     QString m_deviceName;
     QMediaDevices m_devices;
