@@ -3,6 +3,7 @@
 // source takes watching an idle channel. Prints figures; asserts nothing.
 //   bench_audiobusy [trials] [idle seconds]
 #include "audio/audiobusysource.h"
+#include "audio/audioowners.h"
 #include "audio/soundcards.h"
 #include "receiverfeed.h"
 #include "soundcapture.h"
@@ -41,14 +42,14 @@ double cpuSeconds()
 // in, which is when the voice reached the input, as near as a reader can know.
 struct Reference
 {
-    std::unique_ptr<QAudioSource> source;
+    SourceOwner source;
     QIODevice *input = nullptr;
     qint64 firstNs = 0, lastNs = 0;
 
     bool start(const QAudioDevice &dev)
     {
         const QAudioFormat fmt = monoInputFormat(dev);
-        source = std::make_unique<QAudioSource>(dev, fmt);
+        source.reset(new QAudioSource(dev, fmt));
         source->setBufferSize(fmt.bytesForDuration(10000));
         input = source->start();
         if (!input)

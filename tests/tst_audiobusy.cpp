@@ -102,7 +102,9 @@ void TestAudioBusy::busyThroughPausesThenClear()
         return a.at(0).toDouble() < b.at(0).toDouble();
     });
     QVERIFY(loudest != levels.cend());
-    QVERIFY2(std::abs(loudest->at(0).toDouble() - -20) < 6, qPrintable(loudest->at(0).toString()));
+    // Syllables peak 3 dB over -20 dBFS; a server may add 3 dB more where it mixes mono channels.
+    QVERIFY2(loudest->at(0).toDouble() > -24 && loudest->at(0).toDouble() < -10,
+             qPrintable(loudest->at(0).toString()));
     QVERIFY(source->levelDb() < -60);
 
     source->close();
