@@ -5,6 +5,7 @@
 #include "audio/identsound.h"
 #include "audio/qtsoundserver.h"
 #include "audio/wavaudiodevice.h"
+#include "busysourcemaker.h"
 #include "clock.h"
 #include "cm108keyer.h"
 #include "commandline.h"
@@ -65,6 +66,22 @@ void listCards(const QString &title, const QList<SoundCardEntry> &cards, const S
             out << item.choice.id << "  ";
         out << item.text << Qt::endl;
     }
+}
+
+// What --dispositivos says of the busy source: what would be read, without opening it.
+void listBusySource(const BusySettings &busy, const BusySourceContext &context)
+{
+    QTextStream out(stdout);
+    out << "Canal ocupado (fuente «" << (busy.ocupado == BusySettings::Source::Unknown ? busy.ocupadoText
+                                                                                        : BusySettings::sourceName(busy.ocupado))
+        << "»): ";
+    if (const QString problem = busySettingsProblem(busy); !problem.isEmpty())
+        out << "no se puede usar: " << problem << Qt::endl;
+    else if (const std::unique_ptr<BusySource> source = makeBusySource(busy, context))
+        out << source->description() << "; libre " << busy.libreMs << " ms antes de transmitir, espera "
+            << busy.esperaSecs << " s como mucho" << Qt::endl;
+    else
+        out << "no se escucha; se transmite sin esperar" << Qt::endl;
 }
 
 class Headless : public QObject
@@ -222,6 +239,13 @@ private:
                   {m_cards.salida, m_cards.salidanombre});
         listCards(QStringLiteral("Entradas de sonido (* la elegida para grabar):"), sound.inputs(),
                   {m_cards.entrada, m_cards.entradanombre});
+        BusySourceContext context;
+        context.entrada = {m_cards.entrada, m_cards.entradanombre};
+        context.keyingPort = m_line.commPort();
+        context.deviceForPort = [this](int port) { return serialDeviceForPort(m_store, port); };
+        context.keyerSettings = &m_keyerSettings;
+        context.sound = &sound;
+        listBusySource(readBusySettings(m_store), context);
         QTextStream out(stdout);
         out << "Transmisor (método «" << m_keyerSettings.metodoName() << "»):" << Qt::endl;
         if (const QString problem = keyerSettingsProblem(m_keyerSettings); !problem.isEmpty()) {
@@ -304,6 +328,7 @@ private:
         parts.clock = &m_clock;
         parts.makeKeyer = makeKeyer;
         parts.identification = &m_ident;
+        parts.sound = &m_sound;
         return parts;
     }
 
@@ -313,6 +338,7 @@ private:
     WavAudioDevice m_audio;
     QtSerialLine m_line{[this](int port) { return serialDeviceForPort(m_store, port); }};
     IdentSound m_ident; // before the engine, which asks it at each send
+    QtSoundServer m_sound; // hears the receiver when the channel is watched by ear
     Station m_station{stationParts()};
     TransmissionEngine &m_engine{m_station.engine()};
     TransmissionLog &m_log{m_station.log()};

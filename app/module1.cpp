@@ -44,6 +44,7 @@ PlatformParts realParts()
     parts.sound = std::make_unique<QtSoundServer>();
     parts.identification = std::make_unique<IdentSound>();
     parts.makeKeyer = makeKeyer;
+    parts.makeBusySource = makeBusySource;
     return parts;
 }
 

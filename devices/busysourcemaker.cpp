@@ -6,8 +6,10 @@
 #include "busy/serialbusysource.h"
 #include "busylines.h"
 #include "catkeyer.h"
+#include "deviceerror.h"
 #include "keyersettings.h"
 #include "qtserialline.h"
+#include "soundserver.h"
 
 QString busySettingsProblem(const BusySettings &busy)
 {
@@ -30,12 +32,28 @@ QString busySettingsProblem(const BusySettings &busy)
     }
 }
 
+void RefusingBusySource::open()
+{
+    throw DeviceError(m_reason);
+}
+
+SoundCardChoice receiverCard(const BusySettings &busy, const SoundCardChoice &entrada)
+{
+    if (busy.receptor.isEmpty() && busy.receptornombre.isEmpty())
+        return entrada;
+    return {busy.receptor, busy.receptornombre};
+}
+
 namespace {
 std::unique_ptr<BusySource> makeSerialSource(const BusySettings &busy, const BusySourceContext &context)
 {
     // The keying port is read through the keying line: one open for both.
     if (context.keyingLine && (busy.ocupadopuerto == 0 || busy.ocupadopuerto == context.keyingPort))
         return std::make_unique<SerialBusySource>(*context.keyingLine, busy.ocupadolinea);
+    if (!context.deviceForPort)
+        return std::make_unique<RefusingBusySource>(
+            QStringLiteral("No se sabe qué dispositivo es el puerto de la línea de ocupado."),
+            BusySettings::sourceName(busy.ocupado));
     auto own = std::make_unique<QtSerialLine>(context.deviceForPort);
     own->setCommPort(busy.ocupadopuerto == 0 ? context.keyingPort : busy.ocupadopuerto);
     SerialLine &line = *own;
@@ -55,7 +73,17 @@ std::unique_ptr<BusySource> makeCatSource(const BusySourceContext &context)
 
 std::unique_ptr<BusySource> makeBusySource(const BusySettings &busy, const BusySourceContext &context)
 {
+    const QString name = BusySettings::sourceName(busy.ocupado);
+    if (const QString problem = busySettingsProblem(busy); !problem.isEmpty())
+        return std::make_unique<RefusingBusySource>(problem, busy.ocupadoText);
     switch (busy.ocupado) {
+    case BusySettings::Source::Audio:
+        if (auto source = context.sound ? context.sound->makeReceiverListener(
+                                              receiverCard(busy, context.entrada), busy.umbralDb)
+                                        : nullptr)
+            return source;
+        return std::make_unique<RefusingBusySource>(
+            QStringLiteral("Esta instalación no puede escuchar el audio del receptor."), name);
     case BusySettings::Source::Serie:
         return makeSerialSource(busy, context);
     case BusySettings::Source::Gpio:
@@ -66,9 +94,8 @@ std::unique_ptr<BusySource> makeBusySource(const BusySettings &busy, const BusyS
             busy.ocupadocm108);
     case BusySettings::Source::Cat:
         return makeCatSource(context);
-    case BusySettings::Source::Audio:
     case BusySettings::Source::Ninguno:
-    case BusySettings::Source::Unknown:
+    case BusySettings::Source::Unknown: // refused above
         break;
     }
     return nullptr;

@@ -10,6 +10,7 @@
 class Keyer;
 class SerialLine;
 struct KeyerSettings;
+class SoundServer;
 
 // What a busy source may need of the rest of the station.
 struct BusySourceContext
@@ -28,13 +29,40 @@ struct BusySourceContext
     // CAT keyer destroyed first makes the source lost, never clear).
     const KeyerSettings *keyerSettings = nullptr;
     Keyer *keyer = nullptr;
+    // The sound server that listens to the receiver's audio; none: "audio" cannot be heard.
+    SoundServer *sound = nullptr;
 };
 
 // What is wrong with the values, found without opening anything; empty when nothing is known to
 // be wrong. An unknown source is refused here, naming it and the accepted ones.
 QString busySettingsProblem(const BusySettings &busy);
-// The source the settings choose, not yet open; null for "ninguno".
+// The source the settings choose, not yet open; null for "ninguno". Values that cannot be used,
+// or a source this installation cannot read, give a source whose open() fails with the reason:
+// never no source, which would key at once.
 std::unique_ptr<BusySource> makeBusySource(const BusySettings &busy, const BusySourceContext &context);
 // What builds the sources, where tests give stand-ins.
 using BusySourceMaker =
-    std::function<std::unique_ptr<BusySource>(const BusySettings &, const BusySourceContext &)>;
+    std::function<std::unique_ptr<BusySource>(const BusySettings &busy, const BusySourceContext &context)>;
+
+// The sound input "audio" listens to: "receptor", or the recording input when it is empty.
+SoundCardChoice receiverCard(const BusySettings &busy, const SoundCardChoice &entrada);
+
+// A source that cannot be read: open() throws reason.
+class RefusingBusySource : public BusySource
+{
+    Q_OBJECT
+public:
+    RefusingBusySource(const QString &reason, const QString &description, QObject *parent = nullptr)
+        : BusySource(parent), m_reason(reason), m_description(description)
+    {
+    }
+    void open() override;
+    void close() override {}
+    bool isOpen() const override { return false; }
+    bool busy() const override { return false; }
+    QString description() const override { return m_description; }
+
+private:
+    QString m_reason;
+    QString m_description;
+};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audiodevice.h"
+#include "busysource.h"
 #include "identsettings.h"
 #include "soundcardchoice.h"
 
@@ -48,6 +49,14 @@ public:
     // Writes the station's identification with values alone as a WAV file at path. Throws
     // DeviceError with the reason.
     virtual void writeIdentification(const QString &path, const IdentSettings &values) = 0;
+    // A busy source on the receiver's audio heard on card, busy above thresholdDb dBFS; null where
+    // this server cannot listen for it.
+    virtual std::unique_ptr<BusySource> makeReceiverListener(const SoundCardChoice &card, int thresholdDb)
+    {
+        Q_UNUSED(card);
+        Q_UNUSED(thresholdDb);
+        return nullptr;
+    }
     // Writes the test tone (see testtone.h) peaking at amplitude (full scale: 1) as a WAV file at
     // path. Throws DeviceError.
     virtual void writeTestTone(const QString &path, double amplitude) = 0;

@@ -100,6 +100,7 @@ void Station::applyBusy()
     context.deviceForPort = [store](int port) { return serialDeviceForPort(*store, port); };
     context.keyingLine = &line();
     context.outputCardId = m_cards.salida;
+    context.sound = m_parts.sound;
     context.keyerSettings = &m_keyerBuilt;
     context.keyer = &m_engine.keyer();
     // The same source goes on hearing the channel: its clear time is not thrown away on a reload

@@ -25,6 +25,7 @@ class Clock;
 class Identification;
 class SerialLine;
 class SettingsStore;
+class SoundServer;
 
 // What a station is built on. The devices, the store and the clock belong to the caller and
 // outlive the station.
@@ -42,6 +43,8 @@ struct StationParts
     Identification *identification = nullptr;
     // Builds the source that hears whether the channel is busy; empty: the real sources.
     BusySourceMaker makeBusySource;
+    // The sound server that hears the receiver for "ocupado=audio"; null: it cannot be heard.
+    SoundServer *sound = nullptr;
 };
 
 // One station: the engine that keys and plays, the keyer, the log and its writer, the schedule

@@ -13,3 +13,5 @@ pregonal_add_test(tst_levelmeter SOURCES tst_levelmeter.cpp LIBS pregonal_audio 
 pregonal_add_test(tst_identsound SOURCES tst_identsound.cpp LIBS pregonal_audio PkgConfig::SNDFILE)
 # The level on the air: the measure, the one-gain rule, its settings and cache (no sound server).
 pregonal_add_test(tst_loudness SOURCES tst_loudness.cpp LIBS pregonal_audio pregonal_settings PkgConfig::SNDFILE PkgConfig::EBUR128)
+# The receiver's audio heard as busy or clear, on the test sound server.
+pregonal_add_test(tst_audiobusy SOURCES tst_audiobusy.cpp LIBS pregonal_busy pregonal_testsupport LABELS sound)

@@ -16,6 +16,8 @@ set_tests_properties(tst_serialline_shim PROPERTIES
 
 # The pure functions: error causes, keying-line forms, tolerant settings. No window, no device.
 pregonal_add_test(tst_pure SOURCES tst_pure.cpp LIBS pregonal_devices pregonal_settings)
+# The receiver's audio heard as busy or clear, from tables of block levels.
+pregonal_add_test(tst_busydetector SOURCES tst_busydetector.cpp LIBS pregonal_busy)
 # What the command line asks for.
 pregonal_add_test(tst_commandline SOURCES tst_commandline.cpp LIBS pregonal_cli)
 

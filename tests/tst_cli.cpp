@@ -51,7 +51,8 @@ private slots:
     void scheduleMissesAnEntryDueBeforeStart();
     void unusableKeyingExitsOne_data();
     void unusableKeyingExitsOne();
-    void devicesListingNamesAnUnknownMethod();
+    void devicesListing_data();
+    void devicesListing();
     void identifiedInsideTheKeyPeriod_data();
     void identifiedInsideTheKeyPeriod();
     void identifyWithoutCallsignKeysNothing();
@@ -329,16 +330,40 @@ void TestCli::unusableKeyingExitsOne()
     QCOMPARE(f.readAll(), content);
 }
 
-void TestCli::devicesListingNamesAnUnknownMethod()
+// What --dispositivos says would be used, an unknown method or source named; nothing is opened.
+void TestCli::devicesListing_data()
 {
-    Home home(QByteArray(), "metodo=ningun\n");
+    QTest::addColumn<QByteArray>("conf");
+    QTest::addColumn<QStringList>("said");
+    QTest::addColumn<QString>("unsaid");
+    QTest::newRow("unknown method") << QByteArray("metodo=ningun\n")
+                                    << QStringList{"Transmisor (método «ningun»)", "No se conoce el método «ningun»"}
+                                    << "puerto serie";
+    QTest::newRow("no busy source") << QByteArray()
+                                    << QStringList{"Canal ocupado (fuente «ninguno»): no se escucha"} << "umbral";
+    QTest::newRow("the receiver on the recording input")
+        << QByteArray("ocupado=audio\nentrada=txin\nentradanombre=Receptor\numbral=-50\n")
+        << QStringList{"Canal ocupado (fuente «audio»): audio del receptor en «Receptor», umbral -50 dBFS; libre "
+                       "2000 ms"}
+        << "no se puede";
+    QTest::newRow("unknown busy source") << QByteArray("ocupado=radio\n")
+                                         << QStringList{"(fuente «radio»): no se puede usar: No se conoce la fuente"}
+                                         << "se transmite sin esperar";
+}
+
+void TestCli::devicesListing()
+{
+    QFETCH(QByteArray, conf);
+    QFETCH(QStringList, said);
+    QFETCH(QString, unsaid);
+    Home home(QByteArray(), conf);
     QProcess p;
     home.start(p, {QStringLiteral("--dispositivos")});
     QVERIFY(p.waitForFinished(15000));
     const QString out = QString::fromUtf8(p.readAllStandardOutput());
-    QVERIFY2(out.contains(QStringLiteral("Transmisor (método «ningun»)")), qPrintable(out));
-    QVERIFY2(out.contains(QStringLiteral("No se conoce el método «ningun»")), qPrintable(out));
-    QVERIFY2(!out.contains(QStringLiteral("puerto serie")), qPrintable(out));
+    for (const QString &text : said)
+        QVERIFY2(out.contains(text), qPrintable(out));
+    QVERIFY2(!out.contains(unsaid), qPrintable(out));
 }
 
 void TestCli::identifiedInsideTheKeyPeriod_data()

@@ -6,6 +6,7 @@
 #include "keyinglines.h"
 #include "settingsstore.h"
 #include "stationident.h"
+#include "stationchannel.h"
 #include "stationlevel.h"
 #include "testtone.h"
 #include "transmissionlog.h"
@@ -92,6 +93,8 @@ private slots:
     void identificationTried();
     void levelOnTheAir_data();
     void levelOnTheAir();
+    void clearChannel_data();
+    void clearChannel();
 };
 
 void TestStation::menuItemBelowOptions()
@@ -587,6 +590,100 @@ void TestStation::identificationTried()
     QCOMPARE(stored(f, "indicativo"), QStringLiteral("<none>"));
     if (!callsign.isEmpty())
         QCOMPARE(readLatestLog(f.logDir.path(), 1).value(0).value(3), QStringLiteral("DE EA1ABC"));
+}
+
+
+// values: "conf" before the dialog opens; choose: the source picked in the dialog (empty:
+// as stored); rows: the fields shown below the source; heard: what the receiver hears then (dB,
+// or nothing); indicator: the live line after it; storedAfter: "key=value" once accepted, or the
+// refusal's text when Aceptar must store nothing.
+void TestStation::clearChannel_data()
+{
+    QTest::addColumn<QString>("values");
+    QTest::addColumn<QString>("choose");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("heard");
+    QTest::addColumn<QString>("indicator");
+    QTest::addColumn<QString>("storedAfter");
+
+    const QStringList waits{"spnLibre", "spnEspera", "spnIgnorar"};
+    QTest::newRow("default: nothing listened to")
+        << "" << "" << QStringList() << "" << "Canal: no se escucha" << "ocupado=ninguno;libre=2000";
+    QTest::newRow("audio on the recording input, busy")
+        << "ocupado=audio;umbral=-35;entrada=alsa_input.usb-CM108.analog-mono"
+        << "" << (QStringList{"cboReceptor", "spnUmbral"} + waits) << "-31"
+        << "Canal: ocupado (-31 dBFS)" << "ocupado=audio;umbral=-35;receptor=";
+    QTest::newRow("audio chosen in the dialog, clear")
+        << "" << "audio" << (QStringList{"cboReceptor", "spnUmbral"} + waits) << "-72"
+        << "Canal: libre (-72 dBFS)" << "ocupado=audio;umbral=-40;espera=120;ocupadoignorar=500";
+    QTest::newRow("audio on an input that refuses")
+        << "ocupado=audio;receptor=alsa_input.pci.analog-stereo" << "" << (QStringList{"cboReceptor", "spnUmbral"} + waits)
+        << "" << "Canal: no se puede leer" << "receptor=alsa_input.pci.analog-stereo";
+    QTest::newRow("serial line") << "" << "serie" << (QStringList{"cboOcupadoLinea", "spnOcupadoPuerto"} + waits) << ""
+                                 << "Canal: no se puede leer" << "ocupado=serie;ocupadolinea=DCD;ocupadopuerto=0";
+    QTest::newRow("unknown line kept as written")
+        << "ocupado=serie;ocupadolinea=XYZ" << "" << (QStringList{"cboOcupadoLinea", "spnOcupadoPuerto"} + waits)
+        << "" << "Canal: no se puede leer" << "ocupado=serie;ocupadolinea=XYZ";
+    QTest::newRow("gpio") << "" << "gpio" << (QStringList{"txtOcupadoGpio"} + waits) << ""
+                          << "Canal: no se puede leer" << "ocupado=gpio";
+    QTest::newRow("cm108") << "" << "cm108" << (QStringList{"cboOcupadoCm108"} + waits) << ""
+                           << "Canal: no se puede leer" << "ocupado=cm108;ocupadocm108=VOL_DN";
+    QTest::newRow("cat") << "" << "cat" << waits << "" << "Canal: no se puede leer" << "ocupado=cat";
+    QTest::newRow("unknown source refused")
+        << "ocupado=radio" << "" << waits << "" << "Canal: no se puede leer" << "No se conoce la fuente «radio»";
+}
+
+void TestStation::clearChannel()
+{
+    QFETCH(QString, values);
+    QFETCH(QString, choose);
+    QFETCH(QStringList, rows);
+    QFETCH(QString, heard);
+    QFETCH(QString, indicator);
+    QFETCH(QString, storedAfter);
+    WindowFixture f;
+    // Only the receiver's audio is heard here (through the fake sound server): no test opens a line.
+    f.makeBusySource = [](const BusySettings &busy, const BusySourceContext &context) -> std::unique_ptr<BusySource> {
+        if (!busy.on() || busy.ocupado == BusySettings::Source::Audio)
+            return makeBusySource(busy, context);
+        return std::make_unique<RefusingBusySource>(QStringLiteral("No en esta prueba."), busy.ocupadoText);
+    };
+    for (const QString &pair : values.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        f.store(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
+    loadWithCards(f);
+    f.sound->refuseInputs = QStringList{QStringLiteral("alsa_input.pci.analog-stereo")};
+    const QByteArray before = storeBytes(f);
+    QVERIFY(withDialog(f, [&](frmestacion &d) {
+        StationChannel *c = d.grpChannel;
+        if (!choose.isEmpty())
+            c->cboOcupado->setCurrentIndex(c->cboOcupado->findData(choose));
+        const QStringList all{"cboReceptor",    "spnUmbral",       "cboOcupadoLinea", "spnOcupadoPuerto",
+                              "txtOcupadoGpio", "cboOcupadoCm108", "spnLibre",        "spnEspera",
+                              "spnIgnorar"};
+        for (const QString &name : all)
+            QVERIFY2(c->findChild<QWidget *>(name)->isVisible() == rows.contains(name), qPrintable(name));
+        if (!heard.isEmpty()) {
+            QTRY_VERIFY(f.sound->receiver && f.sound->receiver->isOpen());
+            QCOMPARE(f.sound->receiver->card.id, d.cboEntrada->currentData().toStringList().value(0));
+            f.sound->receiver->hear(heard.toDouble() > c->spnUmbral->value(), heard.toDouble());
+        }
+        QTRY_COMPARE(c->lblCanal->text(), indicator);
+        d.cmdaceptar->click();
+        if (storedAfter.contains(QLatin1Char('='))) {
+            QVERIFY(f.boxes->shown.isEmpty());
+            return;
+        }
+        QCOMPARE(f.boxes->shown.size(), 1);
+        QVERIFY2(f.boxes->shown.first().detail.contains(storedAfter), qPrintable(f.boxes->shown.first().detail));
+        d.cmdcancelar->click();
+    }));
+    QVERIFY2(!f.sound->receiver || !f.sound->receiver->isOpen(), "the dialog's listening ends with it");
+    if (!storedAfter.contains(QLatin1Char('='))) {
+        QCOMPARE(storeBytes(f), before);
+        return;
+    }
+    for (const QString &pair : storedAfter.split(QLatin1Char(';')))
+        QCOMPARE(stored(f, pair.section(QLatin1Char('='), 0, 0)), pair.section(QLatin1Char('='), 1));
 }
 
 QTEST_MAIN(TestStation)

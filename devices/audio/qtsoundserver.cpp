@@ -1,5 +1,6 @@
 #include "qtsoundserver.h"
 
+#include "audiobusysource.h"
 #include "deviceerror.h"
 #include "identsound.h"
 #include "levels.h"
@@ -63,13 +64,8 @@ void QtLevelMeter::listen()
     const QAudioDevice dev = findInputCard(m_card);
     if (dev.isNull())
         throw DeviceError(QStringLiteral("No hay ninguna entrada de sonido disponible."));
-    QAudioFormat fmt;
-    fmt.setChannelCount(1);
-    fmt.setSampleFormat(QAudioFormat::Int16);
-    fmt.setSampleRate(48000);
-    if (!dev.isFormatSupported(fmt))
-        fmt.setSampleRate(44100);
-    if (!dev.isFormatSupported(fmt))
+    const QAudioFormat fmt = monoInputFormat(dev);
+    if (fmt.sampleRate() == 0)
         throw DeviceError(QStringLiteral("La entrada de sonido no admite 16 bits mono."));
     auto source = std::make_unique<QAudioSource>(dev, fmt);
     QIODevice *input = source->start();
@@ -153,6 +149,11 @@ QList<SoundCardEntry> QtSoundServer::inputs() const
 std::unique_ptr<InputLevelMeter> QtSoundServer::makeLevelMeter()
 {
     return std::make_unique<QtLevelMeter>();
+}
+
+std::unique_ptr<BusySource> QtSoundServer::makeReceiverListener(const SoundCardChoice &card, int thresholdDb)
+{
+    return std::make_unique<AudioBusySource>(card, thresholdDb);
 }
 
 std::unique_ptr<AudioDevice> QtSoundServer::makePlayer()

@@ -55,6 +55,7 @@ public:
     QList<SoundCardEntry> inputs() const override;
     std::unique_ptr<InputLevelMeter> makeLevelMeter() override;
     std::unique_ptr<AudioDevice> makePlayer() override;
+    std::unique_ptr<BusySource> makeReceiverListener(const SoundCardChoice &card, int thresholdDb) override;
     void writeTestTone(const QString &path, double amplitude) override;
     void writeIdentification(const QString &path, const IdentSettings &values) override;
 };

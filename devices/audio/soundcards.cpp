@@ -31,3 +31,18 @@ QAudioDevice findInputCard(const SoundCardChoice &wanted)
         return QMediaDevices::defaultAudioInput();
     return find(QMediaDevices::audioInputs(), wanted);
 }
+
+QAudioFormat monoInputFormat(const QAudioDevice &input)
+{
+    QAudioFormat fmt;
+    fmt.setChannelCount(1);
+    fmt.setSampleFormat(QAudioFormat::Int16);
+    const int preferred = input.preferredFormat().sampleRate();
+    fmt.setSampleRate(preferred == 44100 || preferred == 48000 ? preferred : 48000);
+    if (!input.isFormatSupported(fmt)) {
+        fmt.setSampleRate(fmt.sampleRate() == 48000 ? 44100 : 48000);
+        if (!input.isFormatSupported(fmt))
+            fmt.setSampleRate(0);
+    }
+    return fmt;
+}

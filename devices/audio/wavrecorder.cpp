@@ -36,16 +36,9 @@ WavRecorder::Setup WavRecorder::prepare(const QString &target, const SoundCardCh
     const QAudioDevice dev = findInputCard(inputCard);
     if (dev.isNull())
         throw DeviceError(QStringLiteral("No hay ninguna entrada de sonido disponible."));
-    QAudioFormat fmt;
-    fmt.setChannelCount(1);
-    fmt.setSampleFormat(QAudioFormat::Int16);
-    const int preferred = dev.preferredFormat().sampleRate();
-    fmt.setSampleRate(preferred == 44100 || preferred == 48000 ? preferred : 48000);
-    if (!dev.isFormatSupported(fmt)) {
-        fmt.setSampleRate(fmt.sampleRate() == 48000 ? 44100 : 48000);
-        if (!dev.isFormatSupported(fmt))
-            throw DeviceError(QStringLiteral("La entrada de sonido no admite grabar en 16 bits mono."));
-    }
+    const QAudioFormat fmt = monoInputFormat(dev);
+    if (fmt.sampleRate() == 0)
+        throw DeviceError(QStringLiteral("La entrada de sonido no admite grabar en 16 bits mono."));
 
     auto file = std::make_unique<ReplacementFile>(target);
     SF_INFO info{};

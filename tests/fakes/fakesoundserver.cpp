@@ -21,6 +21,23 @@ std::unique_ptr<InputLevelMeter> FakeSoundServer::makeLevelMeter()
     return made;
 }
 
+void FakeReceiver::open()
+{
+    if (refuse.contains(card.id))
+        throw DeviceError(QStringLiteral("No se puede escuchar la entrada del receptor «%1».").arg(card.shownName()));
+    opened = true;
+}
+
+std::unique_ptr<BusySource> FakeSoundServer::makeReceiverListener(const SoundCardChoice &card, int thresholdDb)
+{
+    auto made = std::make_unique<FakeReceiver>();
+    made->card = card;
+    made->thresholdDb = thresholdDb;
+    made->refuse = refuseInputs;
+    receiver = made.get();
+    return made;
+}
+
 std::unique_ptr<AudioDevice> FakeSoundServer::makePlayer()
 {
     auto made = std::make_unique<FakeAudioDevice>(m_log);

@@ -6,13 +6,15 @@
 #include "deviceerror.h"
 #include "keyinglines.h"
 #include "layout.h"
-#include "levels.h"
 #include "pictures.h"
 #include "platform.h"
+#include "serialline.h"
 #include "soundserver.h"
 #include "stationfields.h"
 #include "stationident.h"
+#include "stationchannel.h"
 #include "stationlevel.h"
+#include "stationsound.h"
 #include "stationtest.h"
 
 #include <QCheckBox>
@@ -25,7 +27,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -67,27 +68,11 @@ frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const So
     setWindowIcon(programIcon());
     setModal(true);
 
-    QFormLayout *soundForm = nullptr;
-    QGroupBox *soundBox = group(this, QStringLiteral("Sonido:"), soundForm);
-    soundBox->setObjectName(QStringLiteral("Frame1"));
-    cboSalida = cardList(soundBox, "cboSalida", m_sound.outputs(), {cards.salida, cards.salidanombre});
-    cboEntrada = cardList(soundBox, "cboEntrada", m_sound.inputs(), {cards.entrada, cards.entradanombre});
-    barNivel = new QProgressBar(soundBox);
-    barNivel->setObjectName(QStringLiteral("barNivel"));
-    barNivel->setRange(0, 100);
-    barNivel->setValue(0);
-    barNivel->setTextVisible(false);
-    barNivel->setFixedHeight(twips(225));
-    lblNivel = new QLabel(soundBox);
-    lblNivel->setObjectName(QStringLiteral("lblNivel"));
-    lblNivel->setMinimumWidth(twips(1000));
-    auto *levelRow = new QHBoxLayout;
-    levelRow->addWidget(barNivel, 1);
-    levelRow->addWidget(lblNivel);
-    soundForm->addRow(buddyLabel(QStringLiteral("&Salida de los mensajes:"), cboSalida), cboSalida);
-    soundForm->addRow(buddyLabel(QStringLiteral("&Entrada para grabar:"), cboEntrada), cboEntrada);
-    soundForm->addRow(QStringLiteral("Nivel de la entrada:"), levelRow);
-    soundForm->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    grpSound = new StationSound(this, cards, sound);
+    cboSalida = grpSound->cboSalida;
+    cboEntrada = grpSound->cboEntrada;
+    barNivel = grpSound->barNivel;
+    lblNivel = grpSound->lblNivel;
 
     QFormLayout *keyForm = nullptr;
     QGroupBox *keyBox = group(this, QStringLiteral("Transmisor:"), keyForm);
@@ -154,6 +139,14 @@ frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const So
     keyForm->addRow(buddyLabel(QStringLiteral("&Cola tras el sonido:"), spnCola), spnCola);
     keyForm->addRow(buddyLabel(QStringLiteral("&Transmisión más larga:"), spnTiempoMaximo), spnTiempoMaximo);
 
+    grpChannel = new StationChannel(this, sound, [this, &line] {
+        BusySourceContext context;
+        context.entrada = chosenCard(cboEntrada);
+        context.keyingPort = line.commPort();
+        context.sound = &m_sound;
+        return context;
+    });
+    connect(this, &QDialog::finished, grpChannel, &StationChannel::stopListening);
     grpIdent = new StationIdent(this, ident);
     connect(grpIdent, &StationIdent::probeClicked, this,
             [this] { testRunning() ? stopTest() : startTest(true); });
@@ -188,7 +181,7 @@ frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const So
 
     auto *page = new QVBoxLayout(this);
     page->addWidget(
-        new ScrollingColumn(this, {soundBox, keyBox, grpIdent, stationLevel = new StationLevel(this)}));
+        new ScrollingColumn(this, {grpSound, keyBox, grpChannel, grpIdent, stationLevel = new StationLevel(this)}));
     page->addWidget(lblAviso);
     page->addWidget(line1);
     page->addLayout(buttons);
@@ -197,14 +190,8 @@ frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const So
     connect(m_test.get(), &StationTest::starting, this, &frmestacion::testStarting);
     connect(m_test.get(), &StationTest::changed, this, &frmestacion::updateControls);
     connect(m_test.get(), &StationTest::ended, this, &frmestacion::testFinished);
-    connect(cboEntrada, &QComboBox::currentIndexChanged, this, &frmestacion::listenToInput);
     connect(cboMetodo, &QComboBox::currentIndexChanged, this, &frmestacion::showMethodRows);
     showMethodRows();
-    m_meter = m_sound.makeLevelMeter();
-    connect(m_meter.get(), &InputLevelMeter::peak, this, &frmestacion::showLevel);
-    connect(m_meter.get(), &InputLevelMeter::lost, this, &frmestacion::inputLost);
-    connect(m_meter.get(), &InputLevelMeter::resumed, this, [this] { showLevel(0); });
-    listenToInput();
     updateControls();
     cboSalida->setFocus();
     fitToScreen(this, sizeHint());
@@ -256,9 +243,7 @@ void frmestacion::showMethodRows()
 
 SoundCardSettings frmestacion::chosenCards() const
 {
-    const SoundCardChoice out = chosenCard(cboSalida);
-    const SoundCardChoice in = chosenCard(cboEntrada);
-    return {out.id, out.description, in.id, in.description};
+    return grpSound->chosen();
 }
 
 void frmestacion::setTransmitting(bool transmitting)
@@ -301,11 +286,17 @@ bool frmestacion::valuesUsable()
     if (problem.isEmpty() && m_makeKeyer)
         if (const std::unique_ptr<Keyer> built = m_makeKeyer(keyer, chosenCard(cboSalida).id))
             problem = built->settingsProblem();
-    if (problem.isEmpty())
-        return true;
-    m_boxes.show(QStringLiteral("Los valores del transmisor no son válidos: no se ha guardado nada."),
-                 MessageBoxes::OkOnly, MessageBoxes::Warning, kTitle, problem);
-    return false;
+    if (!problem.isEmpty()) {
+        m_boxes.show(QStringLiteral("Los valores del transmisor no son válidos: no se ha guardado nada."),
+                     MessageBoxes::OkOnly, MessageBoxes::Warning, kTitle, problem);
+        return false;
+    }
+    if (const QString channel = grpChannel->problem(); !channel.isEmpty()) {
+        m_boxes.show(QStringLiteral("Los valores del canal libre no son válidos: no se ha guardado nada."),
+                     MessageBoxes::OkOnly, MessageBoxes::Warning, kTitle, channel);
+        return false;
+    }
+    return true;
 }
 
 void frmestacion::cmdcancelar_Click()
@@ -353,39 +344,15 @@ void frmestacion::testFinished()
     emit testEnded();
 }
 
-void frmestacion::listenToInput()
-{
-    try {
-        m_meter->start(chosenCard(cboEntrada));
-        showLevel(0);
-    } catch (const DeviceError &e) {
-        inputLost(e.reason());
-    }
-}
-
-void frmestacion::inputLost(const QString &reason)
-{
-    barNivel->setValue(0);
-    barNivel->setEnabled(false);
-    lblNivel->setText(QStringLiteral("sin entrada"));
-    lblNivel->setToolTip(reason);
-}
-
-void frmestacion::showLevel(double peak)
-{
-    barNivel->setEnabled(true);
-    barNivel->setValue(levels::percent(peak));
-    lblNivel->setText(levels::text(peak));
-    lblNivel->setToolTip(QString());
-}
-
 void frmestacion::updateControls()
 {
     const bool testing = testRunning();
     const bool editable = !m_transmitting && !testing;
     stationLevel->setEnabled(editable);
+    grpSound->setEditable(editable);
+    grpChannel->setEditable(editable);
     for (QWidget *w : std::initializer_list<QWidget *>{
-             cboSalida, cboEntrada, cboMetodo, cboLineas, txtCm108, spnPin, chkPinBajo, txtGpio, spnEquipo,
+             cboMetodo, cboLineas, txtCm108, spnPin, chkPinBajo, txtGpio, spnEquipo,
              txtEquipoPuerto, spnEquipoVelocidad, spnRetardo, spnCola, spnTiempoMaximo})
         w->setEnabled(editable);
     cmdaceptar->setEnabled(editable);

@@ -11,7 +11,6 @@
 
 #include <memory>
 
-class InputLevelMeter;
 class MessageBoxes;
 class QCheckBox;
 class QComboBox;
@@ -24,14 +23,17 @@ class QPushButton;
 class QSpinBox;
 class SerialLine;
 class SoundServer;
+class StationChannel;
 class StationLevel;
+class StationSound;
 class TransmissionEngine;
 
 // The station dialog: the sound card messages go out on and the one recordings come from, with a
 // live meter on the input; what keys the transmitter (the serial lines, a CM108 pin, a GPIO line,
 // the radio's CAT command or nothing) and its values, the lead before the sound, the tail after it
-// and the longest one transmission may last. "Probar" keys the transmitter and
-// plays a test tone with the values as they stand; "Aceptar" gives them back to be stored.
+// and the longest one transmission may last; where it hears that the channel is busy. "Probar"
+// keys the transmitter and plays a test tone with the values as they stand; "Aceptar" gives them
+// back to be stored.
 class frmestacion : public QDialog
 {
     Q_OBJECT
@@ -58,6 +60,7 @@ public:
     void cmdaceptar_Click();
     void cmdcancelar_Click();
 
+    StationSound *grpSound = nullptr;
     QComboBox *cboSalida = nullptr;
     QComboBox *cboEntrada = nullptr;
     QProgressBar *barNivel = nullptr;
@@ -74,6 +77,7 @@ public:
     QSpinBox *spnRetardo = nullptr;
     QSpinBox *spnCola = nullptr;
     QSpinBox *spnTiempoMaximo = nullptr;
+    StationChannel *grpChannel = nullptr; // its values are given and read by whoever opens the dialog
     StationIdent *grpIdent = nullptr;
     QLabel *lblAviso = nullptr;
     StationLevel *stationLevel = nullptr; // its values are given and read by whoever opens the dialog
@@ -97,9 +101,6 @@ private:
     void stopTest();
     void testFinished();
     bool valuesUsable();
-    void listenToInput();
-    void inputLost(const QString &reason);
-    void showLevel(double peak);
     void updateControls();
     void showMethodRows();
     KeyerSettings chosenKeyer() const;
@@ -110,7 +111,6 @@ private:
     QHBoxLayout *m_pinRow = nullptr;
     SoundServer &m_sound;
     MessageBoxes &m_boxes;
-    std::unique_ptr<InputLevelMeter> m_meter;
     std::unique_ptr<StationTest> m_test;
     bool m_transmitting = false;
 };

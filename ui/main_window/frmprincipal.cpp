@@ -45,6 +45,7 @@ StationParts stationParts(PlatformParts &parts)
     station.makeKeyer = parts.makeKeyer;
     station.identification = parts.identification.get();
     station.makeBusySource = parts.makeBusySource;
+    station.sound = parts.sound.get();
     return station;
 }
 } // namespace

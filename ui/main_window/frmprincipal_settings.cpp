@@ -8,6 +8,7 @@
 #include "frmregistro.h"
 #include "levelsettings.h"
 #include "portnames.h"
+#include "stationchannel.h"
 #include "stationlevel.h"
 
 #include <QScopeGuard>
@@ -78,11 +79,13 @@ void Frmprincipal::mnuestacion_Click()
         m_schedule.hold(false);
     });
     dialog.stationLevel->setValues(readLevelSettings(settings()));
+    dialog.grpChannel->setValues(readBusySettings(settings()), m_parts.makeBusySource);
     if (dialog.exec() == QDialog::Accepted) {
         const bool saved = writeKeyingSettings(settings(), dialog.chosenKeying()) &
                            writeSoundCardSettings(settings(), dialog.chosenCards()) &
                            writeIdentSettings(settings(), dialog.chosenIdent()) &
-                           writeLevelSettings(settings(), dialog.stationLevel->chosen());
+                           writeLevelSettings(settings(), dialog.stationLevel->chosen()) &
+                           writeBusySettings(settings(), dialog.grpChannel->chosen());
         if (!saved)
             messageBoxes().show(
                 QStringLiteral("No se han podido guardar los valores de la estación. Se aplican ahora, "
