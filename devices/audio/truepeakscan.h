@@ -1,0 +1,49 @@
+#pragma once
+
+#include "soundframes.h"
+
+#include <QtGlobal>
+
+#include <atomic>
+#include <future>
+#include <vector>
+
+// The true peak libebur128 finds when it reads a whole sound in one state, found sooner: the
+// sound is cut into regions, and a region is oversampled only when its own samples could lift
+// the peak over the highest found so far (its largest sample times the most the interpolator
+// can gain). Regions are taken loudest first, by any number of threads; each starts with the
+// samples before it, so that its interpolated values are those of the one-state reading.
+class TruePeakScan
+{
+public:
+    explicit TruePeakScan(const SoundFrames &sound);
+
+    // Reads the sound once for its regions' largest samples; by one thread, before any work().
+    void prepare();
+    // Oversamples regions until none is left that could lift the peak; any thread, after prepare()
+    // began (it waits for it to end).
+    void work();
+    // The true peak, linear, the largest of all channels; -1 when the sound could not be read.
+    double peak() const;
+
+    struct Region
+    {
+        qint64 start = 0;
+        qint64 frames = 0;
+        float largest = 0; // its own samples and those before it that it starts with
+    };
+
+private:
+    void findReach();
+    void raise(double peak);
+
+    const SoundFrames &m_sound;
+    double m_gain = 0; // the most an interpolated value can exceed the largest sample before it
+    qint64 m_history = 0; // samples before a region that its interpolated values depend on
+    std::vector<Region> m_regions; // loudest first
+    std::atomic<double> m_best{0};
+    std::atomic<size_t> m_next{0};
+    std::atomic<bool> m_failed{false};
+    std::promise<void> m_prepared;
+    std::shared_future<void> m_ready{m_prepared.get_future().share()};
+};
