@@ -63,7 +63,8 @@ double cpuMs()
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     rusage children{};
     getrusage(RUSAGE_CHILDREN, &children);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6 + double(children.ru_utime.tv_sec + children.ru_stime.tv_sec) * 1e3 +
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6 +
+           double(children.ru_utime.tv_sec + children.ru_stime.tv_sec) * 1e3 +
            double(children.ru_utime.tv_usec + children.ru_stime.tv_usec) / 1e3;
 }
 
@@ -94,7 +95,9 @@ void report(const char *what, const QString &path)
     const Loudness l = LoudnessMeter::measureFile(path);
     const Timing ours = median([&] { LoudnessMeter::measureFile(path); });
     const Timing alone = median([&] { oneState(path); });
-    const Timing sox = median([&] { run(QStringLiteral("sox"), {path, QStringLiteral("-n"), QStringLiteral("stats")}); });
+    const Timing sox = median([&] {
+        run(QStringLiteral("sox"), {path, QStringLiteral("-n"), QStringLiteral("stats")});
+    });
     std::printf("  %-27s %5.1f LUFS %5.2f dBTP | ours %6.1f ms (cpu %6.1f) | libebur128 one state %6.1f ms "
                 "(cpu %6.1f) | sox stats %6.1f ms (cpu %6.1f)\n",
                 what, l.lufs, l.truePeakDb, ours.wallMs, ours.cpuMs, alone.wallMs, alone.cpuMs, sox.wallMs,
@@ -116,25 +119,28 @@ int main()
         return 2;
     }
     const bool made =
-        run(QStringLiteral("espeak-ng"), {QStringLiteral("-v"), QStringLiteral("es"), QStringLiteral("-w"), speech, Text}) &&
+        run(QStringLiteral("espeak-ng"),
+            {QStringLiteral("-v"), QStringLiteral("es"), QStringLiteral("-w"), speech, Text}) &&
         // Speech repeated to a minute, at 48 kHz, 16 bit mono; the same ten times over for ten minutes.
-        run(QStringLiteral("sox"), {speech, QStringLiteral("-r"), QStringLiteral("48000"), QStringLiteral("-b"),
-                                    QStringLiteral("16"), minute, QStringLiteral("repeat"), QStringLiteral("10"),
-                                    QStringLiteral("trim"), QStringLiteral("0"), QStringLiteral("60")}) &&
+        run(QStringLiteral("sox"),
+            {speech, QStringLiteral("-r"), QStringLiteral("48000"), QStringLiteral("-b"),
+             QStringLiteral("16"), minute, QStringLiteral("repeat"), QStringLiteral("10"),
+             QStringLiteral("trim"), QStringLiteral("0"), QStringLiteral("60")}) &&
         run(QStringLiteral("sox"), {minute, tenMinutes, QStringLiteral("repeat"), QStringLiteral("9")}) &&
-        run(QStringLiteral("sox"), {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("48000"),
-                                    QStringLiteral("-b"), QStringLiteral("16"), QStringLiteral("-c"),
-                                    QStringLiteral("1"), tone, QStringLiteral("synth"), QStringLiteral("60"),
-                                    QStringLiteral("sine"), QStringLiteral("1000"), QStringLiteral("vol"),
-                                    QStringLiteral("0.5")});
+        run(QStringLiteral("sox"),
+            {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("48000"), QStringLiteral("-b"),
+             QStringLiteral("16"), QStringLiteral("-c"), QStringLiteral("1"), tone, QStringLiteral("synth"),
+             QStringLiteral("60"), QStringLiteral("sine"), QStringLiteral("1000"), QStringLiteral("vol"),
+             QStringLiteral("0.5")});
     if (!made) {
         std::fprintf(stderr, "could not make the files\n");
         return 1;
     }
     double load[3] = {0, 0, 0};
     getloadavg(load, 3);
-    std::printf("measure of a message, 48 kHz 16 bit mono WAV, median of %d runs (%d CPUs, load average %.1f):\n",
-                Runs, QThread::idealThreadCount(), load[0]);
+    std::printf(
+        "measure of a message, 48 kHz 16 bit mono WAV, median of %d runs (%d CPUs, load average %.1f):\n",
+        Runs, QThread::idealThreadCount(), load[0]);
     report("60 s of speech (espeak-ng)", minute);
     report("60 s of a 1 kHz tone", tone);
     report("10 min of speech", tenMinutes);

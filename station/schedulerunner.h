@@ -40,6 +40,7 @@ public:
     bool sendScheduled(const ScheduleEntry &entry) override;
 
 private:
+    void prepareMessages();
     void logUnsent(const ScheduleEntry &entry, const QDateTime &first, const QDateTime &last,
                    LogResult result, const QString &detail);
     void logRejected(const QString &reason);

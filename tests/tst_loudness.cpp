@@ -2,6 +2,7 @@
 // the same samples, the one-gain rule, the settings, the recorder's check and the measure's cache.
 #include "audio/loudnesscache.h"
 #include "audio/loudnessmeter.h"
+#include "audio/playlevel.h"
 #include "audio/wavaudiostream.h"
 #include "levelgain.h"
 #include "levelsettings.h"
@@ -363,6 +364,16 @@ void TestLoudness::cacheMeasuresOnceUntilRewritten()
     QVERIFY(!cache.get(path).measured);
     writeWav(path, generate(Wave::Sine1k, -20, 8000, 1, 1.0), 8000, 1, SF_FORMAT_PCM_16);
     QVERIFY(cache.get(path).measured);
+
+    // A message scheduled while the level is off is measured once it is turned on.
+    const QString later = m_dir.filePath(QStringLiteral("luego.wav"));
+    writeWav(later, generate(Wave::Sine1k, -20, 8000, 1, 1.0), 8000, 1, SF_FORMAT_PCM_16);
+    PlayLevel play(cache);
+    const int before = cache.measures();
+    play.prepare(later);
+    QCOMPARE(cache.measures(), before);
+    play.setSettings(level(-23));
+    QCOMPARE(cache.measures(), before + 1);
 }
 
 void TestLoudness::streamGain_data()

@@ -106,8 +106,8 @@ Integrated integrated(const SoundFrames &sound)
 {
     Integrated out;
     const std::unique_ptr<SoundFrames::Reader> reader = sound.reader();
-    const State st(ebur128_init(unsigned(sound.channels()), static_cast<unsigned long>(sound.rate()),
-                                EBUR128_MODE_I));
+    const State st(
+        ebur128_init(unsigned(sound.channels()), static_cast<unsigned long>(sound.rate()), EBUR128_MODE_I));
     if (!reader || !st)
         return out;
     std::vector<float> block(size_t(BlockFrames * sound.channels()));

@@ -56,7 +56,8 @@ double regionPeak(SoundFrames::Reader &reader, ebur128_state *st, const TruePeak
     }
     double peak = 0;
     for (qint64 at = region.start; at < region.start + region.frames;) {
-        const qint64 got = reader.read(at, std::min(ChunkFrames, region.start + region.frames - at), buffer.data());
+        const qint64 got =
+            reader.read(at, std::min(ChunkFrames, region.start + region.frames - at), buffer.data());
         if (got <= 0 || ebur128_add_frames_float(st, buffer.data(), size_t(got)) != EBUR128_SUCCESS)
             return -1;
         const double last = lastPeak(st, channels);
@@ -155,7 +156,6 @@ void TruePeakScan::work()
         raise(peak);
     }
 }
-
 
 void TruePeakScan::raise(double peak)
 {

@@ -38,8 +38,8 @@ private:
     void raise(double peak);
 
     const SoundFrames &m_sound;
-    double m_gain = 0; // the most an interpolated value can exceed the largest sample before it
-    qint64 m_history = 0; // samples before a region that its interpolated values depend on
+    double m_gain = 0;             // the most an interpolated value can exceed the largest sample before it
+    qint64 m_history = 0;          // samples before a region that its interpolated values depend on
     std::vector<Region> m_regions; // loudest first
     std::atomic<double> m_best{0};
     std::atomic<size_t> m_next{0};
