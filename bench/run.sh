@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 top=$PWD
 build=${BUILD:-build-bench}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)" --target bench_keying bench_startup bench_audiotiming bench_ident bench_loudness ptyshim pregonal >/dev/null
+cmake --build "$build" -j"$(nproc)" --target bench_keying bench_startup bench_audiotiming bench_ident bench_loudness bench_levelair ptyshim pregonal >/dev/null
 
 # A private sound server, never the tests' one.
 export PREGONAL_PULSE_DIR=${PREGONAL_PULSE_DIR:-/tmp/pregonal-bench-$(id -u)}
@@ -31,6 +31,8 @@ echo "== bench_ident"
 "$build/bench/bench_ident" 20
 echo "== bench_loudness"
 "$build/bench/bench_loudness"
+echo "== bench_levelair"
+"$build/bench/bench_levelair"
 echo "== bench_startup"
 LD_PRELOAD=$shim PREGONAL_LINESHIM_OPEN=0 "$build/bench/bench_startup"
 echo "== real program start-up (bench/startup.py)"

@@ -7,7 +7,7 @@
 #include <memory>
 
 namespace {
-constexpr qint64 RegionFrames = 4096;
+constexpr qint64 RegionFrames = 1024;
 constexpr qint64 ChunkFrames = 8192;
 constexpr int ProbeFrames = 256;
 // The interpolator hands out floats: one rounding may lift a value by a part in 2^24.
