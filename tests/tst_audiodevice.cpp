@@ -781,9 +781,11 @@ void TestAudioDevice::playWaitsForItsMeasureWithoutBlocking_data()
 {
     QTest::addColumn<bool>("closeWhileWaiting");
     QTest::addColumn<bool>("measured"); // false: the measure fails, the message plays as recorded
-    QTest::newRow("measured, then played") << false << true;
-    QTest::newRow("not measured: played as recorded") << false << false;
-    QTest::newRow("closed while waiting: never sounds") << true << true;
+    QTest::addColumn<bool>("slow");     // the measure outlasts the wait: played as recorded
+    QTest::newRow("measured, then played") << false << true << false;
+    QTest::newRow("not measured: played as recorded") << false << false << false;
+    QTest::newRow("closed while waiting: never sounds") << true << true << false;
+    QTest::newRow("measure too slow: played as recorded") << false << true << true;
 }
 
 // A play whose message is still being measured returns at once, sounds nothing until the measure
@@ -793,19 +795,29 @@ void TestAudioDevice::playWaitsForItsMeasureWithoutBlocking()
     NEED_SOUND();
     QFETCH(bool, closeWhileWaiting);
     QFETCH(bool, measured);
+    QFETCH(bool, slow);
     std::promise<void> gate;
     const std::shared_future<void> go = gate.get_future().share();
-    std::atomic<bool> released{false};
+    std::atomic<bool> opened{false};
+    std::atomic<bool> byTimeout{false};
+    const auto release = [&] {
+        if (!opened.exchange(true))
+            gate.set_value();
+    };
     LoudnessCache cache([go, measured](const QString &path) {
         go.wait();
         return measured ? LoudnessMeter::measureFile(path) : Loudness();
     });
     // Were play to wait in this thread, this would end the wait (and the test would see it).
     std::thread safety([&] {
-        if (go.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) {
-            released = true;
-            gate.set_value();
+        if (go.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) {
+            byTimeout = true;
+            release();
         }
+    });
+    const auto finish = qScopeGuard([&] {
+        release();
+        safety.join();
     });
     Stage s;
     s.dev.setLoudnessCache(cache);
@@ -815,16 +827,21 @@ void TestAudioDevice::playWaitsForItsMeasureWithoutBlocking()
     QVERIFY(s.start());
     open(s.dev, tone(s.dir, 500));
     playArmed(s.dev);
-    const bool blocked = released;
+    const bool blocked = byTimeout;
     if (!blocked && closeWhileWaiting)
         s.dev.setCommand(QStringLiteral("close"));
     QTest::qWait(300);
     const bool silent = s.bursts().isEmpty() && (closeWhileWaiting || s.done.isEmpty());
-    if (!released)
-        gate.set_value();
-    safety.join();
+    if (slow)
+        QVERIFY(s.done.wait(5000)); // the measure still running
+    release();
     QVERIFY2(!blocked, "play waited for the measure in the caller's thread");
     QVERIFY(silent);
+    if (slow) {
+        QCOMPARE(takeResult(s.done), int(AudioDevice::Successful));
+        QCOMPARE(s.dev.levelNote(), QStringLiteral("Sonoridad no medida a tiempo; sin ganancia."));
+        return;
+    }
     if (closeWhileWaiting) {
         QTest::qWait(300);
         QCOMPARE(s.done.count(), 1);

@@ -44,3 +44,9 @@ float PlayLevel::factorFor(const QString &path)
     m_note = LevelGain::note(loudness, gain);
     return float(LevelGain::factor(gain));
 }
+
+float PlayLevel::unmeasured()
+{
+    m_note = m_settings.on() ? QStringLiteral("Sonoridad no medida a tiempo; sin ganancia.") : QString();
+    return 1.0f;
+}

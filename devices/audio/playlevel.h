@@ -26,6 +26,8 @@ public:
     // The factor on the samples of the message at path, waiting for its measure if need be; 1
     // when the level is off.
     float factorFor(const QString &path);
+    // The factor for a message whose measure did not come in time: 1, and the note says so.
+    float unmeasured();
     // The last play's loudness and gain; empty when the level was off.
     QString note() const { return m_note; }
 

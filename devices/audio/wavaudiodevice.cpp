@@ -254,29 +254,36 @@ void WavAudioDevice::play(bool armed)
         throw DeviceError(QStringLiteral("No hay ninguna salida de sonido disponible."));
     // A message still being measured starts when its measure is done: the caller's thread (the
     // window's) never waits for it.
-    if (m_level.ready(levelPath()))
-        startSound(output, fmt);
-    else
+    if (m_level.ready(levelPath())) {
+        startSound(output, fmt, true);
+    } else {
+        m_levelWaitClock.start();
         m_levelWait.start();
+    }
     m_activity = Activity::Playing;
     m_pending = armed;
 }
 
-void WavAudioDevice::startSound(const QAudioDevice &output, const QAudioFormat &fmt)
+void WavAudioDevice::startSound(const QAudioDevice &output, const QAudioFormat &fmt, bool measured)
 {
     seekWavFile(m_file, m_frame);
-    const float gain = m_level.factorFor(levelPath());
+    const float gain = measured ? m_level.factorFor(levelPath()) : m_level.unmeasured();
     m_player.start({m_file.get(), m_frames, m_rate, m_channels, m_isFloat, gain}, m_frame, output, fmt);
 }
 
 void WavAudioDevice::resumePlay()
 {
-    if (m_activity != Activity::Playing || !m_level.ready(levelPath()))
+    if (m_activity != Activity::Playing)
+        return;
+    // The transmission's guard allows 2 s over the message: a measure slower than that must not
+    // cost the message its end, so it then plays as recorded.
+    const bool measured = m_level.ready(levelPath());
+    if (!measured && !m_levelWaitClock.hasExpired(LevelWaitMaxMs))
         return;
     m_levelWait.stop();
     try {
         const QAudioDevice output = outputCard();
-        startSound(output, WavPlayer::outputFormat(output, m_rate, m_channels, m_floatOut));
+        startSound(output, WavPlayer::outputFormat(output, m_rate, m_channels, m_floatOut), measured);
     } catch (const DeviceError &e) {
         failPlay(e.reason());
     }

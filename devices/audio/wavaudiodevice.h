@@ -9,6 +9,7 @@
 #include "wavplayer.h"
 #include "wavrecorder.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QTimer>
 
@@ -74,7 +75,7 @@ private:
     void openFile(const QString &path);
     void openEmpty(const QString &path);
     void closeFile();
-    void startSound(const QAudioDevice &output, const QAudioFormat &fmt);
+    void startSound(const QAudioDevice &output, const QAudioFormat &fmt, bool measured);
     void resumePlay();
     QString levelPath() const;
     void stopPlay();
@@ -116,7 +117,9 @@ private:
 
     QTimer m_status;
     static constexpr int LevelPollMs = 10;
+    static constexpr int LevelWaitMaxMs = 1500;
     QTimer m_levelWait; // a play waiting for its message's measure
+    QElapsedTimer m_levelWaitClock;
     QList<int> m_outbox;
     bool m_flushQueued = false;
 
