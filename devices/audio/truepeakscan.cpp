@@ -5,19 +5,18 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <numeric>
 
 namespace {
 constexpr qint64 RegionFrames = 1024;
 constexpr qint64 ChunkFrames = 8192;
+constexpr size_t LoudestFirst = 8;
+constexpr size_t BlockRegions = 64;
 constexpr int ProbeFrames = 256;
 // The interpolator hands out floats: one rounding may lift a value by a part in 2^24.
 constexpr double Rounding = 1.0 + 1e-6;
 
-struct StateFree
-{
-    void operator()(ebur128_state *st) const { ebur128_destroy(&st); }
-};
-using State = std::unique_ptr<ebur128_state, StateFree>;
+using State = std::unique_ptr<ebur128_state, TruePeakScan::StateFree>;
 
 State truePeakState(int channels, int rate)
 {
@@ -69,6 +68,11 @@ double regionPeak(SoundFrames::Reader &reader, ebur128_state *st, const TruePeak
     return peak;
 }
 } // namespace
+
+void TruePeakScan::StateFree::operator()(ebur128_state *st) const
+{
+    ebur128_destroy(&st);
+}
 
 TruePeakScan::TruePeakScan(const SoundFrames &sound) : m_sound(sound) {}
 
@@ -125,8 +129,14 @@ void TruePeakScan::prepare()
     }
     if (!std::isfinite(m_gain) && at > 0)
         m_regions = {{0, at, HUGE_VALF}};
-    std::stable_sort(m_regions.begin(), m_regions.end(),
-                     [](const Region &a, const Region &b) { return a.largest > b.largest; });
+    if (std::isfinite(m_gain)) {
+        m_loudest.resize(m_regions.size());
+        std::iota(m_loudest.begin(), m_loudest.end(), size_t(0));
+        const size_t first = std::min(m_loudest.size(), LoudestFirst);
+        std::partial_sort(m_loudest.begin(), m_loudest.begin() + qsizetype(first), m_loudest.end(),
+                          [this](size_t a, size_t b) { return m_regions[a].largest > m_regions[b].largest; });
+        m_loudest.resize(first);
+    }
     m_best = loudest; // the sample peak: the true peak is never below it
     m_prepared.set_value();
 }
@@ -134,27 +144,38 @@ void TruePeakScan::prepare()
 void TruePeakScan::work()
 {
     m_ready.wait();
-    std::unique_ptr<SoundFrames::Reader> reader;
-    State st;
-    std::vector<float> buffer;
-    while (!m_failed) {
-        const size_t next = m_next++;
-        if (next >= m_regions.size())
-            return;
-        const Region &region = m_regions[next];
-        if (double(region.largest) * m_gain <= m_best.load())
-            return; // loudest first: no region left can lift the peak
-        if (!reader) {
-            reader = m_sound.reader();
-            st = truePeakState(m_sound.channels(), m_sound.rate());
-        }
-        const double peak = reader && st ? regionPeak(*reader, st.get(), region, m_history, buffer) : -1;
-        if (peak < 0) {
-            m_failed = true;
-            return;
-        }
-        raise(peak);
+    Pass pass;
+    // The loudest few first, so that the peak found so far soon bounds the rest.
+    for (size_t next = m_next++; next < m_loudest.size() && !m_failed; next = m_next++)
+        scan(pass, m_regions[m_loudest[next]], false);
+    // Then the rest in the file's order, a block at a time, each stretch of it read in one go.
+    for (size_t block = m_nextBlock++; block * BlockRegions < m_regions.size() && !m_failed;
+         block = m_nextBlock++) {
+        bool continuing = false;
+        const size_t end = std::min(m_regions.size(), (block + 1) * BlockRegions);
+        for (size_t i = block * BlockRegions; i < end && !m_failed; ++i)
+            continuing = scan(pass, m_regions[i], continuing);
     }
+}
+
+bool TruePeakScan::scan(Pass &pass, const Region &region, bool continuing)
+{
+    if (double(region.largest) * m_gain <= m_best.load())
+        return false; // it cannot lift the peak
+    if (!pass.reader) {
+        pass.reader = m_sound.reader();
+        pass.state = truePeakState(m_sound.channels(), m_sound.rate());
+    }
+    // Right after the region before it, the interpolator already holds the samples it starts with.
+    const double peak = pass.reader && pass.state ? regionPeak(*pass.reader, pass.state.get(), region,
+                                                               continuing ? 0 : m_history, pass.buffer)
+                                                  : -1;
+    if (peak < 0) {
+        m_failed = true;
+        return false;
+    }
+    raise(peak);
+    return true;
 }
 
 void TruePeakScan::raise(double peak)
