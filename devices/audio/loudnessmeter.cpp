@@ -97,17 +97,17 @@ private:
 struct Integrated
 {
     double lufs = 0;
+    double peak = 0; // with the true peak's mode
     qint64 frames = 0;
     bool measured = false;
 };
 
-// The integrated loudness, the whole sound in one state, read from its start to its end.
-Integrated integrated(const SoundFrames &sound)
+// The integrated loudness (and the true peak, in that mode), the whole sound in one state.
+Integrated integrated(const SoundFrames &sound, int mode)
 {
     Integrated out;
     const std::unique_ptr<SoundFrames::Reader> reader = sound.reader();
-    const State st(
-        ebur128_init(unsigned(sound.channels()), static_cast<unsigned long>(sound.rate()), EBUR128_MODE_I));
+    const State st(ebur128_init(unsigned(sound.channels()), static_cast<unsigned long>(sound.rate()), mode));
     if (!reader || !st)
         return out;
     std::vector<float> block(size_t(BlockFrames * sound.channels()));
@@ -122,42 +122,53 @@ Integrated integrated(const SoundFrames &sound)
         out.frames += got;
     }
     out.measured = ebur128_loudness_global(st.get(), &out.lufs) == EBUR128_SUCCESS;
+    for (int c = 0;
+         out.measured && (mode & EBUR128_MODE_TRUE_PEAK) == EBUR128_MODE_TRUE_PEAK && c < sound.channels();
+         ++c) {
+        double p = 0;
+        out.measured = ebur128_true_peak(st.get(), unsigned(c), &p) == EBUR128_SUCCESS;
+        out.peak = std::max(out.peak, p);
+    }
     return out;
 }
 
-// The loudness in this thread while the others look for the true peak, and then with them.
-Loudness measure(const SoundFrames &sound)
+Loudness result(const Integrated &loudness, double peak, int rate)
 {
-    if (sound.channels() < 1 || sound.channels() > 64 || sound.rate() < 1)
-        return {};
-    TruePeakScan scan(sound);
-    std::vector<std::thread> helpers;
-    const int more = std::max(1, int(std::thread::hardware_concurrency()) - 1);
-    try {
-        helpers.emplace_back([&scan] {
-            scan.prepare();
-            scan.work();
-        });
-        for (int i = 1; i < more; ++i)
-            helpers.emplace_back([&scan] { scan.work(); });
-    } catch (const std::system_error &) {
-        if (helpers.empty())
-            scan.prepare(); // no thread to spare: all of it here
-    }
-    const Integrated loudness = integrated(sound);
-    scan.work();
-    for (std::thread &helper : helpers)
-        helper.join();
-
-    const double peak = scan.peak();
     if (!loudness.measured || peak < 0)
         return {};
     Loudness out;
     out.lufs = loudness.lufs;
     out.truePeakDb = peak > 0 ? 20.0 * std::log10(peak) : -HUGE_VAL;
-    out.durationMs = loudness.frames * 1000 / sound.rate();
+    out.durationMs = loudness.frames * 1000 / rate;
     out.measured = true;
     return out;
+}
+
+// The loudness in this thread while the others look for the true peak, and then with them; in
+// one state, as the library alone would, when nearly every region must be oversampled anyway.
+Loudness measure(const SoundFrames &sound)
+{
+    if (sound.channels() < 1 || sound.channels() > 64 || sound.rate() < 1)
+        return {};
+    TruePeakScan scan(sound);
+    scan.prepare();
+    if (!scan.worthSplitting()) {
+        const Integrated whole = integrated(sound, EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
+        return result(whole, whole.peak, sound.rate());
+    }
+    std::vector<std::thread> helpers;
+    const int more = std::max(1, int(std::thread::hardware_concurrency()) - 1);
+    try {
+        for (int i = 0; i < more; ++i)
+            helpers.emplace_back([&scan] { scan.work(); });
+    } catch (const std::system_error &) {
+        // fewer threads: the rest is done here
+    }
+    const Integrated loudness = integrated(sound, EBUR128_MODE_I);
+    scan.work();
+    for (std::thread &helper : helpers)
+        helper.join();
+    return result(loudness, scan.peak(), sound.rate());
 }
 } // namespace
 

@@ -185,6 +185,16 @@ void TruePeakScan::raise(double peak)
     }
 }
 
+bool TruePeakScan::worthSplitting() const
+{
+    if (m_failed || !std::isfinite(m_gain))
+        return false;
+    const double best = m_best.load();
+    const auto open = std::count_if(m_regions.begin(), m_regions.end(),
+                                    [&](const Region &r) { return double(r.largest) * m_gain > best; });
+    return size_t(open) * 4 < m_regions.size() * 3;
+}
+
 double TruePeakScan::peak() const
 {
     return m_failed ? -1.0 : m_best.load();

@@ -28,6 +28,9 @@ public:
     // Oversamples regions until none is left that could lift the peak; any thread, after prepare()
     // began (it waits for it to end).
     void work();
+    // After prepare(): false when nearly every region could lift the peak, so that reading the
+    // sound in one state costs less (or when it could not be read).
+    bool worthSplitting() const;
     // The true peak, linear, the largest of all channels; -1 when the sound could not be read.
     double peak() const;
 
