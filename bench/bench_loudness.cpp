@@ -1,121 +1,155 @@
-// The level on the air, measured: how long the measure of a 60 s message takes, and how far apart
-// 20 messages of mixed origin sound before and after their one gain (with the true peak after).
+// How long the measure of a message takes: the program's own (loudness and true peak exactly as
+// libebur128 finds them in one state, several threads) beside libebur128 reading the file in one
+// state in one thread, and beside `sox FILE -n stats`, each the median of several runs on the same
+// file. The files: 60 s of speech (espeak-ng, resampled to 48 kHz by sox), 60 s of a steady tone
+// (where every stretch of it must be oversampled: the worst case) and 10 minutes of the speech.
 #include "audio/loudnessmeter.h"
-#include "levelgain.h"
 
 #include <QElapsedTimer>
-#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTextStream>
+#include <QThread>
 
+#include <ebur128.h>
 #include <sndfile.h>
 
 #include <algorithm>
 #include <cmath>
-#include <random>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <vector>
 
-namespace {
-constexpr int Rate = 48000;
+#include <sys/resource.h>
+#include <time.h>
 
-// A message-like signal: a tone, noise, or tone bursts with pauses (speech-like gating), at level dB.
-std::vector<float> message(int kind, double levelDb, double seconds, std::mt19937 &random)
+namespace {
+constexpr int Runs = 7;
+const QString Text = QStringLiteral(
+    "Atención, por favor. Se comunica a todos los vecinos que mañana, a partir de las nueve, se cortará "
+    "el suministro de agua en las calles del centro. Rogamos disculpen las molestias. Repetimos: mañana, "
+    "a partir de las nueve de la mañana, no habrá agua en el centro del pueblo.");
+
+bool run(const QString &program, const QStringList &args)
 {
-    const auto frames = size_t(Rate * seconds);
-    const double a = std::pow(10.0, levelDb / 20.0);
-    std::normal_distribution<double> gauss(0.0, a / 3);
-    std::vector<float> out(frames);
-    for (size_t i = 0; i < frames; ++i) {
-        const double t = double(i) / Rate;
-        double v = 0;
-        switch (kind % 3) {
-        case 0:
-            v = a * std::sin(2 * M_PI * (300 + 150 * kind) * t);
-            break;
-        case 1:
-            v = gauss(random);
-            break;
-        default: // syllables: 180 ms on, 120 ms off, a wobbling pitch
-            v = std::fmod(t, 0.3) < 0.18
-                    ? a * std::sin(2 * M_PI * (140 + 40 * std::sin(7 * t)) * t) * std::sin(2 * M_PI * 800 * t)
-                    : 0.0;
-        }
-        out[i] = float(std::clamp(v, -1.0, 1.0));
-    }
+    QProcess p;
+    p.start(program, args);
+    return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// libebur128 alone, as the program measured before: one state, the file read in blocks.
+Loudness oneState(const QString &path)
+{
+    SF_INFO info{};
+    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    ebur128_state *st = ebur128_init(unsigned(info.channels), static_cast<unsigned long>(info.samplerate),
+                                     EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
+    std::vector<float> block(size_t(8192 * info.channels));
+    sf_count_t got = 0;
+    while ((got = sf_readf_float(f, block.data(), 8192)) > 0)
+        ebur128_add_frames_float(st, block.data(), size_t(got));
+    double lufs = 0, peak = 0;
+    ebur128_loudness_global(st, &lufs);
+    ebur128_true_peak(st, 0, &peak);
+    ebur128_destroy(&st);
+    sf_close(f);
+    Loudness out;
+    out.lufs = lufs;
+    out.truePeakDb = 20 * std::log10(peak);
     return out;
 }
 
-bool write(const QString &path, const std::vector<float> &s)
+// The processor time this process and its finished children have used, in ms.
+double cpuMs()
 {
-    SF_INFO info{};
-    info.samplerate = Rate;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_WRITE, &info);
-    if (!f)
-        return false;
-    sf_writef_float(f, s.data(), sf_count_t(s.size()));
-    sf_close(f);
-    return true;
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    rusage children{};
+    getrusage(RUSAGE_CHILDREN, &children);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6 +
+           double(children.ru_utime.tv_sec + children.ru_stime.tv_sec) * 1e3 +
+           double(children.ru_utime.tv_usec + children.ru_stime.tv_usec) / 1e3;
+}
+
+struct Timing
+{
+    double wallMs;
+    double cpuMs; // all threads: the work, whatever else the machine is doing
+};
+
+Timing median(const std::function<void()> &job)
+{
+    std::vector<double> wall, cpu;
+    for (int i = 0; i < Runs; ++i) {
+        QElapsedTimer clock;
+        const double before = cpuMs();
+        clock.start();
+        job();
+        wall.push_back(double(clock.nsecsElapsed()) / 1e6);
+        cpu.push_back(cpuMs() - before);
+    }
+    std::sort(wall.begin(), wall.end());
+    std::sort(cpu.begin(), cpu.end());
+    return {wall[wall.size() / 2], cpu[cpu.size() / 2]};
+}
+
+void report(const char *what, const QString &path)
+{
+    const Loudness l = LoudnessMeter::measureFile(path);
+    const Timing ours = median([&] { LoudnessMeter::measureFile(path); });
+    const Timing alone = median([&] { oneState(path); });
+    const Timing sox = median([&] {
+        run(QStringLiteral("sox"), {path, QStringLiteral("-n"), QStringLiteral("stats")});
+    });
+    std::printf("  %-27s %5.1f LUFS %5.2f dBTP | ours %6.1f ms (cpu %6.1f) | libebur128 one state %6.1f ms "
+                "(cpu %6.1f) | sox stats %6.1f ms (cpu %6.1f)\n",
+                what, l.lufs, l.truePeakDb, ours.wallMs, ours.cpuMs, alone.wallMs, alone.cpuMs, sox.wallMs,
+                sox.cpuMs);
+    const Loudness whole = oneState(path);
+    std::printf("  %-27s ours against libebur128 in one state: %+.4f LU, %+.4f dB\n", "", l.lufs - whole.lufs,
+                l.truePeakDb - whole.truePeakDb);
+    std::fflush(stdout);
 }
 } // namespace
 
 int main()
 {
-    QTextStream out(stdout);
     QTemporaryDir dir;
-    std::mt19937 random(11);
-
-    const QString longPath = dir.filePath(QStringLiteral("60s.wav"));
-    write(longPath, message(2, -12, 60, random));
-    QList<qint64> us;
-    for (int i = 0; i < 5; ++i) {
-        QElapsedTimer clock;
-        clock.start();
-        LoudnessMeter::measureFile(longPath);
-        us << clock.nsecsElapsed() / 1000;
+    const QString speech = dir.filePath(QStringLiteral("voz.wav"));
+    const QString minute = dir.filePath(QStringLiteral("voz60.wav"));
+    const QString tone = dir.filePath(QStringLiteral("tono60.wav"));
+    const QString tenMinutes = dir.filePath(QStringLiteral("voz600.wav"));
+    if (QStandardPaths::findExecutable(QStringLiteral("espeak-ng")).isEmpty() ||
+        QStandardPaths::findExecutable(QStringLiteral("sox")).isEmpty()) {
+        std::fprintf(stderr, "bench_loudness needs espeak-ng and sox (scripts/setup.sh installs them)\n");
+        return 2;
     }
-    std::sort(us.begin(), us.end());
-    out << "measure of a 60 s, 48 kHz mono message: median " << us.at(2) / 1000.0 << " ms (min "
-        << us.first() / 1000.0 << ", max " << us.last() / 1000.0 << ")  file: " << longPath << Qt::endl;
-
-    LevelSettings level;
-    level.nivel = -23.0;
-    level.picomaximo = -1.0;
-    double beforeMin = 1e9, beforeMax = -1e9, afterMin = 1e9, afterMax = -1e9, peakMax = -1e9;
-    for (int m = 0; m < 20; ++m) {
-        const double levelDb = -40 + 2 * m; // -40 .. -2 dB
-        std::vector<float> s = message(m, levelDb, 8, random);
-        const QString path = dir.filePath(QStringLiteral("m%1.wav").arg(m));
-        write(path, s);
-        const Loudness before = LoudnessMeter::measureFile(path);
-        const double gain = LevelGain::gainDb(before, level);
-        // As the player scales them: in float, from the file's own samples.
-        SF_INFO info{};
-        SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
-        std::vector<float> played(size_t(info.frames));
-        sf_readf_float(f, played.data(), info.frames);
-        sf_close(f);
-        const auto k = float(LevelGain::factor(gain));
-        for (float &v : played)
-            v = std::clamp(v * k, -1.0f, 1.0f);
-        const Loudness after = LoudnessMeter::measureSamples(played.data(), qint64(played.size()), 1, Rate);
-        beforeMin = std::min(beforeMin, before.lufs);
-        beforeMax = std::max(beforeMax, before.lufs);
-        afterMin = std::min(afterMin, after.lufs);
-        afterMax = std::max(afterMax, after.lufs);
-        peakMax = std::max(peakMax, after.truePeakDb);
-        out << QStringLiteral("  message %1 (kind %2): %3 LUFS -> gain %4 dB -> %5 LUFS, %6 dBTP")
-                   .arg(m, 2)
-                   .arg(m % 3)
-                   .arg(before.lufs, 0, 'f', 1)
-                   .arg(gain, 0, 'f', 1)
-                   .arg(after.lufs, 0, 'f', 1)
-                   .arg(after.truePeakDb, 0, 'f', 2)
-            << Qt::endl;
+    const bool made =
+        run(QStringLiteral("espeak-ng"),
+            {QStringLiteral("-v"), QStringLiteral("es"), QStringLiteral("-w"), speech, Text}) &&
+        // Speech repeated to a minute, at 48 kHz, 16 bit mono; the same ten times over for ten minutes.
+        run(QStringLiteral("sox"),
+            {speech, QStringLiteral("-r"), QStringLiteral("48000"), QStringLiteral("-b"),
+             QStringLiteral("16"), minute, QStringLiteral("repeat"), QStringLiteral("10"),
+             QStringLiteral("trim"), QStringLiteral("0"), QStringLiteral("60")}) &&
+        run(QStringLiteral("sox"), {minute, tenMinutes, QStringLiteral("repeat"), QStringLiteral("9")}) &&
+        run(QStringLiteral("sox"),
+            {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("48000"), QStringLiteral("-b"),
+             QStringLiteral("16"), QStringLiteral("-c"), QStringLiteral("1"), tone, QStringLiteral("synth"),
+             QStringLiteral("60"), QStringLiteral("sine"), QStringLiteral("1000"), QStringLiteral("vol"),
+             QStringLiteral("0.5")});
+    if (!made) {
+        std::fprintf(stderr, "could not make the files\n");
+        return 1;
     }
-    out << "spread before: " << beforeMax - beforeMin << " LU; after: " << afterMax - afterMin
-        << " LU (target -23, ceiling -1); highest true peak after: " << peakMax << " dBTP" << Qt::endl;
-    out << "(messages held by the ceiling or the +20 dB cap stay under the target by design)" << Qt::endl;
+    double load[3] = {0, 0, 0};
+    getloadavg(load, 3);
+    std::printf(
+        "measure of a message, 48 kHz 16 bit mono WAV, median of %d runs (%d CPUs, load average %.1f):\n",
+        Runs, QThread::idealThreadCount(), load[0]);
+    report("60 s of speech (espeak-ng)", minute);
+    report("60 s of a 1 kHz tone", tone);
+    report("10 min of speech", tenMinutes);
     return 0;
 }

@@ -52,6 +52,9 @@ public:
     // (empty when the level was off). A device that cannot scale its plays ignores it.
     virtual void setLevel(const LevelSettings &) {}
     virtual QString levelNote() const { return QString(); }
+    // A message about to be played (scheduled, say): measured ahead, in a worker thread, when the
+    // level is on or once it is turned on.
+    virtual void prepareLevel(const QString &) {}
     // The loudness of a recording stopped and not saved yet; not measured when there is none.
     virtual Loudness takeLoudness() const { return Loudness(); }
 

@@ -50,6 +50,7 @@ void Scheduler::setEntries(const QList<ScheduleEntry> &entries)
         const ScheduleEntry *e = entry(it->slot.number);
         it = (e && e->activo) ? it + 1 : m_waiting.erase(it);
     }
+    emit entriesChanged();
 }
 
 void Scheduler::load(const SettingsStore &store)

@@ -73,6 +73,8 @@ public slots:
     void check();
 
 signals:
+    // The entries were set or read again.
+    void entriesChanged();
     void slotStarting(const ScheduleEntry &entry, const QDateTime &slot);
     // count slots of the entry, from first to last, went by without being sent.
     void slotsMissed(const ScheduleEntry &entry, const QDateTime &first, const QDateTime &last, int count,

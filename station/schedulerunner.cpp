@@ -1,5 +1,6 @@
 #include "schedulerunner.h"
 
+#include "audiodevice.h"
 #include "enginelogger.h"
 #include "schedulememory.h"
 
@@ -27,6 +28,15 @@ ScheduleRunner::ScheduleRunner(TransmissionEngine &engine, EngineLogger &logger,
                 logUnsent(entry, slot, m_clock.now(), LogResult::Omitida, detail);
             });
     connect(&m_scheduler, &Scheduler::entryRejected, this, &ScheduleRunner::logRejected);
+    connect(&m_scheduler, &Scheduler::entriesChanged, this, &ScheduleRunner::prepareMessages);
+}
+
+// Measured now, in a worker thread, so that a slot's play need not wait for it.
+void ScheduleRunner::prepareMessages()
+{
+    for (const ScheduleEntry &entry : m_scheduler.entries())
+        if (entry.activo)
+            m_engine.reproductor().prepareLevel(entry.archivo);
 }
 
 void ScheduleRunner::start(const SettingsStore &store)

@@ -41,6 +41,7 @@ public:
     bool waitingForChannel() const override;
 
 private:
+    void prepareMessages();
     void logUnsent(const ScheduleEntry &entry, const QDateTime &first, const QDateTime &last,
                    LogResult result, const QString &detail);
     void logRejected(const QString &reason);

@@ -1,6 +1,7 @@
 // The real audio device against the test sound server: a null sink "tx" whose monitor is
 // captured with parec, and "txin", an input that hears what tx plays. The tests of the chosen
 // card load a second null sink, "otra", and an input that hears it.
+#include "audio/loudnesscache.h"
 #include "audio/loudnessmeter.h"
 #include "audio/soundserverkind.h"
 #include "audio/wavaudiodevice.h"
@@ -27,7 +28,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <future>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -239,6 +242,8 @@ class TestAudioDevice : public QObject
 private slots:
     void levelOnTheAir_data();
     void levelOnTheAir();
+    void playWaitsForItsMeasureWithoutBlocking_data();
+    void playWaitsForItsMeasureWithoutBlocking();
     // Opening and file handling (no sound needed).
     void opensEveryFormat_data();
     void opensEveryFormat();
@@ -770,6 +775,83 @@ void TestAudioDevice::levelOnTheAir()
     if (!std::isnan(heardLufs))
         QVERIFY2(std::abs(lufs - heardLufs) <= 0.5, qPrintable(QString::number(lufs)));
     QVERIFY2(peakDb <= heardPeakDb + 0.1, qPrintable(QString::number(peakDb)));
+}
+
+void TestAudioDevice::playWaitsForItsMeasureWithoutBlocking_data()
+{
+    QTest::addColumn<bool>("closeWhileWaiting");
+    QTest::addColumn<bool>("measured"); // false: the measure fails, the message plays as recorded
+    QTest::addColumn<bool>("slow");     // the measure outlasts the wait: played as recorded
+    QTest::newRow("measured, then played") << false << true << false;
+    QTest::newRow("not measured: played as recorded") << false << false << false;
+    QTest::newRow("closed while waiting: never sounds") << true << true << false;
+    QTest::newRow("measure too slow: played as recorded") << false << true << true;
+}
+
+// A play whose message is still being measured returns at once, sounds nothing until the measure
+// is done, and then plays; closed meanwhile, it ends Aborted and never starts.
+void TestAudioDevice::playWaitsForItsMeasureWithoutBlocking()
+{
+    NEED_SOUND();
+    QFETCH(bool, closeWhileWaiting);
+    QFETCH(bool, measured);
+    QFETCH(bool, slow);
+    std::promise<void> gate;
+    const std::shared_future<void> go = gate.get_future().share();
+    std::atomic<bool> opened{false};
+    std::atomic<bool> byTimeout{false};
+    const auto release = [&] {
+        if (!opened.exchange(true))
+            gate.set_value();
+    };
+    LoudnessCache cache([go, measured](const QString &path) {
+        go.wait();
+        return measured ? LoudnessMeter::measureFile(path) : Loudness();
+    });
+    // Were play to wait in this thread, this would end the wait (and the test would see it).
+    std::thread safety([&] {
+        if (go.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) {
+            byTimeout = true;
+            release();
+        }
+    });
+    const auto finish = qScopeGuard([&] {
+        release();
+        safety.join();
+    });
+    Stage s;
+    s.dev.setLoudnessCache(cache);
+    LevelSettings level;
+    level.nivel = -23.0;
+    s.dev.setLevel(level);
+    QVERIFY(s.start());
+    open(s.dev, tone(s.dir, 500));
+    playArmed(s.dev);
+    const bool blocked = byTimeout;
+    if (!blocked && closeWhileWaiting)
+        s.dev.setCommand(QStringLiteral("close"));
+    QTest::qWait(300);
+    const bool silent = s.bursts().isEmpty() && (closeWhileWaiting || s.done.isEmpty());
+    if (slow)
+        QVERIFY(s.done.wait(5000)); // the measure still running
+    release();
+    QVERIFY2(!blocked, "play waited for the measure in the caller's thread");
+    QVERIFY(silent);
+    if (slow) {
+        QCOMPARE(takeResult(s.done), int(AudioDevice::Successful));
+        QCOMPARE(s.dev.levelNote(), QStringLiteral("Sonoridad no medida a tiempo; sin ganancia."));
+        return;
+    }
+    if (closeWhileWaiting) {
+        QTest::qWait(300);
+        QCOMPARE(s.done.count(), 1);
+        QCOMPARE(takeResult(s.done), int(AudioDevice::Aborted));
+        QVERIFY(s.bursts().isEmpty());
+        return;
+    }
+    QVERIFY(s.done.wait(5000));
+    QCOMPARE(takeResult(s.done), int(AudioDevice::Successful));
+    QVERIFY(s.dev.levelNote().contains(measured ? QStringLiteral("ganancia") : QStringLiteral("no medida")));
 }
 
 void TestAudioDevice::closeMidPlayNeverSucceeds_data()

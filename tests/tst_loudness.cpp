@@ -2,6 +2,7 @@
 // the same samples, the one-gain rule, the settings, the recorder's check and the measure's cache.
 #include "audio/loudnesscache.h"
 #include "audio/loudnessmeter.h"
+#include "audio/playlevel.h"
 #include "audio/wavaudiostream.h"
 #include "levelgain.h"
 #include "levelsettings.h"
@@ -24,7 +25,24 @@
 namespace {
 constexpr double Inf = HUGE_VAL;
 
-enum class Wave { Sine1k, Sine100, Noise };
+// Spikes: a sine with one-sample spikes of 0.9 on the last channel, at the sound's ends and either
+// side of where the true peak's regions part. Hidden: a quiet noise with a spike of 0.8 and, later, a
+// burst at a quarter of the rate whose samples reach 0.64 and whose true peak is 0.9.
+enum class Wave { Sine1k, Sine100, Noise, Spikes, Hidden };
+
+void addPeaks(Wave wave, std::vector<float> &out, int rate, int channels)
+{
+    const auto frames = qint64(out.size()) / channels;
+    const auto at = [&](qint64 frame, int channel) -> float & { return out[size_t(frame * channels + channel)]; };
+    if (wave == Wave::Spikes) {
+        for (const qint64 f : {qint64(3), qint64(4095), qint64(4096), qint64(5 * 4096 - 1), frames - 1})
+            at(f, channels - 1) = (f % 2) ? -0.9f : 0.9f;
+    } else if (wave == Wave::Hidden) {
+        at(frames / 5, 0) = 0.8f;
+        for (qint64 f = frames / 2; f < frames / 2 + rate / 50; ++f)
+            at(f, 0) = float(0.9 * std::sin(M_PI / 2 * double(f) + M_PI / 4));
+    }
+}
 
 // Interleaved samples of a wave whose peak (sine) or RMS (noise) is at levelDb dBFS, same on all channels.
 std::vector<float> generate(Wave wave, double levelDb, int rate, int channels, double seconds)
@@ -36,13 +54,14 @@ std::vector<float> generate(Wave wave, double levelDb, int rate, int channels, d
     std::vector<float> out(size_t(frames * channels));
     for (qint64 i = 0; i < frames; ++i) {
         double v = 0;
-        if (wave == Wave::Noise)
+        if (wave == Wave::Noise || wave == Wave::Hidden)
             v = std::clamp(gauss(random), -1.0, 1.0);
         else
             v = amplitude * std::sin(2 * M_PI * (wave == Wave::Sine1k ? 1000 : 100) * double(i) / rate);
         for (int c = 0; c < channels; ++c)
             out[size_t(i * channels + c)] = float(v);
     }
+    addPeaks(wave, out, rate, channels);
     return out;
 }
 
@@ -58,15 +77,34 @@ void writeWav(const QString &path, const std::vector<float> &samples, int rate, 
     sf_close(f);
 }
 
-// libebur128 by itself, with no code of ours in between.
-double referenceLufs(const std::vector<float> &samples, int rate, int channels)
+// libebur128 by itself over the whole sound in one state, with no code of ours in between.
+Loudness reference(const std::vector<float> &samples, int rate, int channels)
 {
-    ebur128_state *st = ebur128_init(unsigned(channels), static_cast<unsigned long>(rate), EBUR128_MODE_I);
+    ebur128_state *st = ebur128_init(unsigned(channels), static_cast<unsigned long>(rate),
+                                     EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
     ebur128_add_frames_float(st, samples.data(), samples.size() / size_t(channels));
-    double lufs = 0;
-    ebur128_loudness_global(st, &lufs);
+    Loudness out;
+    ebur128_loudness_global(st, &out.lufs);
+    double peak = 0;
+    for (int c = 0; c < channels; ++c) {
+        double p = 0;
+        ebur128_true_peak(st, unsigned(c), &p);
+        peak = std::max(peak, p);
+    }
+    out.truePeakDb = 20 * std::log10(peak);
     ebur128_destroy(&st);
-    return lufs;
+    return out;
+}
+
+std::vector<float> readWav(const QString &path)
+{
+    SF_INFO info{};
+    SNDFILE *f = sf_open(QFile::encodeName(path).constData(), SFM_READ, &info);
+    std::vector<float> out(size_t(info.frames * info.channels));
+    if (f)
+        sf_readf_float(f, out.data(), info.frames);
+    sf_close(f);
+    return out;
 }
 
 Loudness measured(double lufs, double peak, qint64 ms = 5000)
@@ -136,6 +174,14 @@ void TestLoudness::measureFile_data()
         << int(Wave::Noise) << -30.0 << 48000 << 1 << int(SF_FORMAT_PCM_24) << any << any;
     QTest::newRow("noise -12 dB RMS stereo")
         << int(Wave::Noise) << -12.0 << 16000 << 2 << int(SF_FORMAT_PCM_16) << any << any;
+    QTest::newRow("spikes at the ends and the region edges, right channel")
+        << int(Wave::Spikes) << -30.0 << 48000 << 2 << int(SF_FORMAT_FLOAT) << any << any;
+    QTest::newRow("spikes, 16 bit mono")
+        << int(Wave::Spikes) << -40.0 << 44100 << 1 << int(SF_FORMAT_PCM_16) << any << any;
+    QTest::newRow("true peak over a louder sample elsewhere")
+        << int(Wave::Hidden) << -40.0 << 48000 << 1 << int(SF_FORMAT_FLOAT) << any << 20 * std::log10(0.9);
+    QTest::newRow("no interpolation at 192 kHz")
+        << int(Wave::Hidden) << -40.0 << 192000 << 1 << int(SF_FORMAT_FLOAT) << any << 20 * std::log10(0.8);
 }
 
 void TestLoudness::measureFile()
@@ -155,16 +201,21 @@ void TestLoudness::measureFile()
     const Loudness got = LoudnessMeter::measureFile(path);
     QVERIFY(got.measured);
     QCOMPARE(got.durationMs, 3000);
-    QVERIFY2(std::abs(got.lufs - referenceLufs(samples, rate, channels)) <= 0.1,
-             qPrintable(QString::number(got.lufs)));
+    // Exactly libebur128's figures over the whole file in one state.
+    const std::vector<float> onDisk = readWav(path);
+    const Loudness whole = reference(onDisk, rate, channels);
+    QVERIFY2(std::abs(got.lufs - whole.lufs) <= 0.01, qPrintable(QString::number(got.lufs)));
+    QVERIFY2(std::abs(got.truePeakDb - whole.truePeakDb) <= 0.001,
+             qPrintable(QStringLiteral("%1, not %2").arg(got.truePeakDb).arg(whole.truePeakDb)));
     if (!std::isnan(expectedLufs))
         QVERIFY2(std::abs(got.lufs - expectedLufs) <= 0.1, qPrintable(QString::number(got.lufs)));
     if (!std::isnan(expectedPeak))
         QVERIFY2(std::abs(got.truePeakDb - expectedPeak) <= 0.2, qPrintable(QString::number(got.truePeakDb)));
     // The samples in memory measure as the file does.
     const Loudness direct =
-        LoudnessMeter::measureSamples(samples.data(), qint64(samples.size()) / channels, channels, rate);
-    QVERIFY(std::abs(direct.lufs - got.lufs) <= 0.1);
+        LoudnessMeter::measureSamples(onDisk.data(), qint64(onDisk.size()) / channels, channels, rate);
+    QCOMPARE(direct.lufs, got.lufs);
+    QCOMPARE(direct.truePeakDb, got.truePeakDb);
 }
 
 void TestLoudness::gain_data()
@@ -313,6 +364,16 @@ void TestLoudness::cacheMeasuresOnceUntilRewritten()
     QVERIFY(!cache.get(path).measured);
     writeWav(path, generate(Wave::Sine1k, -20, 8000, 1, 1.0), 8000, 1, SF_FORMAT_PCM_16);
     QVERIFY(cache.get(path).measured);
+
+    // A message scheduled while the level is off is measured once it is turned on.
+    const QString later = m_dir.filePath(QStringLiteral("luego.wav"));
+    writeWav(later, generate(Wave::Sine1k, -20, 8000, 1, 1.0), 8000, 1, SF_FORMAT_PCM_16);
+    PlayLevel play(cache);
+    const int before = cache.measures();
+    play.prepare(later);
+    QCOMPARE(cache.measures(), before);
+    play.setSettings(level(-23));
+    QCOMPARE(cache.measures(), before + 1);
 }
 
 void TestLoudness::streamGain_data()

@@ -83,6 +83,7 @@ void TestScheduleWindows::scheduleStoredOnAcceptOnly()
     f.store("activo", "0", "programa2");
     f.load();
     const QString before = conf(f);
+    QCOMPARE(f.audio->prepared, QStringList{message(f, "mercado.wav")}); // measured ahead: the active one
 
     // Cancelled after changes: nothing stored, nothing changed in what runs.
     QVERIFY(whileModal<frmprogramacion>(
@@ -133,6 +134,8 @@ void TestScheduleWindows::scheduleStoredOnAcceptOnly()
     QCOMPARE(diasText(stored.entries.at(2).dias), QStringLiteral("L,M,X,J,V"));
     QCOMPARE(stored.entries.at(2).hasta, QDate(2026, 6, 30));
     QCOMPARE(f.window->schedule().scheduler().entries(), stored.entries);
+    QCOMPARE(f.audio->prepared.mid(f.audio->prepared.size() - 3),
+             (QStringList{message(f, "mercado.wav"), message(f, "id.wav"), red}));
     QVERIFY(f.boxes->shown.isEmpty());
 }
 

@@ -5,9 +5,22 @@
 #include <QFileInfo>
 #include <QMutexLocker>
 
-#include <thread>
+#include <QThread>
 
-LoudnessCache::LoudnessCache(Measure measure) : m_measure(std::move(measure)) {}
+#include <algorithm>
+#include <memory>
+
+LoudnessCache::LoudnessCache(Measure measure) : m_measure(std::move(measure))
+{
+    // A schedule's messages are measured a few at a time, each over the cores.
+    m_pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
+}
+
+LoudnessCache::~LoudnessCache()
+{
+    m_pool.clear(); // what has not begun is not needed any more
+    m_pool.waitForDone();
+}
 
 LoudnessCache &LoudnessCache::shared()
 {
@@ -35,17 +48,23 @@ std::shared_future<Loudness> LoudnessCache::start(const QString &path)
     const auto found = m_entries.constFind(key.path);
     if (found != m_entries.constEnd() && found->first == key)
         return found->second;
-    std::packaged_task<Loudness()> task([measure = m_measure, file = key.path] { return measure(file); });
-    std::shared_future<Loudness> result = task.get_future().share();
+    auto task = std::make_shared<std::packaged_task<Loudness()>>(
+        [measure = m_measure, file = key.path] { return measure(file); });
+    std::shared_future<Loudness> result = task->get_future().share();
     m_entries.insert(key.path, {key, result});
     ++m_started;
-    std::thread(std::move(task)).detach();
+    m_pool.start([task] { (*task)(); });
     return result;
 }
 
 void LoudnessCache::prepare(const QString &path)
 {
     start(path);
+}
+
+bool LoudnessCache::ready(const QString &path)
+{
+    return start(path).wait_for(std::chrono::seconds(0)) == std::future_status::ready;
 }
 
 Loudness LoudnessCache::get(const QString &path)

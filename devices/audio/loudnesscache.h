@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QString>
+#include <QThreadPool>
 
 #include <functional>
 #include <future>
@@ -17,6 +18,7 @@ public:
     using Measure = std::function<Loudness(const QString &path)>;
 
     explicit LoudnessCache(Measure measure);
+    ~LoudnessCache();
     // The one the program's devices share.
     static LoudnessCache &shared();
 
@@ -34,6 +36,8 @@ public:
 
     // Starts measuring the file in a worker thread unless it is measured or being measured.
     void prepare(const QString &path);
+    // True when get(path) would not wait: its measure is done (one is started when none is).
+    bool ready(const QString &path);
     // The file's loudness, waiting for a measure under way (or taking it now, when none is).
     Loudness get(const QString &path);
     // How many measures were started, for tests.
@@ -46,4 +50,5 @@ private:
     mutable QMutex m_mutex;
     QHash<QString, QPair<Key, std::shared_future<Loudness>>> m_entries;
     int m_started = 0;
+    QThreadPool m_pool;
 };

@@ -19,6 +19,8 @@ WavAudioDevice::WavAudioDevice(QObject *parent) : AudioDevice(parent)
     connect(&m_player, &WavPlayer::finished, this, &WavAudioDevice::finishPlay);
     connect(&m_player, &WavPlayer::failed, this, &WavAudioDevice::failPlay);
     connect(&m_recorder, &WavRecorder::failed, this, &WavAudioDevice::failRecording);
+    m_levelWait.setInterval(LevelPollMs);
+    connect(&m_levelWait, &QTimer::timeout, this, &WavAudioDevice::resumePlay);
 }
 
 // The player and the recorder go first (declared last): they stop the sound and let the sink,
@@ -250,11 +252,47 @@ void WavAudioDevice::play(bool armed)
     const QAudioFormat fmt = WavPlayer::outputFormat(output, m_rate, m_channels, m_floatOut);
     if (!fmt.isValid())
         throw DeviceError(QStringLiteral("No hay ninguna salida de sonido disponible."));
-    seekWavFile(m_file, m_frame);
-    const float gain = m_level.factorFor(m_openPath);
-    m_player.start({m_file.get(), m_frames, m_rate, m_channels, m_isFloat, gain}, m_frame, output, fmt);
+    // A message still being measured starts when its measure is done: the caller's thread (the
+    // window's) never waits for it.
+    if (m_level.ready(levelPath())) {
+        startSound(output, fmt, true);
+    } else {
+        m_levelWaitClock.start();
+        m_levelWait.start();
+    }
     m_activity = Activity::Playing;
     m_pending = armed;
+}
+
+void WavAudioDevice::startSound(const QAudioDevice &output, const QAudioFormat &fmt, bool measured)
+{
+    seekWavFile(m_file, m_frame);
+    const float gain = measured ? m_level.factorFor(levelPath()) : m_level.unmeasured();
+    m_player.start({m_file.get(), m_frames, m_rate, m_channels, m_isFloat, gain}, m_frame, output, fmt);
+}
+
+void WavAudioDevice::resumePlay()
+{
+    if (m_activity != Activity::Playing)
+        return;
+    // The transmission's guard allows 2 s over the message: a measure slower than that must not
+    // cost the message its end, so it then plays as recorded.
+    const bool measured = m_level.ready(levelPath());
+    if (!measured && !m_levelWaitClock.hasExpired(LevelWaitMaxMs))
+        return;
+    m_levelWait.stop();
+    try {
+        const QAudioDevice output = outputCard();
+        startSound(output, WavPlayer::outputFormat(output, m_rate, m_channels, m_floatOut), measured);
+    } catch (const DeviceError &e) {
+        failPlay(e.reason());
+    }
+}
+
+QString WavAudioDevice::levelPath() const
+{
+    // A recording not saved yet is what plays, not the file it will replace.
+    return m_recorder.hasTake() ? m_recorder.takeFileName() : m_openPath;
 }
 
 void WavAudioDevice::checkPlayable() const
@@ -289,6 +327,7 @@ void WavAudioDevice::finishPlay()
 
 void WavAudioDevice::stopPlay()
 {
+    m_levelWait.stop();
     m_frame = heardFrame();
     m_player.stop();
     m_activity = Activity::Idle;
@@ -299,93 +338,4 @@ void WavAudioDevice::failPlay(const QString &reason)
     m_failureReason = reason;
     stopPlay();
     notifyPending(Failure);
-}
-
-// ---- Recording.
-
-void WavAudioDevice::record(bool armed)
-{
-    requireOpen();
-    if (m_fileName.isEmpty())
-        throw DeviceError(QStringLiteral("No se ha indicado el archivo donde grabar."));
-
-    // Everything that can fail is set up before the device changes state. The recording is
-    // written beside its target, which stays as it is until "save".
-    WavRecorder::Setup setup = WavRecorder::prepare(m_fileName, m_inputCard);
-    interrupt(armed);
-    m_recorder.start(std::move(setup));
-
-    // The open file gives way to the new recording.
-    m_file.close();
-    m_frames = m_frame = 0;
-    m_activity = Activity::Recording;
-    m_pending = armed;
-}
-
-void WavAudioDevice::stopRecording()
-{
-    if (m_activity != Activity::Recording)
-        return;
-    m_activity = Activity::Idle;
-    SF_INFO info{};
-    bool written = true;
-    m_file = m_recorder.stop(info, written);
-
-    // The recording is now the open file: it can be played, and saved.
-    m_frames = m_file ? info.frames : 0;
-    m_rate = m_file ? info.samplerate : m_recorder.rate();
-    m_channels = 1;
-    m_isFloat = m_floatOut = false;
-    m_frame = 0;
-    if (!written)
-        notifyPending(Failure);
-}
-
-void WavAudioDevice::failRecording()
-{
-    m_failureReason.clear();
-    stopRecording();
-    notifyPending(Failure);
-}
-
-void WavAudioDevice::save(bool armed)
-{
-    requireOpen();
-    if (m_fileName.isEmpty())
-        throw DeviceError(QStringLiteral("No se ha indicado el archivo donde guardar."));
-    if (m_activity == Activity::Recording) {
-        stopRecording();
-        notifyPending(Successful);
-    } else {
-        interrupt(false);
-    }
-
-    const QString target = m_fileName;
-    if (!m_recorder.hasTake()) {
-        // Nothing recorded: the open file is written out under the new name, if it differs.
-        if (!m_file)
-            throw DeviceError(QStringLiteral("No hay nada grabado que guardar."));
-        if (!SystemPath::sameFile(m_openPath, target))
-            copyWavFile(m_openPath, target);
-    } else {
-        const QString takePath = m_recorder.takeFileName();
-        m_file.close();
-        try {
-            m_recorder.save(target);
-        } catch (const DeviceError &) {
-            // The recording stays open, unsaved, for another try.
-            SF_INFO info{};
-            m_file = SoundFile::openRead(takePath, info);
-            m_frame = 0;
-            throw;
-        }
-        closeFile();
-        try {
-            openFile(target);
-        } catch (const DeviceError &) {
-            // Saved but not readable back: leave the device closed.
-        }
-    }
-    if (armed)
-        notifyLater(Successful);
 }

@@ -9,6 +9,7 @@
 #include "wavplayer.h"
 #include "wavrecorder.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QTimer>
 
@@ -48,12 +49,15 @@ public:
     void setOutputCard(const SoundCardChoice &card) override { m_outputCard = card; }
     void setInputCard(const SoundCardChoice &card) override { m_inputCard = card; }
     void setLevel(const LevelSettings &level) override { m_level.setSettings(level); }
+    void prepareLevel(const QString &path) override { m_level.prepare(path); }
     QString levelNote() const override { return m_level.note(); }
     Loudness takeLoudness() const override
     {
         return m_recorder.hasTake() ? LoudnessMeter::measureFile(m_recorder.takeFileName()) : Loudness();
     }
 
+    // For tests: where the messages' loudness is measured and kept.
+    void setLoudnessCache(LoudnessCache &cache) { m_level.setCache(cache); }
     // For tests: the most bytes the running (or last) play held in its own read-ahead buffers.
     qint64 readAheadBytes() const { return m_player.readAheadBytes(); }
 
@@ -71,6 +75,9 @@ private:
     void openFile(const QString &path);
     void openEmpty(const QString &path);
     void closeFile();
+    void startSound(const QAudioDevice &output, const QAudioFormat &fmt, bool measured);
+    void resumePlay();
+    QString levelPath() const;
     void stopPlay();
     void stopRecording();
     void finishPlay();
@@ -109,6 +116,10 @@ private:
     QString m_failureReason;
 
     QTimer m_status;
+    static constexpr int LevelPollMs = 10;
+    static constexpr int LevelWaitMaxMs = 1500;
+    QTimer m_levelWait; // a play waiting for its message's measure
+    QElapsedTimer m_levelWaitClock;
     QList<int> m_outbox;
     bool m_flushQueued = false;
 

@@ -33,6 +33,7 @@ public:
     void setInputCard(const SoundCardChoice &card) override { inputCard = card; }
     void setLevel(const LevelSettings &settings) override { level = settings; }
     QString levelNote() const override { return levelNoteText; }
+    void prepareLevel(const QString &path) override { prepared << path; }
     Loudness takeLoudness() const override { return take; }
 
     // Ends the running play as the real device would: Done(code) if a notification was armed.
@@ -45,6 +46,7 @@ public:
     LevelSettings level;
     QString levelNoteText; // what the last play measured and applied
     Loudness take;         // of a recording stopped
+    QStringList prepared;  // the messages to measure ahead, in order
     qint32 fakeLength = 5000;
     QHash<QString, qint32> lengths; // of the files named, fakeLength for the others
     QString openedName;             // FileName at the last open
