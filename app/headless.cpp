@@ -69,7 +69,7 @@ void listCards(const QString &title, const QList<SoundCardEntry> &cards, const S
 }
 
 // What --dispositivos says of the busy source: what would be read, without opening it.
-void listBusySource(const BusySettings &busy, const BusySourceContext &context)
+void listBusySource(const BusySettings &busy, const BusySource *source)
 {
     QTextStream out(stdout);
     out << "Canal ocupado (fuente «" << (busy.ocupado == BusySettings::Source::Unknown ? busy.ocupadoText
@@ -77,7 +77,7 @@ void listBusySource(const BusySettings &busy, const BusySourceContext &context)
         << "»): ";
     if (const QString problem = busySettingsProblem(busy); !problem.isEmpty())
         out << "no se puede usar: " << problem << Qt::endl;
-    else if (const std::unique_ptr<BusySource> source = makeBusySource(busy, context))
+    else if (source)
         out << source->description() << "; libre " << busy.libreMs << " ms antes de transmitir, espera "
             << busy.esperaSecs << " s como mucho" << Qt::endl;
     else
@@ -91,9 +91,6 @@ public:
     {
         m_audio.setDeviceType(QStringLiteral("waveaudio"));
         m_station.load();
-        m_cards = m_station.cards();
-        m_keyerSettings = m_station.keying().keyer;
-        m_keyingLines = KeyingLines::parse(m_station.keying().lineas).value_or(KeyingLines());
         if (command.interval > 0)
             m_engine.Timer1().setInterval(command.interval * 1000);
         m_log.recoverInterrupted();
@@ -234,38 +231,33 @@ private:
 
     int devices()
     {
-        QtSoundServer sound;
-        listCards(QStringLiteral("Salidas de sonido (* la elegida para los mensajes):"), sound.outputs(),
-                  {m_cards.salida, m_cards.salidanombre});
-        listCards(QStringLiteral("Entradas de sonido (* la elegida para grabar):"), sound.inputs(),
-                  {m_cards.entrada, m_cards.entradanombre});
-        BusySourceContext context;
-        context.entrada = {m_cards.entrada, m_cards.entradanombre};
-        context.keyingPort = m_line.commPort();
-        context.deviceForPort = [this](int port) { return serialDeviceForPort(m_store, port); };
-        context.keyerSettings = &m_keyerSettings;
-        context.sound = &sound;
-        listBusySource(readBusySettings(m_store), context);
+        const SoundCardSettings &cards = m_station.cards();
+        const KeyerSettings &keyer = m_station.keying().keyer;
+        listCards(QStringLiteral("Salidas de sonido (* la elegida para los mensajes):"), m_sound.outputs(),
+                  {cards.salida, cards.salidanombre});
+        listCards(QStringLiteral("Entradas de sonido (* la elegida para grabar):"), m_sound.inputs(),
+                  {cards.entrada, cards.entradanombre});
+        listBusySource(m_station.channelWatch().settings(), m_station.busySource());
         QTextStream out(stdout);
-        out << "Transmisor (método «" << m_keyerSettings.metodoName() << "»):" << Qt::endl;
-        if (const QString problem = keyerSettingsProblem(m_keyerSettings); !problem.isEmpty()) {
+        out << "Transmisor (método «" << keyer.metodoName() << "»):" << Qt::endl;
+        if (const QString problem = keyerSettingsProblem(keyer); !problem.isEmpty()) {
             out << "* no se puede usar: " << problem << Qt::endl;
             return Command::Ok;
         }
-        switch (m_keyerSettings.metodo) {
+        switch (keyer.metodo) {
         case KeyerSettings::Method::Serie:
             out << "* puerto serie COM" << m_line.commPort() << ": "
-                << serialDeviceForPort(m_store, m_line.commPort()) << ", líneas " << m_keyingLines.toString()
-                << Qt::endl;
+                << serialDeviceForPort(m_store, m_line.commPort()) << ", líneas "
+                << KeyingLines::parse(m_station.keying().lineas).value_or(KeyingLines()).toString() << Qt::endl;
             break;
         case KeyerSettings::Method::Cm108: {
-            QString node = m_keyerSettings.cm108;
+            QString node = keyer.cm108;
             QString why;
             if (node.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0)
-                node = cm108NodeForCard(m_cards.salida, &why);
+                node = cm108NodeForCard(cards.salida, &why);
             out << "* interfaz CM108: "
                 << (node.isEmpty() ? QStringLiteral("no se encuentra (%1)").arg(why) : node) << ", pin "
-                << m_keyerSettings.pinText() << Qt::endl;
+                << keyer.pinText() << Qt::endl;
             break;
         }
         case KeyerSettings::Method::Ninguno:
@@ -343,9 +335,6 @@ private:
     TransmissionEngine &m_engine{m_station.engine()};
     TransmissionLog &m_log{m_station.log()};
     EngineLogger &m_logger{m_station.logger()};
-    SoundCardSettings m_cards;
-    KeyingLines m_keyingLines;
-    KeyerSettings m_keyerSettings;
     QString m_file;
     int m_status = Command::Ok;
     int m_plays = 0;

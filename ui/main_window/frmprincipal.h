@@ -1,6 +1,5 @@
 #pragma once
 
-#include "channelwatch.h"
 #include "enginelogger.h"
 #include "identrunner.h"
 #include "identsettings.h"
@@ -80,7 +79,6 @@ public:
     SoundServer &soundServer() { return *m_parts.sound; }
     Station &station() { return m_station; }
     TransmissionLog &transmissionLog() { return m_log; }
-    ChannelWatch &channelWatch() { return m_station.channelWatch(); }
     ScheduleRunner &schedule() { return m_schedule; }
     // The notice of scheduled transmissions that did not go out, once there has been one.
     frmavisos *avisos() const { return m_avisos; }
