@@ -1,8 +1,11 @@
 // Key-ups on a busy channel, with the wait for a clear channel and without it ("ocupado=ninguno"),
 // over trials of conversations of random length and gaps on a simulated clock: the channel's
-// history and the wait's decisions are the station's own, fed the conversation's changes and
-// looking again when they ask to. Prints figures; asserts nothing.
+// history and the wait's decisions are the station's own, fed the changes as the receiver's audio
+// source hears them (a voice seen after the detector's attack, its end after the hang, pauses
+// shorter than the hang bridged) and looking again when they ask to; a key-up counts as on a busy
+// channel when someone is really talking then. Prints figures; asserts nothing.
 //   bench_channelwait [trials] [seed]
+#include "busydetector.h"
 #include "channelwait.h"
 
 #include <QCoreApplication>
@@ -29,6 +32,21 @@ std::vector<Span> conversation(QRandomGenerator &random)
         t += length + 300 + random.bounded(24700);
     }
     return spans;
+}
+
+// What the audio source reports of the spans: each seen AttackMs after it starts and clear HangMs
+// after it ends, so that gaps shorter than the hang are not heard at all.
+std::vector<Span> asHeard(const std::vector<Span> &spans)
+{
+    std::vector<Span> heard;
+    for (const Span &s : spans) {
+        const Span h{s.from + BusyDetector::AttackMs, s.to + BusyDetector::HangMs};
+        if (!heard.empty() && h.from <= heard.back().to)
+            heard.back().to = qMax(heard.back().to, h.to);
+        else
+            heard.push_back(h);
+    }
+    return heard;
 }
 
 bool busyAt(const std::vector<Span> &spans, qint64 t)
@@ -85,18 +103,22 @@ int main(int argc, char **argv)
     const int trials = args.size() > 1 ? args.at(1).toInt() : 200;
     const quint32 seed = args.size() > 2 ? args.at(2).toUInt() : 24;
     QRandomGenerator random(seed);
-    int busyWithout = 0, busyWith = 0, gaveUp = 0, waited = 0;
+    int busyWithout = 0, busyWith = 0, unseen = 0, gaveUp = 0, waited = 0;
     qint64 waitedTotal = 0, longest = 0;
     for (int i = 0; i < trials; ++i) {
         const std::vector<Span> spans = conversation(random);
         const qint64 sendAt = 60000 + random.bounded(15 * 60 * 1000);
         busyWithout += busyAt(spans, sendAt) ? 1 : 0;
-        const Outcome outcome = waitFor(spans, sendAt, random);
+        const Outcome outcome = waitFor(asHeard(spans), sendAt, random);
         if (!outcome.keyed) {
             ++gaveUp;
             continue;
         }
-        busyWith += busyAt(spans, outcome.keyAt) ? 1 : 0;
+        if (busyAt(spans, outcome.keyAt)) {
+            ++busyWith;
+            // Someone who began less than the detector's attack before: heard by no one yet.
+            unseen += busyAt(spans, outcome.keyAt - BusyDetector::AttackMs) ? 0 : 1;
+        }
         if (outcome.keyAt > sendAt) {
             ++waited;
             waitedTotal += outcome.keyAt - sendAt;
@@ -104,9 +126,11 @@ int main(int argc, char **argv)
         }
     }
     QTextStream out(stdout);
-    out << "trials " << trials << " (seed " << seed << "), libre 2000 ms, espera 120 s, hold-off 0-500 ms\n";
+    out << "trials " << trials << " (seed " << seed << "), libre 2000 ms, espera 120 s, hold-off 0-500 ms, heard "
+        << BusyDetector::AttackMs << " ms late and cleared " << BusyDetector::HangMs << " ms late\n";
     out << "key-ups while busy, ocupado=ninguno: " << busyWithout << "\n";
-    out << "key-ups while busy, waiting:         " << busyWith << "\n";
+    out << "key-ups while busy, waiting:         " << busyWith << " (" << unseen << " on someone who began less than "
+        << BusyDetector::AttackMs << " ms before: not yet heard)\n";
     out << "waited " << waited << " times, mean " << (waited ? waitedTotal / waited : 0) << " ms, longest "
         << longest << " ms; gave up " << gaveUp << " times\n";
     return 0;

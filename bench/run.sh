@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 top=$PWD
 build=${BUILD:-build-bench}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)" --target bench_keying bench_busy bench_startup bench_audiotiming bench_ident bench_loudness bench_channelwait bench_handover bench_audiobusy bench_levelair ptyshim pregonal >/dev/null
+cmake --build "$build" -j"$(nproc)" --target bench_keying bench_busy bench_startup bench_audiotiming bench_ident bench_loudness bench_channelwait bench_handover bench_audiobusy bench_owntail bench_levelair ptyshim pregonal >/dev/null
 
 # A private sound server, never the tests' one.
 export PREGONAL_PULSE_DIR=${PREGONAL_PULSE_DIR:-/tmp/pregonal-bench-$(id -u)}
@@ -39,6 +39,8 @@ echo "== bench_channelwait"
 "$build/bench/bench_channelwait" 200
 echo "== bench_audiobusy"
 "$build/bench/bench_audiobusy" 20 10
+echo "== bench_owntail"
+"$build/bench/bench_owntail" 200
 echo "== bench_levelair"
 "$build/bench/bench_levelair"
 echo "== bench_startup"

@@ -8,10 +8,20 @@ void BusyDetector::reset()
     m_busy = true;
     m_aboveMs = 0;
     m_quietMs = HangMs - SettleMs;
+    m_unsettledMs = 0;
+}
+
+void BusyDetector::listenAfresh()
+{
+    m_busy = false;
+    m_aboveMs = 0;
+    m_quietMs = 0;
+    m_unsettledMs = AttackMs;
 }
 
 bool BusyDetector::feed(double levelDb, int blockMs)
 {
+    m_unsettledMs = qMax(0, m_unsettledMs - blockMs);
     m_aboveMs = levelDb > m_thresholdDb ? m_aboveMs + blockMs : 0;
     if (!m_busy) {
         if (m_aboveMs >= AttackMs) {

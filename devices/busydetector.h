@@ -20,6 +20,11 @@ public:
 
     // Forgets what was heard: busy until SettleMs of quiet.
     void reset();
+    // Forgets what was heard (the station's own transmission) and hears on from a clear channel,
+    // with no hang carried over: busy once AttackMs above the threshold are heard from now on.
+    // Until AttackMs of sound have been heard since, the reading is not yet its own (settled()).
+    void listenAfresh();
+    bool settled() const { return m_unsettledMs <= 0; }
     // Takes the level of the next blockMs of sound; returns whether the channel is busy after it.
     bool feed(double levelDb, int blockMs);
     bool busy() const { return m_busy; }
@@ -30,6 +35,7 @@ private:
     bool m_busy = true;
     int m_aboveMs = 0;
     int m_quietMs = 0;
+    int m_unsettledMs = 0;
 };
 
 namespace busylevel {

@@ -28,11 +28,17 @@ public:
     virtual bool busy() const = 0;
     // The level the source hears in dBFS, for sources that hear audio; NaN for the others.
     virtual double levelDb() const { return std::numeric_limits<double>::quiet_NaN(); }
+    // Forgets what it has heard so far (the station's own transmission, its tail and echo) and
+    // hears afresh from now on; heardAfresh() gives the first reading of its own, at once where
+    // nothing heard is remembered. Only called while open.
+    virtual void listenAfresh() { emit heardAfresh(busy()); }
     // What is read, for the operator: "entrada «…», umbral -40 dBFS", "COM2, DCD", "gpiochip0:17".
     virtual QString description() const = 0;
 
 signals:
     void busyChanged(bool busy);
+    // The first reading after listenAfresh().
+    void heardAfresh(bool busy);
     // The level heard, a few times a second (audio sources only), for the station dialog.
     void levelChanged(double dB);
     // The source can no longer be read (unplugged, no answer): it has closed itself. reason is in

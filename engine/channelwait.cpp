@@ -7,6 +7,7 @@ void ChannelHistory::watchFrom(qint64 nowMs, bool busy)
     m_watching = true;
     m_busy = busy;
     m_since = nowMs;
+    m_fresh = !ignoring(nowMs);
 }
 
 void ChannelHistory::heard(bool busy, qint64 nowMs)
@@ -22,17 +23,39 @@ void ChannelHistory::keyed(bool on, qint64 nowMs)
     if (on == m_keyed)
         return;
     m_keyed = on;
+    m_fresh = false;
     if (!on)
         m_keyDownAt = nowMs;
+}
+
+void ChannelHistory::heardAfresh(bool busy, qint64 nowMs)
+{
+    if (ignoring(nowMs))
+        return;
+    m_fresh = true;
+    m_busy = busy;
+    m_since = busy || m_keyDownAt < 0 ? nowMs : m_keyDownAt;
+}
+
+bool ChannelHistory::ignoring(qint64 nowMs) const
+{
+    return m_keyed || (m_keyDownAt >= 0 && nowMs < m_keyDownAt + m_ignoreMs);
+}
+
+qint64 ChannelHistory::afreshInMs(qint64 nowMs) const
+{
+    if (m_fresh || m_keyed)
+        return -1;
+    return qMax<qint64>(0, m_keyDownAt + m_ignoreMs - nowMs);
 }
 
 qint64 ChannelHistory::heardAgainInMs(qint64 nowMs) const
 {
     if (m_keyed)
         return m_ignoreMs + 1;
-    if (m_keyDownAt < 0 || nowMs >= m_keyDownAt + m_ignoreMs)
-        return -1;
-    return m_keyDownAt + m_ignoreMs - nowMs;
+    if (ignoring(nowMs))
+        return m_keyDownAt + m_ignoreMs - nowMs;
+    return m_fresh ? -1 : AfreshLookMs;
 }
 
 qint64 ChannelHistory::clearForMs(qint64 nowMs) const

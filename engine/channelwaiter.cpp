@@ -24,6 +24,7 @@ ChannelWaiter::Start ChannelWaiter::begin()
     m_reason = m_watch->readable();
     if (!m_reason.isEmpty())
         return Start::Unreadable;
+    m_watch->listenAfreshIfDue();
     const BusySettings &s = m_watch->settings();
     m_rule.emplace(s.libreMs, qint64(s.esperaSecs) * 1000, m_holdOff);
     m_rule->begin(m_watch->nowMs());

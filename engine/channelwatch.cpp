@@ -6,6 +6,9 @@
 ChannelWatch::ChannelWatch(QObject *parent) : QObject(parent)
 {
     m_elapsed.start();
+    m_afresh.setSingleShot(true);
+    m_afresh.setTimerType(Qt::PreciseTimer);
+    connect(&m_afresh, &QTimer::timeout, this, &ChannelWatch::listenAfreshIfDue);
 }
 
 void ChannelWatch::watch(std::unique_ptr<BusySource> source, const BusySettings &settings,
@@ -30,6 +33,10 @@ void ChannelWatch::watch(std::unique_ptr<BusySource> source, const BusySettings 
         m_history.heard(busy, nowMs());
         emit changed();
     });
+    connect(m_source.get(), &BusySource::heardAfresh, this, [this](bool busy) {
+        m_history.heardAfresh(busy, nowMs());
+        emit changed();
+    });
     connect(m_source.get(), &BusySource::lost, this, [this](const QString &reason) {
         m_problem = reason;
         m_history.stopWatching();
@@ -40,8 +47,30 @@ void ChannelWatch::watch(std::unique_ptr<BusySource> source, const BusySettings 
 
 void ChannelWatch::watchFromNow()
 {
+    m_askedAfresh = false;
     if (m_source && m_source->isOpen())
         m_history.watchFrom(nowMs(), m_source->busy());
+    listenAfreshIfDue();
+}
+
+void ChannelWatch::keyed(bool on)
+{
+    m_history.keyed(on, nowMs());
+    m_askedAfresh = false;
+    m_afresh.stop();
+    if (!on)
+        listenAfreshIfDue();
+}
+
+void ChannelWatch::listenAfreshIfDue()
+{
+    const qint64 inMs = m_history.afreshInMs(nowMs());
+    if (inMs > 0)
+        return m_afresh.start(int(qMin<qint64>(inMs, BusySettings::MaxIgnorarMs)));
+    if (inMs < 0 || m_askedAfresh || !m_source || !m_source->isOpen())
+        return;
+    m_askedAfresh = true;
+    m_source->listenAfresh();
 }
 
 QString ChannelWatch::readable()

@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -34,8 +35,11 @@ public:
     QString readable();
     // Why the channel cannot be heard now (the source lost or closed), without opening anything.
     QString unreadableNow() const;
-    void keyed(bool on) { m_history.keyed(on, nowMs()); }
+    void keyed(bool on);
     const ChannelHistory &history() const { return m_history; }
+    // At the end of the ignore window after key-down the source listens afresh, so that the hang
+    // of the station's own audio is never taken for someone else. What its timer calls.
+    void listenAfreshIfDue();
 
     // The monotonic time of the station in ms; tests set their own.
     qint64 nowMs() const { return m_now ? m_now() : m_elapsed.elapsed(); }
@@ -56,4 +60,6 @@ private:
     ChannelHistory m_history;
     QElapsedTimer m_elapsed;
     std::function<qint64()> m_now;
+    QTimer m_afresh;
+    bool m_askedAfresh = false;
 };

@@ -15,3 +15,6 @@ pregonal_add_test(tst_identsound SOURCES tst_identsound.cpp LIBS pregonal_audio 
 pregonal_add_test(tst_loudness SOURCES tst_loudness.cpp LIBS pregonal_audio pregonal_settings PkgConfig::SNDFILE PkgConfig::EBUR128)
 # The receiver's audio heard as busy or clear, on the test sound server.
 pregonal_add_test(tst_audiobusy SOURCES tst_audiobusy.cpp LIBS pregonal_busy pregonal_testsupport LABELS sound)
+# A send during a conversation on the receiver's input: the real source, audio device and engine.
+pregonal_add_test(tst_clearchannel SOURCES tst_clearchannel.cpp
+    LIBS pregonal_station pregonal_fakes pregonal_testsupport PkgConfig::SNDFILE LABELS sound)

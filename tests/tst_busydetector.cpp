@@ -22,9 +22,9 @@ private slots:
     void madeSource();
 };
 
-// levels: "<dB>x<ms>" segments fed in 10 ms blocks at a threshold of -40 dBFS; changes: each
-// change of state as "busy@<ms>" or "clear@<ms>", the ms counted at the end of the block that
-// made it.
+// levels: "<dB>x<ms>" segments fed in 10 ms blocks at a threshold of -40 dBFS, "|" where it
+// listens afresh; changes: each change of state as "busy@<ms>" or "clear@<ms>", the ms counted at
+// the end of the block that made it, and the first reading after listening afresh as "fresh:…".
 void TestBusyDetector::levels_data()
 {
     QTest::addColumn<QString>("levels");
@@ -51,6 +51,16 @@ void TestBusyDetector::levels_data()
         << "-90x60 -25x100 -70x1000 -25x100 -90x1000" << "clear@50 busy@90 clear@1160 busy@1190 clear@2260";
     QTest::newRow("voice at the start keeps it busy past the settling")
         << "-25x30 -90x40 -90x1000" << "clear@1030";
+    QTest::newRow("afresh: the hang of what came before is forgotten")
+        << "-90x60 -25x300 -90x500 | -90x100" << "clear@50 busy@90 clear@860 fresh:clear@890";
+    QTest::newRow("afresh: a voice going on is busy 30 ms on")
+        << "-90x60 -25x300 | -25x200" << "clear@50 busy@90 clear@360 busy@390 fresh:busy@390";
+    QTest::newRow("afresh: a voice starting just after is seen 30 ms after it is heard")
+        << "-90x60 -25x300 -90x500 | -90x10 -25x100 -90x1200"
+        << "clear@50 busy@90 clear@860 fresh:clear@890 busy@900 clear@1970";
+    QTest::newRow("afresh: a click is not busy") << "-90x100 | -10x20 -90x100" << "clear@50 fresh:clear@130";
+    QTest::newRow("afresh: inside the hysteresis is not busy")
+        << "-90x60 -30x100 | -42x500" << "clear@50 busy@90 clear@160 fresh:clear@190";
 }
 
 void TestBusyDetector::levels()
@@ -62,7 +72,17 @@ void TestBusyDetector::levels()
     QStringList seen;
     int ms = 0;
     bool busy = true;
+    bool afresh = false;
     for (const QString &segment : levels.split(QLatin1Char(' '))) {
+        if (segment == QLatin1String("|")) {
+            detector.listenAfresh();
+            afresh = true;
+            if (detector.busy() != busy) {
+                busy = !busy;
+                seen << QStringLiteral("%1@%2").arg(busy ? "busy" : "clear").arg(ms);
+            }
+            continue;
+        }
         const QStringList parts = segment.split(QLatin1Char('x'));
         QCOMPARE(parts.size(), 2);
         for (int left = parts[1].toInt(); left > 0; left -= 10) {
@@ -70,6 +90,10 @@ void TestBusyDetector::levels()
             if (detector.feed(parts[0].toDouble(), 10) != busy) {
                 busy = !busy;
                 seen << QStringLiteral("%1@%2").arg(busy ? "busy" : "clear").arg(ms);
+            }
+            if (afresh && detector.settled()) {
+                afresh = false;
+                seen << QStringLiteral("fresh:%1@%2").arg(busy ? "busy" : "clear").arg(ms);
             }
         }
     }

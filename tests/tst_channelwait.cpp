@@ -39,6 +39,8 @@ QString runScript(const QString &script, int libreMs, int esperaMs, int ignoreMs
             history.heard(what == QLatin1String("busy"), at);
         else if (what == QLatin1String("up") || what == QLatin1String("down"))
             history.keyed(what == QLatin1String("up"), at);
+        else if (what.startsWith(QLatin1String("afresh:")))
+            history.heardAfresh(what.endsWith(QLatin1String("busy")), at);
         else if (what == QLatin1String("lost"))
             history.stopWatching();
         else if (what == QLatin1String("begin"))
@@ -90,6 +92,7 @@ struct Station
     void pass(qint64 ms)
     {
         clock.advance(ms);
+        watch.listenAfreshIfDue();
         engine.channelWait().look();
     }
     QStringList lines() const
@@ -114,6 +117,7 @@ private slots:
     void stopDuringTheWait();
     void unreadableSourceNeverKeys_data();
     void unreadableSourceNeverKeys();
+    void loopCountsLibreFromItsOwnKeyDown_data();
     void loopCountsLibreFromItsOwnKeyDown();
     void slotBehindAWaitCountsFromItsEnd();
 };
@@ -148,10 +152,24 @@ void TestChannelWait::decisions_data()
     QTest::newRow("hold-off bounded below") << "watch:busy@0 begin@0 clear@100 look@2100" << -50 << "key";
     QTest::newRow("right after key-down: own tail not heard")
         << "watch:clear@0 up@5000 down@9000 begin@9000" << 200 << "again 500";
-    QTest::newRow("own tail ignored, clear counted from key-down")
-        << "watch:clear@0 up@5000 busy@5000 down@9000 begin@9000 clear@9300 look@9500" << 200 << "again 1800";
-    QTest::newRow("busy after the ignore window is someone else")
-        << "watch:clear@0 up@5000 down@9000 begin@9000 busy@9200 look@9600" << 200 << "again 9400";
+    QTest::newRow("ignore window over: not clear until heard afresh")
+        << "watch:clear@0 up@5000 down@9000 begin@9000 look@9510" << 200 << "again 50";
+    QTest::newRow("own tail still busy past the window: clear from key-down once heard afresh")
+        << "watch:clear@0 up@5000 busy@5000 down@9000 begin@9000 afresh:clear@9530 look@9530" << 200
+        << "again 1470";
+    QTest::newRow("a fresh reading inside the ignore window is not taken")
+        << "watch:clear@0 up@5000 down@9000 begin@9000 afresh:clear@9200 look@9300" << 200 << "again 200";
+    QTest::newRow("heard afresh busy is someone else")
+        << "watch:clear@0 up@5000 down@9000 begin@9000 afresh:busy@9530 look@9600" << 200 << "again 9400";
+    QTest::newRow("busy after the fresh reading is someone else")
+        << "watch:clear@0 up@5000 down@9000 begin@9000 afresh:clear@9530 busy@9560 look@9600" << 200
+        << "again 9400";
+    QTest::newRow("clear again after someone else: libre from then")
+        << "watch:clear@0 up@5000 down@9000 begin@9000 afresh:busy@9530 clear@9800 look@9900" << 200
+        << "again 1900";
+    QTest::newRow("keyed again before the fresh reading: not clear")
+        << "watch:clear@0 up@5000 down@9000 up@9400 down@9450 afresh:clear@9600 begin@9600" << 200
+        << "again 350";
     QTest::newRow("while keyed nothing is heard") << "watch:clear@0 up@5000 begin@8000" << 200 << "again 501";
     QTest::newRow("lost source is never clear") << "watch:clear@0 lost@100 begin@5000" << 200 << "again 10000";
 }
@@ -254,24 +272,47 @@ void TestChannelWait::unreadableSourceNeverKeys()
     QVERIFY(s.lines().first().startsWith(QStringLiteral("0,0|fallo|")));
 }
 
-// A loop with a short pause: the channel's clear time starts at its own key-down, not before.
+// A loop with a short pause: the channel's clear time starts at its own key-down, not before,
+// whatever the receiver heard of the station's own transmission.
+void TestChannelWait::loopCountsLibreFromItsOwnKeyDown_data()
+{
+    QTest::addColumn<bool>("busyOnAir"); // the receiver hears the transmitter
+    QTest::addColumn<bool>("forgets");
+    QTest::addColumn<int>("clearAfterDown"); // ms after key-down the source goes clear
+    QTest::addColumn<int>("keyAfterDown");
+    QTest::newRow("quiet receiver") << false << false << 0 << 2200;
+    QTest::newRow("own tail within the ignore window") << true << false << 300 << 2200;
+    QTest::newRow("own audio's hang past the ignore window") << true << true << 1000 << 2200;
+    QTest::newRow("a squelch still open after the window") << true << false << 1500 << 3700;
+}
+
 void TestChannelWait::loopCountsLibreFromItsOwnKeyDown()
 {
+    QFETCH(bool, busyOnAir);
+    QFETCH(bool, forgets);
+    QFETCH(int, clearAfterDown);
+    QFETCH(int, keyAfterDown);
     Station s;
+    s.source->forgets = forgets;
     s.clock.advance(5000);
     s.engine.sendLoop();
     QVERIFY(s.keyed());
+    s.source->setBusy(busyOnAir);
     s.clock.advance(3000);
     s.audio.finishPlay();
+    QVERIFY(!s.keyed());
     s.clock.advance(200);
     s.engine.Timer1_Timer();
     QCOMPARE(s.engine.state(), State::Waiting);
-    s.pass(1799);
-    QVERIFY(!s.keyed());
-    s.pass(1); // libre since key-down: the hold-off
-    s.pass(200);
+    int t = 200;
+    for (; t < 6000 && !s.keyed(); t += 100) {
+        if (t == clearAfterDown)
+            s.source->setBusy(false);
+        s.pass(100);
+    }
+    QCOMPARE(t, keyAfterDown);
     QCOMPARE(s.engine.state(), State::Playing);
-    QVERIFY(s.keyed());
+    QCOMPARE(s.source->afreshLooks, 1);
 }
 
 // A slot that falls while a transmission waits for the channel is not skipped a minute after its

@@ -54,6 +54,7 @@ void AudioBusySource::open()
     m_block = QByteArray(fmt.bytesForDuration(BlockMs * 1000), Qt::Uninitialized);
     m_filled = 0;
     m_detector.reset();
+    m_afresh = false;
     m_loudestDb = m_reportedDb = busylevel::SilenceDb;
     m_heardSinceCheck = 0;
     m_silentMs = 0;
@@ -105,6 +106,24 @@ void AudioBusySource::readInput()
     }
     if (m_detector.busy() != before)
         emit busyChanged(m_detector.busy());
+    if (m_afresh && m_detector.settled()) {
+        m_afresh = false;
+        emit heardAfresh(m_detector.busy());
+    }
+}
+
+// What the input holds now came before this moment: the station's own tail.
+void AudioBusySource::listenAfresh()
+{
+    if (!m_input)
+        return;
+    m_input->readAll();
+    m_filled = 0;
+    const bool before = m_detector.busy();
+    m_detector.listenAfresh();
+    m_afresh = true;
+    if (before)
+        emit busyChanged(false);
 }
 
 // Reports the level and watches that sound still comes in.

@@ -30,6 +30,7 @@ public:
     bool isOpen() const override { return m_input != nullptr; }
     bool busy() const override { return isOpen() && m_detector.busy(); }
     double levelDb() const override;
+    void listenAfresh() override;
     QString description() const override;
 
 private:
@@ -53,4 +54,5 @@ private:
     qint64 m_heardSinceCheck = 0;
     int m_silentMs = 0;
     int m_checks = 0;
+    bool m_afresh = false; // listening afresh, its first reading not yet told
 };

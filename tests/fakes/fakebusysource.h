@@ -4,7 +4,8 @@
 #include "deviceerror.h"
 
 // A source of "busy" the test drives: setBusy() as a squelch opening or closing, lose() as a card
-// pulled out; openError makes open() fail with that reason.
+// pulled out; openError makes open() fail with that reason. With forgets, listening afresh drops
+// what it heard, as the receiver's audio does.
 class FakeBusySource : public BusySource
 {
     Q_OBJECT
@@ -22,6 +23,13 @@ public:
     bool isOpen() const override { return m_open; }
     bool busy() const override { return m_open && m_busy; }
     QString description() const override { return QStringLiteral("la fuente de prueba"); }
+    void listenAfresh() override
+    {
+        ++afreshLooks;
+        if (forgets)
+            setBusy(false);
+        emit heardAfresh(busy());
+    }
 
     void setBusy(bool busy)
     {
@@ -39,6 +47,8 @@ public:
 
     QString openError;
     int opens = 0;
+    bool forgets = false;
+    int afreshLooks = 0;
 
 private:
     bool m_open = false;
