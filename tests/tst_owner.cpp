@@ -1,10 +1,19 @@
 // One station per user: the first program that runs the schedule owns it; a second one is
 // refused, a command line hands its message to the owner and waits its turn, a second window
 // brings the first to the front. On a session bus of the test's own, and without one.
+#include "audio/qtsoundserver.h"
+#include "audio/wavaudiodevice.h"
 #include "clihome.h"
+#include "fakeplatform.h"
+#include "frmprincipal.h"
+#include "portnames.h"
+#include "qtserialline.h"
 #include "realrig.h"
 #include "soundcapture.h"
+#include "stationface.h"
 
+#include <QDBusConnection>
+#include <QLabel>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -55,6 +64,51 @@ void startOwner(const Home &home, QProcess &owner)
     QVERIFY2(waitForText(owner, QStringLiteral("programación en marcha"), &seen), qPrintable(seen));
 }
 
+// The real window in this process on home's settings, log and pty, opened while an owner serves
+// the station on bus: the face of that station.
+struct FaceWindow
+{
+    ProgramValues values;
+    FakeMessageBoxes *boxes = nullptr;
+    FakeFileDialog *files = nullptr;
+    std::unique_ptr<Frmprincipal> window;
+
+    FaceWindow(const Home &home, const QDBusConnection &bus)
+    {
+        PlatformParts parts;
+        parts.settings = std::make_unique<SettingsStore>(home.dir.filePath(QStringLiteral("config/Pregonal")));
+        const SettingsStore *store = parts.settings.get();
+        parts.MSComm1 = std::make_unique<QtSerialLine>([store](int n) { return serialDeviceForPort(*store, n); });
+        parts.reproductor = std::make_unique<WavAudioDevice>();
+        files = new FakeFileDialog;
+        parts.ventanas.reset(files);
+        boxes = new FakeMessageBoxes;
+        parts.messageBoxes.reset(boxes);
+        parts.registry = std::make_unique<FakeRegistry>();
+        parts.launcher = std::make_unique<FakeLauncher>();
+        parts.sound = std::make_unique<QtSoundServer>();
+        parts.logFolder = home.logFolder();
+        auto face = std::make_unique<StationFace>(bus);
+        if (!face->attach())
+            return;
+        parts.face = std::move(face);
+        window = std::make_unique<Frmprincipal>(values, std::move(parts));
+        window->Form_Load();
+    }
+    QString panel(int n) const { return window->panel(n)->text(); }
+    bool waitFor(const QString &panel1, int timeoutMs = 10000)
+    {
+        return waitUntil([&] { return panel(1) == panel1; }, timeoutMs);
+    }
+};
+
+// The settings of a home whose schedule sends the tone at the start of the next minute.
+QByteArray slotNextMinute(const QString &tone)
+{
+    const QByteArray next = QTime::currentTime().addSecs(60).toString(QStringLiteral("HH:mm")).toLatin1();
+    return "[programa1]\narchivo=" + tone.toLocal8Bit() + "\nhoras=" + next + "\n";
+}
+
 bool overlap(const QList<KeyPeriod> &keyed)
 {
     for (int i = 1; i < keyed.size(); ++i) {
@@ -78,6 +132,8 @@ private slots:
     void handedOverNeverOverAPlay();
     void sentInTheLoopsPauseThenStopped();
     void secondWindowRaisesTheFirst();
+    void windowIsTheServicesFace();
+    void windowTakesOverFromAKilledService();
 
 private:
     QString m_lineLog;
@@ -243,5 +299,88 @@ void TestOwner::secondWindowRaisesTheFirst()
     QCOMPARE(window.exitStatus(), QProcess::NormalExit);
 }
 
-QTEST_GUILESS_MAIN(TestOwner)
+// A window opened beside the service shows its scheduled slot as sending, with no box and no
+// second try at the port; its commands act on the service, logged as the window's.
+void TestOwner::windowIsTheServicesFace()
+{
+    if (QTime::currentTime().second() > 55)
+        QTest::qWait((61 - QTime::currentTime().second()) * 1000);
+    Home home(slotNextMinute(m_tone));
+    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
+    QProcess owner;
+    startOwner(home, owner);
+    if (QTest::currentTestFailed())
+        return;
+    QFile::resize(m_lineLog, 0);
+    FaceWindow face(home, QDBusConnection::connectToBus(m_busAddress, QStringLiteral("face")));
+    QVERIFY(face.window && face.window->isFace());
+    QVERIFY(!face.window->station().scheduleRunning());
+    QCOMPARE(face.panel(3), QStringLiteral("Intervalo = 10 segs"));
+
+    QVERIFY(face.waitFor(QStringLiteral("TX"), 65000)); // the service's slot
+    QVERIFY(face.window->windowTitle().endsWith(QStringLiteral("aviso.wav")));
+    QVERIFY(face.window->button(7)->isEnabled() && !face.window->button(1)->isEnabled()); // Stop, not Nuevo
+    QVERIFY(face.waitFor(QStringLiteral("Stand by")));
+    QCOMPARE(logLines(home), QStringList{"programa 1|aviso.wav|completa"});
+
+    face.files->answers.push_back(m_tone);
+    face.window->mnuabrirmensaje_Click();
+    face.window->mnuaumentarintervalo_Click();
+    QVERIFY(waitUntil([&] { return face.panel(3) == QStringLiteral("Intervalo = 11 segs"); }, 5000));
+    face.window->mnuunavez_Click();
+    QVERIFY(face.waitFor(QStringLiteral("TX")));
+    QVERIFY(face.waitFor(QStringLiteral("Stand by")));
+    face.window->mnuenbucle_Click();
+    QVERIFY(face.waitFor(QStringLiteral("TX")));
+    face.window->mnustop_Click();
+    QVERIFY(face.waitFor(QStringLiteral("Stand by")));
+    QVERIFY(waitUntil([&] { return home.lines().size() == 3; }, 5000));
+
+    const QList<KeyPeriod> keyed = keyPeriods(readLineLog(m_lineLog));
+    QCOMPARE(keyed.size(), 3);
+    QVERIFY(!overlap(keyed));
+    QCOMPARE(logLines(home), (QStringList{"programa 1|aviso.wav|completa", "manual|aviso.wav|completa",
+                                          "bucle|aviso.wav|detenida"}));
+    QVERIFY(face.boxes->shown.isEmpty());
+    end(owner);
+}
+
+// The service killed while a window is its face: the window takes the station over at once, says
+// so, serves it on the bus, and the next slot goes out once, from the window.
+void TestOwner::windowTakesOverFromAKilledService()
+{
+    if (QTime::currentTime().second() > 55)
+        QTest::qWait((61 - QTime::currentTime().second()) * 1000);
+    Home home(slotNextMinute(m_tone));
+    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
+    QProcess owner;
+    startOwner(home, owner);
+    if (QTest::currentTestFailed())
+        return;
+    QFile::resize(m_lineLog, 0);
+    const QDBusConnection bus = QDBusConnection::connectToBus(m_busAddress, QStringLiteral("takeover"));
+    FaceWindow face(home, bus);
+    QVERIFY(face.window && face.window->isFace());
+
+    ::kill(pid_t(owner.processId()), SIGKILL);
+    QVERIFY(owner.waitForFinished(5000));
+    QVERIFY(waitUntil([&] { return !face.window->isFace(); }, 5000));
+    QVERIFY(face.window->station().scheduleRunning());
+    QVERIFY(face.window->panel(1)->toolTip().contains(QStringLiteral("esta ventana lleva ahora la estación")));
+    QProcess estado;
+    home.start(estado, {QStringLiteral("--estado")});
+    QVERIFY(waitUntil([&] { return estado.state() == QProcess::NotRunning; }, 10000));
+    QVERIFY2(QString::fromUtf8(estado.readAllStandardOutput()).contains(QStringLiteral("(la ventana)")),
+             qPrintable(estado.readAllStandardError()));
+
+    QVERIFY(face.waitFor(QStringLiteral("TX"), 65000));
+    QVERIFY(face.waitFor(QStringLiteral("Stand by")));
+    QVERIFY(waitUntil([&] { return !home.lines().isEmpty(); }, 5000));
+    QTest::qWait(1500); // a second send of the slot would have started by now
+    QCOMPARE(keyPeriods(readLineLog(m_lineLog)).size(), 1);
+    QCOMPARE(logLines(home), QStringList{"programa 1|aviso.wav|completa"});
+    QVERIFY(face.boxes->shown.isEmpty());
+}
+
+QTEST_MAIN(TestOwner)
 #include "tst_owner.moc"
