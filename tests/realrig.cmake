@@ -2,7 +2,8 @@
 # broken settings, on the real window with the real devices (sound on the test server, serial on
 # a pty through the modem-line shim). The slow ones carry the label "long" (scripts/test.sh
 # leaves them out; .ci/run runs them separately).
-add_library(pregonal_realrig STATIC support/realrig.h support/realrig.cpp support/faultkit.h support/faultkit.cpp)
+add_library(pregonal_realrig STATIC support/realrig.h support/realrig.cpp support/faultkit.h support/faultkit.cpp
+    support/facewindow.h)
 target_compile_definitions(pregonal_realrig PRIVATE PREGONAL_SCRIPTS="${PROJECT_SOURCE_DIR}/scripts")
 target_include_directories(pregonal_realrig PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/support)
 target_link_libraries(pregonal_realrig PUBLIC pregonal_ui pregonal_backends pregonal_fakes pregonal_testsupport

@@ -1,19 +1,13 @@
 // One station per user: the first program that runs the schedule owns it; a second one is
 // refused, a command line hands its message to the owner and waits its turn, a second window
 // brings the first to the front. On a session bus of the test's own, and without one.
-#include "audio/qtsoundserver.h"
-#include "audio/wavaudiodevice.h"
 #include "clihome.h"
-#include "fakeplatform.h"
-#include "frmprincipal.h"
-#include "portnames.h"
-#include "qtserialline.h"
+#include "facewindow.h"
 #include "realrig.h"
 #include "soundcapture.h"
-#include "stationface.h"
 
 #include <QDBusConnection>
-#include <QLabel>
+#include <QProgressBar>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -64,44 +58,6 @@ void startOwner(const Home &home, QProcess &owner)
     QVERIFY2(waitForText(owner, QStringLiteral("programación en marcha"), &seen), qPrintable(seen));
 }
 
-// The real window in this process on home's settings, log and pty, opened while an owner serves
-// the station on bus: the face of that station.
-struct FaceWindow
-{
-    ProgramValues values;
-    FakeMessageBoxes *boxes = nullptr;
-    FakeFileDialog *files = nullptr;
-    std::unique_ptr<Frmprincipal> window;
-
-    FaceWindow(const Home &home, const QDBusConnection &bus)
-    {
-        PlatformParts parts;
-        parts.settings = std::make_unique<SettingsStore>(home.dir.filePath(QStringLiteral("config/Pregonal")));
-        const SettingsStore *store = parts.settings.get();
-        parts.MSComm1 = std::make_unique<QtSerialLine>([store](int n) { return serialDeviceForPort(*store, n); });
-        parts.reproductor = std::make_unique<WavAudioDevice>();
-        files = new FakeFileDialog;
-        parts.ventanas.reset(files);
-        boxes = new FakeMessageBoxes;
-        parts.messageBoxes.reset(boxes);
-        parts.registry = std::make_unique<FakeRegistry>();
-        parts.launcher = std::make_unique<FakeLauncher>();
-        parts.sound = std::make_unique<QtSoundServer>();
-        parts.logFolder = home.logFolder();
-        auto face = std::make_unique<StationFace>(bus);
-        if (!face->attach())
-            return;
-        parts.face = std::move(face);
-        window = std::make_unique<Frmprincipal>(values, std::move(parts));
-        window->Form_Load();
-    }
-    QString panel(int n) const { return window->panel(n)->text(); }
-    bool waitFor(const QString &panel1, int timeoutMs = 10000)
-    {
-        return waitUntil([&] { return panel(1) == panel1; }, timeoutMs);
-    }
-};
-
 // The settings of a home whose schedule sends the tone at the start of the next minute.
 QByteArray slotNextMinute(const QString &tone)
 {
@@ -133,6 +89,7 @@ private slots:
     void sentInTheLoopsPauseThenStopped();
     void secondWindowRaisesTheFirst();
     void windowIsTheServicesFace();
+    void windowProcessBesideTheService();
     void windowTakesOverFromAKilledService();
 
 private:
@@ -317,14 +274,18 @@ void TestOwner::windowIsTheServicesFace()
     QVERIFY(!face.window->station().scheduleRunning());
     QCOMPARE(face.panel(3), QStringLiteral("Intervalo = 10 segs"));
 
+    int furthest = 0; // the progress bar follows the service's play
+    connect(face.window->ProgressBar1(), &QProgressBar::valueChanged, this,
+            [&furthest](int value) { furthest = qMax(furthest, value); });
     QVERIFY(face.waitFor(QStringLiteral("TX"), 65000)); // the service's slot
     QVERIFY(face.window->windowTitle().endsWith(QStringLiteral("aviso.wav")));
     QVERIFY(face.window->button(7)->isEnabled() && !face.window->button(1)->isEnabled()); // Stop, not Nuevo
     QVERIFY(face.waitFor(QStringLiteral("Stand by")));
     QCOMPARE(logLines(home), QStringList{"programa 1|aviso.wav|completa"});
+    QCOMPARE(face.window->ProgressBar1()->maximum(), 600);
+    QVERIFY2(furthest >= 300, qPrintable(QString::number(furthest)));
 
-    face.files->answers.push_back(m_tone);
-    face.window->mnuabrirmensaje_Click();
+    face.openMessage(m_tone);
     face.window->mnuaumentarintervalo_Click();
     QVERIFY(waitUntil([&] { return face.panel(3) == QStringLiteral("Intervalo = 11 segs"); }, 5000));
     face.window->mnuunavez_Click();
@@ -343,6 +304,36 @@ void TestOwner::windowIsTheServicesFace()
                                           "bucle|aviso.wav|detenida"}));
     QVERIFY(face.boxes->shown.isEmpty());
     end(owner);
+}
+
+// The program's own start-up: a window opened while the service runs leaves the station to it,
+// and takes it over once the service is killed.
+void TestOwner::windowProcessBesideTheService()
+{
+    Home home;
+    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress},
+                        {QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen")}};
+    QProcess owner;
+    startOwner(home, owner);
+    if (QTest::currentTestFailed())
+        return;
+    QProcess window;
+    home.start(window, {});
+    QVERIFY(window.waitForStarted(5000));
+    const auto ownerIs = [&home](const QString &what) {
+        QProcess estado;
+        home.start(estado, {QStringLiteral("--estado")});
+        estado.waitForFinished(10000);
+        return QString::fromUtf8(estado.readAllStandardOutput()).contains(what);
+    };
+    QTest::qWait(1000); // the window's start-up
+    QCOMPARE(window.state(), QProcess::Running);
+    QVERIFY(ownerIs(QStringLiteral("(pregonal --programa)")));
+    ::kill(pid_t(owner.processId()), SIGKILL);
+    QVERIFY(owner.waitForFinished(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(ownerIs(QStringLiteral("proceso %1 (la ventana)").arg(window.processId())), 5000);
+    end(window);
+    QCOMPARE(window.exitStatus(), QProcess::NormalExit);
 }
 
 // The service killed while a window is its face: the window takes the station over at once, says
