@@ -5,6 +5,7 @@
 #include "facewindow.h"
 #include "realrig.h"
 #include "soundcapture.h"
+#include "stationservice.h"
 
 #include <QDBusConnection>
 #include <QProgressBar>
@@ -58,9 +59,12 @@ void startOwner(const Home &home, QProcess &owner)
     QVERIFY2(waitForText(owner, QStringLiteral("programación en marcha"), &seen), qPrintable(seen));
 }
 
-// The settings of a home whose schedule sends the tone at the start of the next minute.
+// The settings of a home whose schedule sends the tone at the start of the next minute, a few
+// seconds away at least.
 QByteArray slotNextMinute(const QString &tone)
 {
+    if (QTime::currentTime().second() > 55)
+        QTest::qWait((61 - QTime::currentTime().second()) * 1000);
     const QByteArray next = QTime::currentTime().addSecs(60).toString(QStringLiteral("HH:mm")).toLatin1();
     return "[programa1]\narchivo=" + tone.toLocal8Bit() + "\nhoras=" + next + "\n";
 }
@@ -88,6 +92,8 @@ private slots:
     void handedOverNeverOverAPlay();
     void sentInTheLoopsPauseThenStopped();
     void secondWindowRaisesTheFirst();
+    void stateWords_data();
+    void stateWords();
     void windowIsTheServicesFace();
     void windowProcessBesideTheService();
     void windowTakesOverFromAKilledService();
@@ -256,12 +262,31 @@ void TestOwner::secondWindowRaisesTheFirst()
     QCOMPARE(window.exitStatus(), QProcess::NormalExit);
 }
 
+void TestOwner::stateWords_data()
+{
+    QTest::addColumn<TransmissionEngine::State>("state");
+    QTest::addColumn<QString>("words");
+    QTest::newRow("idle") << TransmissionEngine::State::Idle << "inactiva";
+    QTest::newRow("playing") << TransmissionEngine::State::Playing << "enviando";
+    QTest::newRow("in a loop's pause") << TransmissionEngine::State::Pausing << "en pausa";
+    QTest::newRow("waiting for the channel") << TransmissionEngine::State::Waiting << "esperando canal";
+}
+
+// Each state has words of its own on the bus, and a face reads them back; words it does not know
+// (a newer owner's) show as idle.
+void TestOwner::stateWords()
+{
+    QFETCH(TransmissionEngine::State, state);
+    QFETCH(QString, words);
+    QCOMPARE(StationService::stateText(state), words);
+    QCOMPARE(StationService::stateFromText(words), state);
+    QCOMPARE(StationService::stateFromText(words + QStringLiteral("?")), TransmissionEngine::State::Idle);
+}
+
 // A window opened beside the service shows its scheduled slot as sending, with no box and no
 // second try at the port; its commands act on the service, logged as the window's.
 void TestOwner::windowIsTheServicesFace()
 {
-    if (QTime::currentTime().second() > 55)
-        QTest::qWait((61 - QTime::currentTime().second()) * 1000);
     Home home(slotNextMinute(m_tone));
     home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
     QProcess owner;
@@ -303,6 +328,11 @@ void TestOwner::windowIsTheServicesFace()
     QCOMPARE(logLines(home), (QStringList{"programa 1|aviso.wav|completa", "manual|aviso.wav|completa",
                                           "bucle|aviso.wav|detenida"}));
     QVERIFY(face.boxes->shown.isEmpty());
+
+    // Settings a dialog stored reach the service at once, and its panel follows.
+    SettingsStore(home.dir.filePath(QStringLiteral("config/Pregonal"))).write("Pregonal", "conf", "intervalo", "7");
+    face.face->reload();
+    QVERIFY(waitUntil([&] { return face.panel(3) == QStringLiteral("Intervalo = 7 segs"); }, 5000));
     end(owner);
 }
 
@@ -340,8 +370,6 @@ void TestOwner::windowProcessBesideTheService()
 // so, serves it on the bus, and the next slot goes out once, from the window.
 void TestOwner::windowTakesOverFromAKilledService()
 {
-    if (QTime::currentTime().second() > 55)
-        QTest::qWait((61 - QTime::currentTime().second()) * 1000);
     Home home(slotNextMinute(m_tone));
     home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
     QProcess owner;

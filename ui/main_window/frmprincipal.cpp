@@ -91,8 +91,11 @@ Frmprincipal::Frmprincipal(ProgramValues &module1, PlatformParts parts, QWidget 
 }
 
 // However the program ends, the engine unkeys the transmitter and releases the port and the
-// sound as it goes.
-Frmprincipal::~Frmprincipal() = default;
+// sound as it goes. What serves the station on the bus after a takeover goes before the station.
+Frmprincipal::~Frmprincipal()
+{
+    m_parts.face.reset();
+}
 
 void Frmprincipal::buildMenus()
 {
