@@ -140,6 +140,11 @@ void StationFace::setInterval(int seconds)
     m_bus.call(call(QStringLiteral("fijarIntervalo"), {seconds}), QDBus::Block, kCallTimeoutMs);
 }
 
+void StationFace::hold(bool on)
+{
+    m_bus.call(call(QStringLiteral("retener"), {on}), QDBus::Block, kCallTimeoutMs);
+}
+
 void StationFace::reload()
 {
     // Not waited for: the owner answers once it has read them.

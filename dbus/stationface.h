@@ -29,6 +29,7 @@ public:
     bool send(const QString &file, bool loop, QString *why) override;
     void stop() override;
     void setInterval(int seconds) override;
+    void hold(bool on) override;
     void reload() override;
     bool serve(Station &station, std::function<bool()> show) override;
 

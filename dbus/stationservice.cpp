@@ -45,6 +45,14 @@ StationService::StationService(Station &station, const QString &what, QObject *p
     });
     connect(&engine, &TransmissionEngine::playEnded, this, [this] { emit progreso(m_lengthMs, m_lengthMs); });
     connect(&station, &Station::reloaded, this, [this] { emit intervaloCambiado(intervalo()); });
+    m_holderWatch.setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
+    connect(&m_holderWatch, &QDBusServiceWatcher::serviceUnregistered, this, &StationService::letGo);
+}
+
+StationService::~StationService()
+{
+    for (const QString &holder : QSet<QString>(m_holders))
+        letGo(holder);
 }
 
 bool StationService::serve(QDBusConnection bus)
@@ -166,4 +174,32 @@ void StationService::fijarIntervalo(int segundos)
 {
     m_station.engine().Timer1().setInterval(qBound(1, segundos, 255) * 1000);
     emit intervaloCambiado(intervalo());
+}
+
+void StationService::retener(bool si)
+{
+    if (!calledFromDBus())
+        return;
+    const QString holder = message().service();
+    if (!si) {
+        letGo(holder);
+        return;
+    }
+    if (m_holders.contains(holder))
+        return;
+    m_holders.insert(holder);
+    m_holderWatch.setConnection(connection());
+    m_holderWatch.addWatchedService(holder);
+    m_station.schedule().hold(true);
+    // Gone already before it was watched: nobody would let go.
+    if (!connection().interface()->isServiceRegistered(holder))
+        letGo(holder);
+}
+
+void StationService::letGo(const QString &holder)
+{
+    if (!m_holders.remove(holder))
+        return;
+    m_holderWatch.removeWatchedService(holder);
+    m_station.schedule().hold(false);
 }

@@ -4,8 +4,11 @@
 #include "transmissionengine.h"
 
 #include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusServiceWatcher>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QSet>
 
 #include <functional>
 
@@ -14,13 +17,14 @@ class Station;
 // The station served on the session bus, under the well-known name of BusNames, by the process
 // that owns it: a message to send (once, N times or in a loop), Stop, the state, a reload of the
 // stored settings; signals when the state changes and when a transmission handed over ends.
-class StationService : public QObject
+class StationService : public QObject, protected QDBusContext
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.pregonal.Estacion")
 public:
     // what: who owns the station, "ventana" or "programa".
     StationService(Station &station, const QString &what, QObject *parent = nullptr);
+    ~StationService() override;
 
     // Takes the name and serves the station on bus; false when the name is another's or there is
     // no bus (error() says why).
@@ -57,6 +61,10 @@ public slots:
     uint propietario(QString &que, QString &ajustes);
     // Brings the owner's window to the front; false when the owner has no window.
     bool mostrar();
+    // While a window that is the station's face keys the transmitter itself (a test of the
+    // station dialog), nothing of the station's starts. Let go by retener(false), or when the
+    // caller leaves the bus, however it ends.
+    void retener(bool si);
     // The pause of a loop, in seconds, and a new one for this run (1 to 255 s; not stored).
     int intervalo();
     void fijarIntervalo(int segundos);
@@ -85,4 +93,7 @@ private:
     QElapsedTimer m_lastProgress;
     int m_lengthMs = 0;
     uint m_failedId = 0; // a handed-over message whose failure the engine is about to tell
+    QSet<QString> m_holders; // who holds the station by retener(), by their names on the bus
+    QDBusServiceWatcher m_holderWatch;
+    void letGo(const QString &holder);
 };

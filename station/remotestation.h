@@ -29,6 +29,8 @@ public:
     virtual bool send(const QString &file, bool loop, QString *why) = 0;
     virtual void stop() = 0;
     virtual void setInterval(int seconds) = 0;
+    // While on, nothing of the station's starts: this process keys the transmitter itself.
+    virtual void hold(bool on) = 0;
     // The stored settings changed: the station reads them again.
     virtual void reload() = 0;
     // Once the other process has gone and this one runs station: serves it as the others'

@@ -96,6 +96,8 @@ private slots:
     void stateWords();
     void windowIsTheServicesFace();
     void windowProcessBesideTheService();
+    void faceHoldsTheService_data();
+    void faceHoldsTheService();
     void windowTakesOverFromAKilledService();
 
 private:
@@ -364,6 +366,45 @@ void TestOwner::windowProcessBesideTheService()
     QTRY_VERIFY_WITH_TIMEOUT(ownerIs(QStringLiteral("proceso %1 (la ventana)").arg(window.processId())), 5000);
     end(window);
     QCOMPARE(window.exitStatus(), QProcess::NormalExit);
+}
+
+void TestOwner::faceHoldsTheService_data()
+{
+    QTest::addColumn<bool>("letGo");
+    QTest::newRow("let go") << true;
+    QTest::newRow("the window left the bus holding it") << false;
+}
+
+// While a face keys the transmitter itself (the station dialog's test), a script's message waits
+// in the service; it goes out once the window lets go, or once the window is gone.
+void TestOwner::faceHoldsTheService()
+{
+    QFETCH(bool, letGo);
+    Home home;
+    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
+    QProcess owner;
+    startOwner(home, owner);
+    if (QTest::currentTestFailed())
+        return;
+    QFile::resize(m_lineLog, 0);
+    const QString name = QStringLiteral("holder");
+    auto face = std::make_unique<StationFace>(QDBusConnection::connectToBus(m_busAddress, name));
+    QVERIFY(face->attach());
+    face->hold(true);
+    QProcess send;
+    home.start(send, {QStringLiteral("--enviar"), m_tone});
+    QVERIFY(!send.waitForFinished(1500));
+    QCOMPARE(keyPeriods(readLineLog(m_lineLog)).size(), 0);
+    if (letGo) {
+        face->hold(false);
+    } else {
+        face.reset();
+        QDBusConnection::disconnectFromBus(name);
+    }
+    QVERIFY(send.waitForFinished(10000));
+    QCOMPARE(send.exitCode(), 0);
+    QCOMPARE(keyPeriods(readLineLog(m_lineLog)).size(), 1);
+    end(owner);
 }
 
 // The service killed while a window is its face: the window takes the station over at once, says

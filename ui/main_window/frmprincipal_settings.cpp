@@ -78,11 +78,15 @@ void Frmprincipal::mnuestacion_Click()
         logger->expect(LogOrigin::Prueba, 0, dialog.testDescription());
         test.setChannelWatch(&m_station.channelWatch());
         m_schedule.hold(true);
+        if (m_face) // the station runs in another process: its slots and scripts wait there
+            m_face->hold(true);
     });
     connect(&dialog, &frmestacion::testEnded, this, [this] {
         if (!m_face) // a face builds no keyer of its own
             m_station.applyKeying();
         m_schedule.hold(false);
+        if (m_face)
+            m_face->hold(false);
     });
     dialog.stationLevel->setValues(readLevelSettings(settings()));
     dialog.grpChannel->setValues(readBusySettings(settings()), m_parts.makeBusySource);
