@@ -96,6 +96,6 @@ int main(int argc, char *argv[])
     row("key up   -> TX      ", upMs);
     QList<double> all = downMs + upMs;
     row("both               ", all);
-    out << "(TX can show before the key goes up: the state turns first, the key follows.)\n";
+    out << "(TX may show before the key goes up: the state turns first, the key follows.)" << Qt::endl;
     return 0;
 }
