@@ -13,6 +13,7 @@
 #include "qtplatform.h"
 #include "qtserialline.h"
 #include "stationclient.h"
+#include "stationface.h"
 #include "stationservice.h"
 #include "systemlauncher.h"
 #include "systempath.h"
@@ -48,11 +49,21 @@ PlatformParts realParts()
     return parts;
 }
 
-bool raiseRunningWindow()
+// Who runs this user's station already: a window of it comes to the front (true), a
+// pregonal --programa gets this window as its face.
+bool raiseRunningWindow(PlatformParts &parts)
 {
     StationClient client;
-    return client.findOwner(settingsLocation(SettingsStore())) && client.owner().what == QLatin1String("ventana") &&
-           client.show();
+    if (!client.findOwner(settingsLocation(SettingsStore())))
+        return false;
+    if (client.owner().what == QLatin1String("ventana"))
+        return client.show();
+    if (client.owner().what == QLatin1String("programa")) {
+        auto face = std::make_unique<StationFace>(QDBusConnection::sessionBus());
+        if (face->attach())
+            parts.face = std::move(face);
+    }
+    return false;
 }
 } // namespace
 
@@ -93,11 +104,11 @@ int Module1::Main(int argc, char *argv[])
         QApplication::setApplicationName(QStringLiteral("Pregonal"));
         QApplication::setApplicationVersion(QStringLiteral(PREGONAL_VERSION));
         installQtSpanish(app);
+        PlatformParts parts = realParts();
         // A window of this user's already runs the station: it comes to the front instead.
-        if (raiseRunningWindow())
+        if (raiseRunningWindow(parts))
             return Command::Ok;
 
-        PlatformParts parts = realParts();
         auto *fileDialog = static_cast<QtFileDialog *>(parts.ventanas.get());
         auto *boxes = static_cast<QtMessageBoxes *>(parts.messageBoxes.get());
         Frmprincipal Frmprincipal(values, std::move(parts));
@@ -110,13 +121,7 @@ int Module1::Main(int argc, char *argv[])
         // The window that runs the schedule owns the station: scripts reach it on the session bus.
         StationService service(Frmprincipal.station(), QStringLiteral("ventana"));
         if (Frmprincipal.station().scheduleRunning()) {
-            service.setShow([&Frmprincipal] {
-                Frmprincipal.setWindowState(Frmprincipal.windowState() & ~Qt::WindowMinimized);
-                Frmprincipal.show();
-                Frmprincipal.raise();
-                Frmprincipal.activateWindow();
-                return true;
-            });
+            service.setShow([&Frmprincipal] { return Frmprincipal.bringToFront(); });
             service.serve(QDBusConnection::sessionBus());
         }
         Frmprincipal.show();

@@ -71,14 +71,14 @@ void Scheduler::load(const SettingsStore &store)
         emit entryRejected(reason);
 }
 
-void Scheduler::start(const QDateTime &lastRun, const SentSlots &handled)
+void Scheduler::start(const QDateTime &lastRun, const SentSlots &handled, const QDateTime &dueFrom)
 {
     const QDateTime now = m_clock.now();
     const QDateTime recent = now.addSecs(-kSlotToleranceSecs);
     m_lastCheck = lastRun.isValid() && lastRun < recent ? lastRun : recent;
     for (auto it = handled.cbegin(); it != handled.cend(); ++it)
         m_sent[it.key()].unite(it.value());
-    m_startedAt = now;
+    m_startedAt = dueFrom.isValid() && dueFrom < now ? dueFrom : now;
     m_running = true;
     check();
 }

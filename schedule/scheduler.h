@@ -52,8 +52,10 @@ public:
 
     // Starts checking the clock. A slot due before now is not sent: the slots since lastRun (when
     // the program last ran, from the log, say; else the last kSlotToleranceSecs) are reported
-    // missed, except those handled before, which a previous run sent or reported.
-    void start(const QDateTime &lastRun = QDateTime(), const SentSlots &handled = SentSlots());
+    // missed, except those handled before, which a previous run sent or reported. dueFrom, when
+    // earlier than now: slots from then on are still sent (the station changed hands at dueFrom).
+    void start(const QDateTime &lastRun = QDateTime(), const SentSlots &handled = SentSlots(),
+               const QDateTime &dueFrom = QDateTime());
     void stop();
     bool isRunning() const { return m_running; }
 

@@ -39,14 +39,14 @@ void ScheduleRunner::prepareMessages()
             m_engine.reproductor().prepareLevel(entry.archivo);
 }
 
-void ScheduleRunner::start(const SettingsStore &store)
+void ScheduleRunner::start(const SettingsStore &store, const QDateTime &dueFrom)
 {
     m_scheduler.load(store);
     const QList<QStringList> latest = readLatestLog(m_log.folder(), RememberedLines);
     QDateTime lastRun;
     if (!latest.isEmpty() && latest.first().size() > 1)
         lastRun = QDateTime::fromString(latest.first().at(1), Qt::ISODateWithMs);
-    m_scheduler.start(lastRun, handledSlots(latest, m_scheduler.entries(), m_scheduler.zone()));
+    m_scheduler.start(lastRun, handledSlots(latest, m_scheduler.entries(), m_scheduler.zone()), dueFrom);
 }
 
 void ScheduleRunner::hold(bool on)

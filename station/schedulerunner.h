@@ -23,8 +23,9 @@ public:
 
     Scheduler &scheduler() { return m_scheduler; }
     // Reads the entries from the store and starts; slots missed since the log's last line are
-    // logged as such, and what the log shows sent is never sent again.
-    void start(const SettingsStore &store);
+    // logged as such, and what the log shows sent is never sent again. dueFrom: see
+    // Scheduler::start().
+    void start(const SettingsStore &store, const QDateTime &dueFrom = QDateTime());
 
     // While something else holds the sound or the keying device (a recording, a test
     // transmission, a dialog about to change the message or the port) the slots wait, as they

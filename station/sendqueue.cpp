@@ -82,7 +82,7 @@ void SendQueue::start(const Entry &entry)
 {
     const SendRequest &r = entry.request;
     m_onAir = entry.id;
-    m_logger.expect(LogOrigin::LineaDeOrdenes, 0, r.file, entry.id);
+    m_logger.expect(r.origin, 0, r.file, entry.id);
     if (r.times == 1) {
         m_engine.sendFile(r.file);
         return;
@@ -90,7 +90,8 @@ void SendQueue::start(const Entry &entry)
     // The station's own message and pause come back when the loop ends.
     AudioDevice &device = m_engine.reproductor();
     m_deviceFile = device.fileName();
-    m_deviceInterval = m_engine.Timer1().interval();
+    // Only a pause of the request's own is undone: a change of the station's pause meanwhile stays.
+    m_deviceInterval = r.pauseSecs > 0 ? m_engine.Timer1().interval() : -1;
     m_ownLoop = true;
     m_plays = 0;
     m_times = r.times;
@@ -109,7 +110,8 @@ void SendQueue::onState(TransmissionEngine::State state)
     if (state == TransmissionEngine::State::Idle && m_ownLoop) {
         m_ownLoop = false;
         m_engine.reproductor().setFileName(m_deviceFile);
-        m_engine.Timer1().setInterval(m_deviceInterval);
+        if (m_deviceInterval >= 0)
+            m_engine.Timer1().setInterval(m_deviceInterval);
     }
     if (!m_waiting.isEmpty())
         QTimer::singleShot(0, this, &SendQueue::next);

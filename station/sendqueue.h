@@ -17,6 +17,7 @@ struct SendRequest
     QString file;
     int times = 1;
     int pauseSecs = 0; // 0: the station's own pause
+    LogOrigin origin = LogOrigin::LineaDeOrdenes; // who asked, as the log names it
 };
 
 // Messages handed to the station from outside go out as a scheduled slot does: never over a

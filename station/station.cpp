@@ -139,13 +139,18 @@ void Station::runIdentification()
     connect(m_identRunner.get(), &IdentRunner::failed, this, &Station::identificationFailed);
 }
 
-bool Station::startSchedule(const QString &what)
+bool Station::claim(const QString &what)
 {
     // A lock that cannot be made at all cannot tell: the schedule runs, as it did before there was one.
-    if (!m_lock.acquire(what) && m_lock.error().isEmpty())
+    return m_lock.acquire(what) || !m_lock.error().isEmpty();
+}
+
+bool Station::startSchedule(const QString &what, const QDateTime &dueFrom)
+{
+    if (!claim(what))
         return false;
     m_scheduleStarted = true;
-    m_schedule.start(settings());
+    m_schedule.start(settings(), dueFrom);
     return true;
 }
 

@@ -88,7 +88,11 @@ public:
     // Runs the schedule (slots missed since the log's last line are logged as such), unless
     // another process runs the schedule of the same settings: then false, and scheduleHolder()
     // says who, for the operator. what names this one to such a process: "ventana", "programa".
-    bool startSchedule(const QString &what);
+    // dueFrom: when taking over from another process, when it was last known alive; the slots
+    // since then it did not log still go out.
+    bool startSchedule(const QString &what, const QDateTime &dueFrom = QDateTime());
+    // Takes the schedule's lock without starting it: false when another process holds it.
+    bool claim(const QString &what);
     bool scheduleRunning() const { return m_scheduleStarted; }
     QString scheduleHolder() const;
     // Reads the store again after something else changed it: what load() reads, and the

@@ -2,7 +2,8 @@
 # broken settings, on the real window with the real devices (sound on the test server, serial on
 # a pty through the modem-line shim). The slow ones carry the label "long" (scripts/test.sh
 # leaves them out; .ci/run runs them separately).
-add_library(pregonal_realrig STATIC support/realrig.h support/realrig.cpp support/faultkit.h support/faultkit.cpp)
+add_library(pregonal_realrig STATIC support/realrig.h support/realrig.cpp support/faultkit.h support/faultkit.cpp
+    support/facewindow.h)
 target_compile_definitions(pregonal_realrig PRIVATE PREGONAL_SCRIPTS="${PROJECT_SOURCE_DIR}/scripts")
 target_include_directories(pregonal_realrig PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/support)
 target_link_libraries(pregonal_realrig PUBLIC pregonal_ui pregonal_backends pregonal_fakes pregonal_testsupport
@@ -62,5 +63,5 @@ target_link_libraries(tst_endtoend_keyers PRIVATE pregonal_radiosim)
 # One station per user: the schedule's lock, and the owner on a session bus of the test's own.
 pregonal_add_rig_test(tst_owner SOURCES tst_owner.cpp LABELS faults)
 target_compile_definitions(tst_owner PRIVATE PREGONAL_PROGRAM="$<TARGET_FILE:pregonal>")
-target_link_libraries(tst_owner PRIVATE pregonal_transmissionlog)
+target_link_libraries(tst_owner PRIVATE pregonal_transmissionlog pregonal_dbus)
 add_dependencies(tst_owner pregonal)

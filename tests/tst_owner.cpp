@@ -2,9 +2,13 @@
 // refused, a command line hands its message to the owner and waits its turn, a second window
 // brings the first to the front. On a session bus of the test's own, and without one.
 #include "clihome.h"
+#include "facewindow.h"
 #include "realrig.h"
 #include "soundcapture.h"
+#include "stationservice.h"
 
+#include <QDBusConnection>
+#include <QProgressBar>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -55,6 +59,16 @@ void startOwner(const Home &home, QProcess &owner)
     QVERIFY2(waitForText(owner, QStringLiteral("programación en marcha"), &seen), qPrintable(seen));
 }
 
+// The settings of a home whose schedule sends the tone at the start of the next minute, a few
+// seconds away at least.
+QByteArray slotNextMinute(const QString &tone)
+{
+    if (QTime::currentTime().second() > 55)
+        QTest::qWait((61 - QTime::currentTime().second()) * 1000);
+    const QByteArray next = QTime::currentTime().addSecs(60).toString(QStringLiteral("HH:mm")).toLatin1();
+    return "[programa1]\narchivo=" + tone.toLocal8Bit() + "\nhoras=" + next + "\n";
+}
+
 bool overlap(const QList<KeyPeriod> &keyed)
 {
     for (int i = 1; i < keyed.size(); ++i) {
@@ -78,6 +92,13 @@ private slots:
     void handedOverNeverOverAPlay();
     void sentInTheLoopsPauseThenStopped();
     void secondWindowRaisesTheFirst();
+    void stateWords_data();
+    void stateWords();
+    void windowIsTheServicesFace();
+    void windowProcessBesideTheService();
+    void faceHoldsTheService_data();
+    void faceHoldsTheService();
+    void windowTakesOverFromAKilledService();
 
 private:
     QString m_lineLog;
@@ -243,5 +264,183 @@ void TestOwner::secondWindowRaisesTheFirst()
     QCOMPARE(window.exitStatus(), QProcess::NormalExit);
 }
 
-QTEST_GUILESS_MAIN(TestOwner)
+void TestOwner::stateWords_data()
+{
+    QTest::addColumn<TransmissionEngine::State>("state");
+    QTest::addColumn<QString>("words");
+    QTest::newRow("idle") << TransmissionEngine::State::Idle << "inactiva";
+    QTest::newRow("playing") << TransmissionEngine::State::Playing << "enviando";
+    QTest::newRow("in a loop's pause") << TransmissionEngine::State::Pausing << "en pausa";
+    QTest::newRow("waiting for the channel") << TransmissionEngine::State::Waiting << "esperando canal";
+}
+
+// Each state has words of its own on the bus, and a face reads them back; words it does not know
+// (a newer owner's) show as idle.
+void TestOwner::stateWords()
+{
+    QFETCH(TransmissionEngine::State, state);
+    QFETCH(QString, words);
+    QCOMPARE(StationService::stateText(state), words);
+    QCOMPARE(StationService::stateFromText(words), state);
+    QCOMPARE(StationService::stateFromText(words + QStringLiteral("?")), TransmissionEngine::State::Idle);
+}
+
+// A window opened beside the service shows its scheduled slot as sending, with no box and no
+// second try at the port; its commands act on the service, logged as the window's.
+void TestOwner::windowIsTheServicesFace()
+{
+    Home home(slotNextMinute(m_tone));
+    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
+    QProcess owner;
+    startOwner(home, owner);
+    if (QTest::currentTestFailed())
+        return;
+    QFile::resize(m_lineLog, 0);
+    FaceWindow face(home, QDBusConnection::connectToBus(m_busAddress, QStringLiteral("face")));
+    QVERIFY(face.window && face.window->isFace());
+    QVERIFY(!face.window->station().scheduleRunning());
+    QCOMPARE(face.panel(3), QStringLiteral("Intervalo = 10 segs"));
+
+    int furthest = 0; // the progress bar follows the service's play
+    connect(face.window->ProgressBar1(), &QProgressBar::valueChanged, this,
+            [&furthest](int value) { furthest = qMax(furthest, value); });
+    QVERIFY(face.waitFor(QStringLiteral("TX"), 65000)); // the service's slot
+    QVERIFY(face.window->windowTitle().endsWith(QStringLiteral("aviso.wav")));
+    QVERIFY(face.window->button(7)->isEnabled() && !face.window->button(1)->isEnabled()); // Stop, not Nuevo
+    QVERIFY(face.waitFor(QStringLiteral("Stand by")));
+    QCOMPARE(logLines(home), QStringList{"programa 1|aviso.wav|completa"});
+    QCOMPARE(face.window->ProgressBar1()->maximum(), 600);
+    QVERIFY2(furthest >= 300, qPrintable(QString::number(furthest)));
+
+    face.openMessage(m_tone);
+    face.window->mnuaumentarintervalo_Click();
+    QVERIFY(waitUntil([&] { return face.panel(3) == QStringLiteral("Intervalo = 11 segs"); }, 5000));
+    face.window->mnuunavez_Click();
+    QVERIFY(face.waitFor(QStringLiteral("TX")));
+    QVERIFY(face.waitFor(QStringLiteral("Stand by")));
+    face.window->mnuenbucle_Click();
+    QVERIFY(face.waitFor(QStringLiteral("TX")));
+    face.window->mnustop_Click();
+    QVERIFY(face.waitFor(QStringLiteral("Stand by")));
+    QVERIFY(waitUntil([&] { return home.lines().size() == 3; }, 5000));
+
+    const QList<KeyPeriod> keyed = keyPeriods(readLineLog(m_lineLog));
+    QCOMPARE(keyed.size(), 3);
+    QVERIFY(!overlap(keyed));
+    QCOMPARE(logLines(home), (QStringList{"programa 1|aviso.wav|completa", "manual|aviso.wav|completa",
+                                          "bucle|aviso.wav|detenida"}));
+    QVERIFY(face.boxes->shown.isEmpty());
+
+    // Settings a dialog stored reach the service at once, and its panel follows.
+    SettingsStore(home.dir.filePath(QStringLiteral("config/Pregonal"))).write("Pregonal", "conf", "intervalo", "7");
+    face.face->reload();
+    QVERIFY(waitUntil([&] { return face.panel(3) == QStringLiteral("Intervalo = 7 segs"); }, 5000));
+    end(owner);
+}
+
+// The program's own start-up: a window opened while the service runs leaves the station to it,
+// and takes it over once the service is killed.
+void TestOwner::windowProcessBesideTheService()
+{
+    Home home;
+    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress},
+                        {QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen")}};
+    QProcess owner;
+    startOwner(home, owner);
+    if (QTest::currentTestFailed())
+        return;
+    QProcess window;
+    home.start(window, {});
+    QVERIFY(window.waitForStarted(5000));
+    const auto ownerIs = [&home](const QString &what) {
+        QProcess estado;
+        home.start(estado, {QStringLiteral("--estado")});
+        estado.waitForFinished(10000);
+        return QString::fromUtf8(estado.readAllStandardOutput()).contains(what);
+    };
+    QTest::qWait(1000); // the window's start-up
+    QCOMPARE(window.state(), QProcess::Running);
+    QVERIFY(ownerIs(QStringLiteral("(pregonal --programa)")));
+    ::kill(pid_t(owner.processId()), SIGKILL);
+    QVERIFY(owner.waitForFinished(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(ownerIs(QStringLiteral("proceso %1 (la ventana)").arg(window.processId())), 5000);
+    end(window);
+    QCOMPARE(window.exitStatus(), QProcess::NormalExit);
+}
+
+void TestOwner::faceHoldsTheService_data()
+{
+    QTest::addColumn<bool>("letGo");
+    QTest::newRow("let go") << true;
+    QTest::newRow("the window left the bus holding it") << false;
+}
+
+// While a face keys the transmitter itself (the station dialog's test), a script's message waits
+// in the service; it goes out once the window lets go, or once the window is gone.
+void TestOwner::faceHoldsTheService()
+{
+    QFETCH(bool, letGo);
+    Home home;
+    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
+    QProcess owner;
+    startOwner(home, owner);
+    if (QTest::currentTestFailed())
+        return;
+    QFile::resize(m_lineLog, 0);
+    const QString name = QStringLiteral("holder");
+    auto face = std::make_unique<StationFace>(QDBusConnection::connectToBus(m_busAddress, name));
+    QVERIFY(face->attach());
+    face->hold(true);
+    QProcess send;
+    home.start(send, {QStringLiteral("--enviar"), m_tone});
+    QVERIFY(!send.waitForFinished(1500));
+    QCOMPARE(keyPeriods(readLineLog(m_lineLog)).size(), 0);
+    if (letGo) {
+        face->hold(false);
+    } else {
+        face.reset();
+        QDBusConnection::disconnectFromBus(name);
+    }
+    QVERIFY(send.waitForFinished(10000));
+    QCOMPARE(send.exitCode(), 0);
+    QCOMPARE(keyPeriods(readLineLog(m_lineLog)).size(), 1);
+    end(owner);
+}
+
+// The service killed while a window is its face: the window takes the station over at once, says
+// so, serves it on the bus, and the next slot goes out once, from the window.
+void TestOwner::windowTakesOverFromAKilledService()
+{
+    Home home(slotNextMinute(m_tone));
+    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
+    QProcess owner;
+    startOwner(home, owner);
+    if (QTest::currentTestFailed())
+        return;
+    QFile::resize(m_lineLog, 0);
+    const QDBusConnection bus = QDBusConnection::connectToBus(m_busAddress, QStringLiteral("takeover"));
+    FaceWindow face(home, bus);
+    QVERIFY(face.window && face.window->isFace());
+
+    ::kill(pid_t(owner.processId()), SIGKILL);
+    QVERIFY(owner.waitForFinished(5000));
+    QVERIFY(waitUntil([&] { return !face.window->isFace(); }, 5000));
+    QVERIFY(face.window->station().scheduleRunning());
+    QVERIFY(face.window->panel(1)->toolTip().contains(QStringLiteral("esta ventana lleva ahora la estación")));
+    QProcess estado;
+    home.start(estado, {QStringLiteral("--estado")});
+    QVERIFY(waitUntil([&] { return estado.state() == QProcess::NotRunning; }, 10000));
+    QVERIFY2(QString::fromUtf8(estado.readAllStandardOutput()).contains(QStringLiteral("(la ventana)")),
+             qPrintable(estado.readAllStandardError()));
+
+    QVERIFY(face.waitFor(QStringLiteral("TX"), 65000));
+    QVERIFY(face.waitFor(QStringLiteral("Stand by")));
+    QVERIFY(waitUntil([&] { return !home.lines().isEmpty(); }, 5000));
+    QTest::qWait(1500); // a second send of the slot would have started by now
+    QCOMPARE(keyPeriods(readLineLog(m_lineLog)).size(), 1);
+    QCOMPARE(logLines(home), QStringList{"programa 1|aviso.wav|completa"});
+    QVERIFY(face.boxes->shown.isEmpty());
+}
+
+QTEST_MAIN(TestOwner)
 #include "tst_owner.moc"

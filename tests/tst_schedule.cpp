@@ -653,14 +653,24 @@ void TestSchedule::startedAfterASlot_data()
     QTest::addColumn<QStringList>("handled"); // slots the log shows sent or reported
     QTest::addColumn<int>("missed");
     QTest::addColumn<bool>("sentAtStart");
+    QTest::addColumn<QString>("dueFrom"); // when the station changed hands, or empty
     const QString d = QStringLiteral("2026-12-09T%1+01:00");
-    QTest::newRow("on the minute") << d.arg("10:02:00") << "" << QStringList() << 0 << true;
-    QTest::newRow("47 s after, first run") << d.arg("10:02:47") << "" << QStringList() << 1 << false;
+    QTest::newRow("on the minute") << d.arg("10:02:00") << "" << QStringList() << 0 << true << "";
+    QTest::newRow("47 s after, first run") << d.arg("10:02:47") << "" << QStringList() << 1 << false << "";
     QTest::newRow("restarted 4 s after it went out")
-        << d.arg("10:02:09") << d.arg("10:02:05") << QStringList{d.arg("10:02:00")} << 0 << false;
+        << d.arg("10:02:09") << d.arg("10:02:05") << QStringList{d.arg("10:02:00")} << 0 << false << "";
     QTest::newRow("restarted after a while: only what went unsent is missed")
         << d.arg("10:02:30") << d.arg("10:00:05") << QStringList{d.arg("10:00:00"), d.arg("10:01:00")} << 1
-        << false;
+        << false << "";
+    QTest::newRow("taken over: the slot due in the gap goes out late")
+        << d.arg("10:02:06") << d.arg("10:01:05") << QStringList{d.arg("10:01:00")} << 0 << true
+        << d.arg("10:01:58");
+    QTest::newRow("taken over: the slot the owner sent is not sent again")
+        << d.arg("10:02:06") << d.arg("10:02:04") << QStringList{d.arg("10:02:00")} << 0 << false
+        << d.arg("10:02:03");
+    QTest::newRow("taken over long after: older slots are missed, not sent")
+        << d.arg("10:02:40") << d.arg("10:01:05") << QStringList{d.arg("10:01:00")} << 1 << false
+        << d.arg("10:02:20");
 }
 
 // Every minute; (re)started at a given time: a slot due before the start never goes out late nor
@@ -672,6 +682,7 @@ void TestSchedule::startedAfterASlot()
     QFETCH(QStringList, handled);
     QFETCH(int, missed);
     QFETCH(bool, sentAtStart);
+    QFETCH(QString, dueFrom);
     ManualClock clock(at(start));
     FakeTarget target;
     Scheduler scheduler(clock, target, kMadrid);
@@ -681,7 +692,8 @@ void TestSchedule::startedAfterASlot()
     SentSlots before;
     for (const QString &t : handled)
         before[1].insert(at(t).toMSecsSinceEpoch());
-    scheduler.start(lastRun.isEmpty() ? QDateTime() : at(lastRun), before);
+    scheduler.start(lastRun.isEmpty() ? QDateTime() : at(lastRun), before,
+                    dueFrom.isEmpty() ? QDateTime() : at(dueFrom));
     QCOMPARE(target.sent.size(), sentAtStart ? 1 : 0);
     QCOMPARE(missedSpy.size(), missed ? 1 : 0);
     if (missed)

@@ -91,8 +91,11 @@ Frmprincipal::Frmprincipal(ProgramValues &module1, PlatformParts parts, QWidget 
 }
 
 // However the program ends, the engine unkeys the transmitter and releases the port and the
-// sound as it goes.
-Frmprincipal::~Frmprincipal() = default;
+// sound as it goes. What serves the station on the bus after a takeover goes before the station.
+Frmprincipal::~Frmprincipal()
+{
+    m_parts.face.reset();
+}
 
 void Frmprincipal::buildMenus()
 {
@@ -270,6 +273,8 @@ void Frmprincipal::Form_Load()
     setPanel(1, QStringLiteral("Stand by"));
     showPort(m_module1.puertocom);
     showInterval(m_module1.intervalosegs);
+    if (startAsFace())
+        return;
     m_station.load();
     m_station.runIdentification();
     // A transmission the program did not live to finish gets its line, then the schedule runs.

@@ -20,6 +20,7 @@ class QAction;
 class QLabel;
 class QMenu;
 class QProgressBar;
+class QTimer;
 class QToolBar;
 
 // The main window: a thin strip of toolbar, progress bar and status bar under the menu bar.
@@ -37,6 +38,10 @@ public:
     // unloads.
     void endProgram();
     bool ending() const { return m_ending; }
+    // Shows the window in front of the others, restored if minimized.
+    bool bringToFront();
+    // The window shows and drives a station another process runs (see PlatformParts::face).
+    bool isFace() const { return m_face != nullptr; }
 
     // Commands, as the menu items, their shortcuts and the toolbar give them.
     void mnunuevomensaje_Click();
@@ -136,6 +141,15 @@ private:
     void showChannelWait(int seconds);
     void noteFailure(const TransmissionRecord &record);
     QString settingsNotWrittenText() const;
+    // The face of another process's station: its state shown, the commands handed to it, the
+    // station taken over when it ends.
+    bool startAsFace();
+    void connectFace();
+    void faceSend(bool loop);
+    void takeOver();
+    TransmissionEngine::State shownState() const { return m_face ? m_face->state() : m_engine.state(); }
+    int shownIntervalMs() { return m_face ? m_face->intervalSecs() * 1000 : Timer1().interval(); }
+    void setShownInterval(int ms);
 
     ProgramValues &m_module1;
     PlatformParts m_parts;
@@ -161,4 +175,8 @@ private:
     enum class FailureOf { Nobody, Operator, Schedule };
     FailureOf m_failureOf = FailureOf::Nobody;
     frmavisos *m_avisos = nullptr;
+    RemoteStation *m_face = nullptr;
+    // When the owner of the station was last known alive, and the retry of taking it over.
+    QDateTime m_ownerGoneAt;
+    QTimer *m_claimRetry = nullptr;
 };

@@ -35,7 +35,10 @@ void Frmprincipal::mnuopciones_Click()
     }
     saved = writeIntervalo(settings(), dialog.chosenInterval()) && saved;
     m_module1.intervalosegs = quint8(dialog.chosenInterval());
-    m_station.applyOptions(m_module1.puertocom, m_module1.intervalosegs);
+    if (m_face)
+        m_face->reload();
+    else
+        m_station.applyOptions(m_module1.puertocom, m_module1.intervalosegs);
     showInterval(m_module1.intervalosegs);
     showPort(m_module1.puertocom);
     if (!saved)
@@ -60,11 +63,13 @@ void Frmprincipal::mnuestacion_Click()
 {
     frmestacion dialog(this, readKeyingSettings(settings()), readSoundCardSettings(settings()), soundServer(),
                        MSComm1(), messageBoxes(), m_parts.makeKeyer, readIdentSettings(settings()));
-    dialog.setTransmitting(m_engine.state() != TransmissionEngine::State::Idle);
-    connect(&m_engine, &TransmissionEngine::stateChanged, &dialog,
-            [&dialog](TransmissionEngine::State state) {
-                dialog.setTransmitting(state != TransmissionEngine::State::Idle);
-            });
+    dialog.setTransmitting(shownState() != TransmissionEngine::State::Idle);
+    const auto transmitting = [&dialog](TransmissionEngine::State state) {
+        dialog.setTransmitting(state != TransmissionEngine::State::Idle);
+    };
+    connect(&m_engine, &TransmissionEngine::stateChanged, &dialog, transmitting);
+    if (m_face)
+        connect(m_face, &RemoteStation::stateChanged, &dialog, transmitting);
     // A test goes into the log as "prueba", and the schedule waits while it holds the line.
     connect(&dialog, &frmestacion::testStarting, this, [this, &dialog](TransmissionEngine &test) {
         auto *logger = test.findChild<EngineLogger *>();
@@ -73,10 +78,15 @@ void Frmprincipal::mnuestacion_Click()
         logger->expect(LogOrigin::Prueba, 0, dialog.testDescription());
         test.setChannelWatch(&m_station.channelWatch());
         m_schedule.hold(true);
+        if (m_face) // the station runs in another process: its slots and scripts wait there
+            m_face->hold(true);
     });
     connect(&dialog, &frmestacion::testEnded, this, [this] {
-        m_station.applyKeying();
+        if (!m_face) // a face builds no keyer of its own
+            m_station.applyKeying();
         m_schedule.hold(false);
+        if (m_face)
+            m_face->hold(false);
     });
     dialog.stationLevel->setValues(readLevelSettings(settings()));
     dialog.grpChannel->setValues(readBusySettings(settings()), m_parts.makeBusySource);
@@ -91,10 +101,14 @@ void Frmprincipal::mnuestacion_Click()
                 QStringLiteral("No se han podido guardar los valores de la estación. Se aplican ahora, "
                                "pero se perderán al cerrar el programa."),
                 MessageBoxes::OkOnly, MessageBoxes::Warning, kTitle, settingsNotWrittenText());
+        if (m_face) {
+            m_face->reload();
+            return;
+        }
         // Even when the store could not keep them.
         m_station.applyStation(dialog.chosenKeying(), dialog.chosenCards(), dialog.stationLevel->chosen());
         m_station.applyIdentification(dialog.chosenIdent());
-    } else {
+    } else if (!m_face) {
         m_station.applyKeying();
     }
 }
@@ -108,9 +122,14 @@ void Frmprincipal::mnuprogramacion_Click()
     if (dialog.exec() != QDialog::Accepted)
         return;
     const bool saved = writeSchedule(settings(), dialog.chosenEntries());
-    m_schedule.scheduler().load(settings());
+    // A face's entries run in the station's process only, and are logged there.
+    if (m_face)
+        m_face->reload();
+    else
+        m_schedule.scheduler().load(settings());
     if (!saved) {
-        m_schedule.scheduler().setEntries(dialog.chosenEntries());
+        if (!m_face)
+            m_schedule.scheduler().setEntries(dialog.chosenEntries());
         messageBoxes().show(
             QStringLiteral("No se ha podido guardar la programación. Se aplica ahora, pero se perderá al "
                            "cerrar el programa."),

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <utility>
@@ -77,18 +78,24 @@ void Frmprincipal::noteFailure(const TransmissionRecord &record)
 
 void Frmprincipal::mnuunavez_Click()
 {
+    if (m_face)
+        return faceSend(false);
     m_logger.expect(LogOrigin::Manual, 0, reproductor().fileName());
     m_engine.sendOnce();
 }
 
 void Frmprincipal::mnuenbucle_Click()
 {
+    if (m_face)
+        return faceSend(true);
     m_logger.expect(LogOrigin::Bucle, 0, reproductor().fileName());
     m_engine.sendLoop();
 }
 
 void Frmprincipal::mnustop_Click()
 {
+    if (m_face)
+        return m_face->stop();
     m_engine.stop();
 }
 
@@ -111,8 +118,10 @@ void Frmprincipal::showTransmissionState(TransmissionEngine::State state)
     setButtonsEnabled({{1, !sending}, {2, !sending}, {9, !sending}, {7, sending}});
     setButtonsEnabled({{4, !sending && m_messageLoaded}, {5, !sending && m_messageLoaded}});
     setPanel(1, sending ? QStringLiteral("TX") : QStringLiteral("Stand by"));
+    if (sending)
+        statusBar()->clearMessage(); // a passing note must not hide TX
     if (state == TransmissionEngine::State::Waiting)
-        showChannelWait(int(m_engine.channelWait().waitedMs() / 1000));
+        showChannelWait(m_face ? 0 : int(m_engine.channelWait().waitedMs() / 1000));
     showOnAir();
     if (!sending)
         m_progressBar1->setValue(0);
@@ -120,7 +129,7 @@ void Frmprincipal::showTransmissionState(TransmissionEngine::State state)
 
 void Frmprincipal::showChannelWait(int seconds)
 {
-    if (m_engine.state() == TransmissionEngine::State::Waiting)
+    if (shownState() == TransmissionEngine::State::Waiting)
         setPanel(1, QStringLiteral("Esperando canal libre: %1 s").arg(seconds));
 }
 
@@ -128,11 +137,11 @@ void Frmprincipal::showChannelWait(int seconds)
 // first panel's tooltip says what is on the air, or what last failed to go out.
 void Frmprincipal::showOnAir()
 {
-    const bool sending = m_engine.state() != TransmissionEngine::State::Idle;
-    const QString file = reproductor().fileName();
+    const bool sending = shownState() != TransmissionEngine::State::Idle;
+    const QString file = sending && m_face ? m_face->onAir() : reproductor().fileName();
     setWindowTitle(sending || m_messageLoaded ? QStringLiteral("Pregonal - ") + file
                                               : QStringLiteral("Pregonal - sin mensaje"));
-    const bool waiting = m_engine.state() == TransmissionEngine::State::Waiting;
+    const bool waiting = shownState() == TransmissionEngine::State::Waiting;
     const QString note = sending ? (waiting ? QStringLiteral("Esperando canal libre para enviar: ")
                                             : QStringLiteral("En el aire: ")) +
                                        QDir::toNativeSeparators(file)
@@ -143,18 +152,23 @@ void Frmprincipal::showOnAir()
 
 void Frmprincipal::mnuaumentarintervalo_Click()
 {
-    const int interval = Timer1().interval();
-    if (interval < 60000) {
-        Timer1().setInterval(interval + 1000);
-        showInterval(Timer1().interval() / 1000);
-    }
+    const int interval = shownIntervalMs();
+    if (interval < 60000)
+        setShownInterval(interval + 1000);
 }
 
 void Frmprincipal::mnudisminuirintervalo_Click()
 {
-    const int interval = Timer1().interval();
-    if (interval > 1000) {
-        Timer1().setInterval(interval - 1000);
-        showInterval(Timer1().interval() / 1000);
-    }
+    const int interval = shownIntervalMs();
+    if (interval > 1000)
+        setShownInterval(interval - 1000);
+}
+
+// A face's panel follows the pause the station reports back.
+void Frmprincipal::setShownInterval(int ms)
+{
+    if (m_face)
+        return m_face->setInterval(ms / 1000);
+    Timer1().setInterval(ms);
+    showInterval(Timer1().interval() / 1000);
 }

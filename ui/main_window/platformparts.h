@@ -5,6 +5,7 @@
 #include "clock.h"
 #include "identification.h"
 #include "keyermaker.h"
+#include "remotestation.h"
 #include "platform.h"
 #include "serialline.h"
 #include "settingsstore.h"
@@ -34,4 +35,7 @@ struct PlatformParts
     BusySourceMaker makeBusySource;
     // Makes the station's identification as sound; none: the station never identifies.
     std::unique_ptr<Identification> identification;
+    // The station another process runs, when the window is only its face; none: the window runs
+    // its own.
+    std::unique_ptr<RemoteStation> face;
 };
