@@ -2,7 +2,7 @@
 
 #include "deviceerror.h"
 
-
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -36,11 +36,13 @@ private:
         std::unique_lock<std::mutex> lock(m_mutex);
         while (!m_stop) {
             lock.unlock();
-            const int now = look();
+            const int state = look();
             lock.lock();
-            if (now != source->m_shown.load() && !m_stop && !source->m_pollQueued.exchange(true))
+            if (state != source->m_shown.load() && !m_stop && !source->m_pollQueued.exchange(true))
                 QMetaObject::invokeMethod(source, &PollingBusySource::poll, Qt::QueuedConnection);
-            next += std::chrono::milliseconds(PollMs);
+            // Late (a loaded machine) is not made up for with a burst of looks.
+            const auto period = std::chrono::milliseconds(PollMs);
+            next = std::max(next + period, std::chrono::steady_clock::now() + period / 2);
             m_wake.wait_until(lock, next, [this] { return m_stop; });
         }
     }
