@@ -1,10 +1,13 @@
 // How soon a squelch line's change is seen, and what watching an idle channel costs: a serial
-// port's DCD (a pty whose status lines the modem-line shim reports from a file) and a CM108
-// input bit (reports written into a FIFO that stands for its hidraw node).
+// port's DCD (a pty whose status lines the modem-line shim reports from a file), a GPIO line (a
+// stand-in whose level costs nothing to read: what the watching itself costs) and a CM108 input
+// bit (reports written into a FIFO that stands for its hidraw node).
 //   LD_PRELOAD=libptyshim.so bench_busy [changes]
 #include "busy/cm108busysource.h"
+#include "busy/gpiobusysource.h"
 #include "busy/serialbusysource.h"
 #include "qtserialline.h"
+#include "serialposix.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -15,6 +18,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <fcntl.h>
 #include <functional>
@@ -73,6 +77,46 @@ void report(const char *what, QList<double> ms)
                 qlonglong(ms.size()), at(0.5), at(0.95), ms.last(), missed);
 }
 
+// A GPIO input whose level is a variable; with a descriptor, each read also makes one system
+// call, as a real line's or port's read does (fcntl: the shim leaves it alone).
+struct StandInInput : GpioInput
+{
+    std::atomic<int> level{0};
+    int fd = -1;
+    void request(const QString &, unsigned) override {}
+    int value() override { return fd >= 0 && ::fcntl(fd, F_GETFL) < 0 ? -1 : level.load(); }
+    void release() override {}
+};
+
+// The same look taken the way every line source took it before: by the event loop's 10 ms timer.
+class TimerSource : public PollingBusySource
+{
+public:
+    explicit TimerSource(std::function<int()> look) : m_look(std::move(look)) {}
+    ~TimerSource() override { close(); }
+    QString description() const override { return QString(); }
+
+protected:
+    void openDevice() override {}
+    void closeDevice() override {}
+    int readBusy() override { return m_look(); }
+    QString lostReason() const override { return QString(); }
+
+private:
+    std::function<int()> m_look;
+};
+
+// What the shim's emulated TIOCMGET costs at the source's pace (a real port's is one ioctl).
+void shimCost(int fd)
+{
+    constexpr int calls = 20000;
+    const double cpu = cpuSeconds();
+    for (int i = 0; i < calls; ++i)
+        serialStatusLines(fd);
+    std::printf("%-28s CPU %.2f %% of one core, in the serial figure\n", "  shim's TIOCMGET alone",
+                100.0 * (cpuSeconds() - cpu) / calls * (1000 / PollingBusySource::PollMs));
+}
+
 void idleCost(const char *what, int seconds)
 {
     const double cpu = cpuSeconds();
@@ -81,6 +125,13 @@ void idleCost(const char *what, int seconds)
     spin(seconds * 1000);
     std::printf("%-28s CPU %.2f %% of one core over %d s\n", what,
                 100.0 * (cpuSeconds() - cpu) / (double(wall.elapsed()) / 1000.0), seconds);
+}
+
+void onTimer(std::function<int()> look)
+{
+    TimerSource before(std::move(look));
+    before.open();
+    idleCost("  the same on a 10 ms timer", 10);
 }
 } // namespace
 
@@ -112,15 +163,22 @@ int main(int argc, char **argv)
                next.close();
                ::rename(QFile::encodeName(next.fileName()).constData(), QFile::encodeName(lines).constData());
            }));
-    idleCost("serial DCD, idle channel", 5);
-    serial.close();
-    {
-        // What the look itself adds: the same timer with nothing to read.
-        QTimer bare;
-        bare.setTimerType(Qt::PreciseTimer);
-        bare.start(PollingBusySource::PollMs);
-        idleCost("bare 10 ms timer, reference", 5);
+    idleCost("serial DCD, idle channel", 10);
+    if (const int fd = line.duplicateStatusDescriptor(); fd >= 0) {
+        onTimer([fd] { return serialStatusLines(fd) < 0 ? -1 : 0; });
+        shimCost(fd);
+        ::close(fd);
     }
+    serial.close();
+
+    auto *standIn = new StandInInput;
+    standIn->fd = master;
+    GpioBusySource gpio(QStringLiteral("gpiochip9:4"), std::unique_ptr<GpioInput>(standIn));
+    gpio.open();
+    report("GPIO line (stand-in)", latencies(gpio, changes, [standIn](bool busy) { standIn->level = busy ? 1 : 0; }));
+    idleCost("GPIO line, idle channel", 10);
+    gpio.close();
+    onTimer([standIn] { return standIn->value(); });
 
     const QString node = dir.filePath(QStringLiteral("hidraw"));
     ::mkfifo(QFile::encodeName(node).constData(), 0600);
@@ -135,7 +193,7 @@ int main(int argc, char **argv)
                if (::write(writer, report, 4) != 4)
                    std::printf("write failed\n");
            }));
-    idleCost("CM108 VOL_DN, idle channel", 5);
+    idleCost("CM108 VOL_DN, idle channel", 10);
     cm108.close();
     ::close(writer);
     ::close(master);

@@ -15,6 +15,8 @@ struct BusyInput
     bool valid() const { return mask != 0; }
     // Whether the inputs, as the device reports them, say "busy".
     bool busyIn(int inputs) const { return ((inputs & mask) != 0) != activeLow; }
+    // The same as 1 busy, 0 clear, or -1 when the inputs could not be read (negative).
+    int stateIn(int inputs) const { return inputs < 0 ? -1 : busyIn(inputs) ? 1 : 0; }
 };
 
 // The serial status lines, as SerialLine::statusLines reports them.

@@ -44,6 +44,42 @@ SoundCardChoice receiverCard(const BusySettings &busy, const SoundCardChoice &en
     return {busy.receptor, busy.receptornombre};
 }
 
+bool sameBusySource(const BusySettings &a, const BusySourceContext &inA, const BusySettings &b,
+                    const BusySourceContext &inB)
+{
+    if (a.ocupado != b.ocupado || a.ocupadoText != b.ocupadoText)
+        return false;
+    const KeyerSettings none;
+    const KeyerSettings &keyerA = inA.keyerSettings ? *inA.keyerSettings : none;
+    const KeyerSettings &keyerB = inB.keyerSettings ? *inB.keyerSettings : none;
+    const auto port = [](const BusySettings &busy, const BusySourceContext &in) {
+        return busy.ocupadopuerto == 0 ? in.keyingPort : busy.ocupadopuerto;
+    };
+    switch (a.ocupado) {
+    case BusySettings::Source::Audio: {
+        // A card is found by its id first: a description seen since does not make it another card.
+        const SoundCardChoice cardA = receiverCard(a, inA.entrada);
+        const SoundCardChoice cardB = receiverCard(b, inB.entrada);
+        const bool sameCard = cardA.id.isEmpty() && cardB.id.isEmpty() ? cardA.description == cardB.description
+                                                                        : cardA.id == cardB.id;
+        return sameCard && a.umbralDb == b.umbralDb;
+    }
+    case BusySettings::Source::Serie:
+        return a.ocupadolinea == b.ocupadolinea && port(a, inA) == port(b, inB);
+    case BusySettings::Source::Gpio:
+        return a.ocupadogpio == b.ocupadogpio;
+    case BusySettings::Source::Cm108:
+        return a.ocupadocm108 == b.ocupadocm108 && keyerA.cm108 == keyerB.cm108 &&
+               inA.outputCardId == inB.outputCardId;
+    case BusySettings::Source::Cat: // shares the CAT keyer's session, or opens the radio it names
+        return keyerA == keyerB;
+    case BusySettings::Source::Ninguno:
+    case BusySettings::Source::Unknown:
+        break;
+    }
+    return true;
+}
+
 namespace {
 std::unique_ptr<BusySource> makeSerialSource(const BusySettings &busy, const BusySourceContext &context)
 {

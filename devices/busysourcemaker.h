@@ -44,6 +44,13 @@ std::unique_ptr<BusySource> makeBusySource(const BusySettings &busy, const BusyS
 using BusySourceMaker =
     std::function<std::unique_ptr<BusySource>(const BusySettings &busy, const BusySourceContext &context)>;
 
+// Whether the two values, each with the rest of its station, choose a source that reads the
+// same thing the same way: then one can stand for the other (the station dialog shows the
+// station's own source rather than opening the device a second time). The wait's timing does
+// not count.
+bool sameBusySource(const BusySettings &a, const BusySourceContext &inA, const BusySettings &b,
+                    const BusySourceContext &inB);
+
 // The sound input "audio" listens to: "receptor", or the recording input when it is empty.
 SoundCardChoice receiverCard(const BusySettings &busy, const SoundCardChoice &entrada);
 

@@ -143,6 +143,11 @@ int QtSerialLine::statusLines()
     return lines;
 }
 
+int QtSerialLine::duplicateStatusDescriptor()
+{
+    return m_port ? holdSerialDevice(m_port->handle()) : -1;
+}
+
 bool QtSerialLine::checkPort()
 {
     if (!portOpen())

@@ -45,6 +45,7 @@ public:
     // stays open, its lines at their off levels whenever the keyer has not raised them.
     void setPortHeld(bool held) override;
     int statusLines() override;
+    int duplicateStatusDescriptor() override;
 
 private:
     QString device() const;

@@ -40,4 +40,8 @@ public:
     // The status lines of the open or held port (StatusLine bits), or -1 when it is neither or
     // its device has gone (a gone port is closed quietly). Never throws.
     virtual int statusLines() = 0;
+    // A descriptor of its own on the open or held port, whose status lines serialStatusLines()
+    // reads from any thread for as long as the caller keeps it; -1 where there is none. The
+    // caller closes it before letting the port go, so that the port's own close stays the last.
+    virtual int duplicateStatusDescriptor() { return -1; }
 };

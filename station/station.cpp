@@ -88,11 +88,10 @@ void Station::applyKeyer()
 
 // Where the channel is heard busy: the source the settings choose, built afresh with the keying
 // it may share a device with.
-void Station::applyBusy()
+void Station::applyBusy(const BusySettings &busy)
 {
     if (m_engine.state() != TransmissionEngine::State::Idle)
         return;
-    const BusySettings busy = readBusySettings(settings());
     BusySourceContext context;
     context.entrada = {m_cards.entrada, m_cards.entradanombre};
     context.keyingPort = line().commPort();

@@ -101,6 +101,11 @@ public:
 
     // The source that hears whether the channel is busy, as the settings make it; null for none.
     BusySource *busySource() const { return m_channelWatch.source(); }
+    // The rest of the station that source was made with (its keyer, cards and port).
+    const BusySourceContext &busyContext() const { return m_busyContext; }
+    // Where the channel is heard busy from now on: values the operator accepted, even when the
+    // store could not keep them. Not while a transmission runs.
+    void applyBusy(const BusySettings &busy);
     ChannelWatch &channelWatch() { return m_channelWatch; }
 
 signals:
@@ -111,7 +116,7 @@ signals:
 
 private:
     void applyKeyer();
-    void applyBusy();
+    void applyBusy() { applyBusy(readBusySettings(settings())); }
 
     StationParts m_parts;
     KeyingSettings m_keying;

@@ -22,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -94,9 +96,9 @@ QString refusalOf(BusySource &source)
 
 struct FakeInput : GpioInput
 {
-    int *level;
+    std::atomic<int> *level; // asked from the source's watching thread
     QString refusal;
-    explicit FakeInput(int *l) : level(l) {}
+    explicit FakeInput(std::atomic<int> *l) : level(l) {}
     void request(const QString &, unsigned) override
     {
         if (!refusal.isEmpty())
@@ -235,6 +237,7 @@ void TestBusy::serialOnKeyingPort()
     QSignalSpy changed(source.get(), &BusySource::busyChanged);
     source->open();
     QVERIFY(source->busy());
+    QVERIFY2(qobject_cast<PollingBusySource *>(source.get())->watchedByThread(), "not on the event loop's time");
     QVERIFY2(!keying.portOpen(), "held for the source, the port is not the keyer's");
 
     keying.setPortOpen(true);
@@ -354,23 +357,30 @@ void TestBusy::gpioLevels_data()
 }
 
 // Through a stand-in input: the level at open, each change, a chip that goes is lost.
+// The line is watched by a thread of the source's own: each change, and the chip gone, reaches
+// the source without anyone polling it.
 void TestBusy::gpioLevels()
 {
     QFETCH(QString, line);
     QFETCH(int, level);
     QFETCH(bool, busy);
-    int now = level;
+    std::atomic<int> now{level};
     GpioBusySource source(line, std::make_unique<FakeInput>(&now));
+    QSignalSpy changed(&source, &BusySource::busyChanged);
     QSignalSpy lost(&source, &BusySource::lost);
     source.open();
+    QVERIFY(source.watchedByThread());
     QCOMPARE(source.busy(), busy);
     now = 1 - level;
-    source.poll();
+    QTRY_COMPARE_WITH_TIMEOUT(changed.size(), 1, 1000);
     QCOMPARE(source.busy(), !busy);
+    now = level;
+    QTRY_COMPARE_WITH_TIMEOUT(changed.size(), 2, 1000);
+    QCOMPARE(source.busy(), busy);
     now = -1;
-    source.poll();
-    QCOMPARE(lost.size(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(lost.size(), 1, 1000);
     QVERIFY(!source.isOpen() && !source.busy());
+    QVERIFY(!source.watchedByThread());
 }
 
 void TestBusy::gpioRealRefusals_data()

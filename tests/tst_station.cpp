@@ -2,6 +2,7 @@
 // and applies, the test transmission and the input meter.
 #include "windowfixture.h"
 
+#include "deviceerror.h"
 #include "frmestacion.h"
 #include "keyinglines.h"
 #include "settingsstore.h"
@@ -16,6 +17,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMap>
@@ -247,11 +249,13 @@ void TestStation::acceptStoresAndApplies()
     QVERIFY(QDir(f.storeDir.path()).mkdir(QStringLiteral("Pregonal.conf"))); // a folder in its place
     QVERIFY(withDialog(f, [&](frmestacion &d) {
         d.spnRetardo->setValue(700);
+        d.grpChannel->spnLibre->setValue(3500);
         d.cmdaceptar->click();
     }));
     QCOMPARE(f.boxes->shown.size(), 1);
     QVERIFY(f.boxes->shown.first().text.startsWith(
         QStringLiteral("No se han podido guardar los valores de la estación")));
+    QCOMPARE(f.window->station().channelWatch().settings().libreMs, 3500);
     f.window->mnuunavez_Click();
     QCOMPARE(f.audio->leadMs, 700);
 }
@@ -593,59 +597,129 @@ void TestStation::identificationTried()
 }
 
 
-// values: "conf" before the dialog opens; choose: the source picked in the dialog (empty:
-// as stored); rows: the fields shown below the source; heard: what the receiver hears then (dB,
-// or nothing); indicator: the live line after it; storedAfter: "key=value" once accepted, or the
-// refusal's text when Aceptar must store nothing.
+namespace {
+// A line that one source at a time can hold, as a GPIO line, a CM108 or a radio is held: a
+// second open while another holds it is refused.
+class HeldLine : public BusySource
+{
+public:
+    explicit HeldLine(const QString &device) : m_device(device) {}
+    ~HeldLine() override { close(); }
+    void open() override
+    {
+        if (holders().contains(m_device))
+            throw DeviceError(QStringLiteral("La línea «%1» la está usando otro programa.").arg(m_device));
+        holders().insert(m_device, this);
+        m_open = true;
+    }
+    void close() override
+    {
+        if (m_open)
+            holders().remove(m_device);
+        m_open = false;
+    }
+    bool isOpen() const override { return m_open; }
+    bool busy() const override { return m_open && m_busy; }
+    QString description() const override { return m_device; }
+    void hear(bool busy)
+    {
+        m_busy = busy;
+        emit busyChanged(busy);
+    }
+    static QHash<QString, HeldLine *> &holders()
+    {
+        static QHash<QString, HeldLine *> open;
+        return open;
+    }
+
+private:
+    QString m_device;
+    bool m_open = false;
+    bool m_busy = false;
+};
+} // namespace
+
+// values: "conf" before the dialog opens; choose: the source picked in the dialog (empty: as
+// stored); edit: "field=value" changed in it then; rows: the fields shown below the source; shows: whose
+// source the live line follows ("station", "own", or none); heard: what it hears then (dB for the
+// receiver, 1 or 0 for a line; or nothing); indicator: the live line after it; storedAfter:
+// "key=value" once accepted, or the refusal's text when Aceptar must store nothing.
 void TestStation::clearChannel_data()
 {
     QTest::addColumn<QString>("values");
     QTest::addColumn<QString>("choose");
+    QTest::addColumn<QString>("edit");
     QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("shows");
     QTest::addColumn<QString>("heard");
     QTest::addColumn<QString>("indicator");
     QTest::addColumn<QString>("storedAfter");
 
     const QStringList waits{"spnLibre", "spnEspera", "spnIgnorar"};
+    const QStringList audio = QStringList{"cboReceptor", "spnUmbral"} + waits;
+    const QStringList gpio = QStringList{"txtOcupadoGpio"} + waits;
     QTest::newRow("default: nothing listened to")
-        << "" << "" << QStringList() << "" << "Canal: no se escucha" << "ocupado=ninguno;libre=2000";
-    QTest::newRow("audio on the recording input, busy")
-        << "ocupado=audio;umbral=-35;entrada=alsa_input.usb-CM108.analog-mono"
-        << "" << (QStringList{"cboReceptor", "spnUmbral"} + waits) << "-31"
-        << "Canal: ocupado (-31 dBFS)" << "ocupado=audio;umbral=-35;receptor=";
+        << "" << "" << "" << QStringList() << "" << "" << "Canal: no se escucha" << "ocupado=ninguno;libre=2000";
+    QTest::newRow("audio as the station hears it, busy")
+        << "ocupado=audio;umbral=-35;entrada=alsa_input.usb-CM108.analog-mono" << "" << "" << audio << "station"
+        << "-31" << "Canal: ocupado (-31 dBFS)" << "ocupado=audio;umbral=-35;receptor=";
+    QTest::newRow("audio at another threshold: the dialog's own")
+        << "ocupado=audio;umbral=-35;entrada=alsa_input.usb-CM108.analog-mono;libre=3000" << "" << "spnUmbral=-50"
+        << audio
+        << "own" << "-45" << "Canal: ocupado (-45 dBFS)" << "ocupado=audio;umbral=-50;libre=3000";
     QTest::newRow("audio chosen in the dialog, clear")
-        << "" << "audio" << (QStringList{"cboReceptor", "spnUmbral"} + waits) << "-72"
-        << "Canal: libre (-72 dBFS)" << "ocupado=audio;umbral=-40;espera=120;ocupadoignorar=500";
+        << "" << "audio" << "" << audio << "own" << "-72" << "Canal: libre (-72 dBFS)"
+        << "ocupado=audio;umbral=-40;espera=120;ocupadoignorar=500";
     QTest::newRow("audio on an input that refuses")
-        << "ocupado=audio;receptor=alsa_input.pci.analog-stereo" << "" << (QStringList{"cboReceptor", "spnUmbral"} + waits)
-        << "" << "Canal: no se puede leer" << "receptor=alsa_input.pci.analog-stereo";
-    QTest::newRow("serial line") << "" << "serie" << (QStringList{"cboOcupadoLinea", "spnOcupadoPuerto"} + waits) << ""
-                                 << "Canal: no se puede leer" << "ocupado=serie;ocupadolinea=DCD;ocupadopuerto=0";
+        << "ocupado=audio;receptor=alsa_input.pci.analog-stereo" << "" << "" << audio << "station" << ""
+        << "Canal: no se puede leer" << "receptor=alsa_input.pci.analog-stereo";
+    QTest::newRow("serial line") << "" << "serie" << "" << (QStringList{"cboOcupadoLinea", "spnOcupadoPuerto"} + waits)
+                                 << "own" << "" << "Canal: no se puede leer"
+                                 << "ocupado=serie;ocupadolinea=DCD;ocupadopuerto=0";
     QTest::newRow("unknown line kept as written")
-        << "ocupado=serie;ocupadolinea=XYZ" << "" << (QStringList{"cboOcupadoLinea", "spnOcupadoPuerto"} + waits)
-        << "" << "Canal: no se puede leer" << "La línea «XYZ» del puerto serie no existe";
-    QTest::newRow("gpio without a line") << "" << "gpio" << (QStringList{"txtOcupadoGpio"} + waits) << ""
+        << "ocupado=serie;ocupadolinea=XYZ" << "" << "" << (QStringList{"cboOcupadoLinea", "spnOcupadoPuerto"} + waits)
+        << "own" << "" << "Canal: no se puede leer" << "La línea «XYZ» del puerto serie no existe";
+    QTest::newRow("gpio without a line") << "" << "gpio" << "" << gpio << "own" << ""
                                          << "Canal: no se puede leer" << "La línea GPIO «» no se entiende";
-    QTest::newRow("cm108") << "" << "cm108" << (QStringList{"cboOcupadoCm108"} + waits) << ""
+    QTest::newRow("gpio line the station holds: its source shown")
+        << "ocupado=gpio;ocupadogpio=gpiochip0:5" << "" << "" << gpio << "station" << "1" << "Canal: ocupado"
+        << "ocupado=gpio;ocupadogpio=gpiochip0:5";
+    QTest::newRow("gpio line turned round: held, and the station reads it once accepted")
+        << "ocupado=gpio;ocupadogpio=gpiochip0:5" << "" << "txtOcupadoGpio=gpiochip0:!5" << gpio << "own" << ""
+        << "Canal: no se puede leer ahora: lo tiene abierto la estación" << "ocupado=gpio;ocupadogpio=gpiochip0:!5";
+    QTest::newRow("gpio line chosen in the dialog, free")
+        << "" << "gpio" << "txtOcupadoGpio=gpiochip1:7" << gpio << "own" << "0" << "Canal: libre"
+        << "ocupado=gpio;ocupadogpio=gpiochip1:7";
+    QTest::newRow("cm108") << "" << "cm108" << "" << (QStringList{"cboOcupadoCm108"} + waits) << "own" << ""
                            << "Canal: no se puede leer" << "ocupado=cm108;ocupadocm108=VOL_DN";
-    QTest::newRow("cat") << "" << "cat" << waits << "" << "Canal: no se puede leer" << "ocupado=cat";
-    QTest::newRow("unknown source refused")
-        << "ocupado=radio" << "" << waits << "" << "Canal: no se puede leer" << "No se conoce la fuente «radio»";
+    QTest::newRow("cat the station holds: its source shown")
+        << "ocupado=cat" << "" << "" << waits << "station" << "0" << "Canal: libre" << "ocupado=cat";
+    QTest::newRow("unknown source refused") << "ocupado=radio" << "" << "" << waits << "own" << ""
+                                            << "Canal: no se puede leer" << "No se conoce la fuente «radio»";
 }
 
 void TestStation::clearChannel()
 {
     QFETCH(QString, values);
     QFETCH(QString, choose);
+    QFETCH(QString, edit);
     QFETCH(QStringList, rows);
+    QFETCH(QString, shows);
     QFETCH(QString, heard);
     QFETCH(QString, indicator);
     QFETCH(QString, storedAfter);
     WindowFixture f;
-    // Only the receiver's audio is heard here (through the fake sound server): no test opens a line.
+    // The receiver's audio through the fake sound server, GPIO lines and the radio as lines one
+    // source at a time can hold; no test opens a real device.
     f.makeBusySource = [](const BusySettings &busy, const BusySourceContext &context) -> std::unique_ptr<BusySource> {
+        if (busy.receptor == QLatin1String("alsa_input.pci.analog-stereo"))
+            return std::make_unique<RefusingBusySource>(QStringLiteral("Esa entrada no se deja escuchar."), "audio");
         if (!busy.on() || busy.ocupado == BusySettings::Source::Audio)
             return makeBusySource(busy, context);
+        if (busy.ocupado == BusySettings::Source::Gpio && !busy.ocupadogpio.isEmpty())
+            return std::make_unique<HeldLine>(QString(busy.ocupadogpio).remove(QLatin1Char('!')));
+        if (busy.ocupado == BusySettings::Source::Cat)
+            return std::make_unique<HeldLine>(QStringLiteral("cat"));
         return std::make_unique<RefusingBusySource>(QStringLiteral("No en esta prueba."), busy.ocupadoText);
     };
     for (const QString &pair : values.split(QLatin1Char(';'), Qt::SkipEmptyParts))
@@ -653,23 +727,42 @@ void TestStation::clearChannel()
     loadWithCards(f);
     f.sound->refuseInputs = QStringList{QStringLiteral("alsa_input.pci.analog-stereo")};
     const QByteArray before = storeBytes(f);
-    // The station hears the channel itself with what is stored: the dialog's listening is its own.
-    const QPointer<FakeReceiver> station = f.sound->receiver;
+    // The station hears the channel itself with what is stored; the dialog shows that source
+    // while its values choose the same, and listens on its own otherwise.
+    Station &station = f.window->station();
+    const QPointer<FakeReceiver> stationReceiver = f.sound->receiver;
     QPointer<FakeReceiver> listening;
     QVERIFY(withDialog(f, [&](frmestacion &d) {
         StationChannel *c = d.grpChannel;
         if (!choose.isEmpty())
             c->cboOcupado->setCurrentIndex(c->cboOcupado->findData(choose));
+        if (auto *field = c->findChild<QWidget *>(edit.section(QLatin1Char('='), 0, 0)); field && !edit.isEmpty()) {
+            if (auto *spin = qobject_cast<QSpinBox *>(field))
+                spin->setValue(edit.section(QLatin1Char('='), 1).toInt());
+            else
+                qobject_cast<QLineEdit *>(field)->setText(edit.section(QLatin1Char('='), 1));
+        }
         const QStringList all{"cboReceptor",    "spnUmbral",       "cboOcupadoLinea", "spnOcupadoPuerto",
                               "txtOcupadoGpio", "cboOcupadoCm108", "spnLibre",        "spnEspera",
                               "spnIgnorar"};
         for (const QString &name : all)
             QVERIFY2(c->findChild<QWidget *>(name)->isVisible() == rows.contains(name), qPrintable(name));
-        if (!heard.isEmpty()) {
-            QTRY_VERIFY(f.sound->receiver && f.sound->receiver != station && f.sound->receiver->isOpen());
+        QTRY_COMPARE(c->showsStationSource(), shows == QLatin1String("station"));
+        const bool audio = c->chosen().ocupado == BusySettings::Source::Audio;
+        if (!heard.isEmpty() && audio && shows == QLatin1String("station")) {
+            QCOMPARE(f.sound->receiver, stationReceiver);
+            stationReceiver->hear(heard.toDouble() > c->spnUmbral->value(), heard.toDouble());
+        } else if (!heard.isEmpty() && audio) {
+            QTRY_VERIFY(f.sound->receiver && f.sound->receiver != stationReceiver && f.sound->receiver->isOpen());
             listening = f.sound->receiver;
             QCOMPARE(f.sound->receiver->card.id, d.cboEntrada->currentData().toStringList().value(0));
             f.sound->receiver->hear(heard.toDouble() > c->spnUmbral->value(), heard.toDouble());
+        } else if (!heard.isEmpty()) {
+            const QString device = c->chosen().ocupado == BusySettings::Source::Cat
+                                       ? QStringLiteral("cat")
+                                       : c->chosen().ocupadogpio.remove(QLatin1Char('!'));
+            QTRY_VERIFY(HeldLine::holders().contains(device));
+            HeldLine::holders().value(device)->hear(heard == QLatin1String("1"));
         }
         QTRY_COMPARE(c->lblCanal->text(), indicator);
         d.cmdaceptar->click();
@@ -688,6 +781,11 @@ void TestStation::clearChannel()
     }
     for (const QString &pair : storedAfter.split(QLatin1Char(';')))
         QCOMPARE(stored(f, pair.section(QLatin1Char('='), 0, 0)), pair.section(QLatin1Char('='), 1));
+    // Accepted values are heard by the station at once, on a source it could open.
+    const BusySettings accepted = readBusySettings(station.settings());
+    QCOMPARE(station.channelWatch().settings(), accepted);
+    if (accepted.ocupado == BusySettings::Source::Gpio || accepted.ocupado == BusySettings::Source::Cat)
+        QVERIFY(station.busySource() && station.busySource()->isOpen());
 }
 
 QTEST_MAIN(TestStation)

@@ -18,6 +18,9 @@ class AudioBusySource : public BusySource
     Q_OBJECT
 public:
     static constexpr int BlockMs = 10;
+    static constexpr int BufferMs = 25;
+    // The most taken in one read: far more than the server holds between two reads.
+    static constexpr int ReadMs = 200;
     static constexpr int ReportMs = 200;
     static constexpr int StallMs = 3000;
     static constexpr int ListCheckMs = 1000;
@@ -43,8 +46,9 @@ private:
     BusyDetector m_detector;
     SourceOwner m_source;
     QIODevice *m_input = nullptr; // owned by the source
-    QByteArray m_block; // BlockMs of sound, m_filled bytes of it read so far
+    QByteArray m_pending; // sound read and not yet heard: m_filled bytes, less than a block after a read
     qsizetype m_filled = 0;
+    qsizetype m_blockBytes = 0;
     QByteArray m_deviceId;
     QString m_deviceName;
     QMediaDevices m_devices;

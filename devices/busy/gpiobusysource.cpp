@@ -31,10 +31,22 @@ void GpioBusySource::closeDevice()
     m_input->release();
 }
 
+namespace {
+int stateOf(int value, bool activeLow)
+{
+    return value < 0 ? -1 : (value != 0) != activeLow ? 1 : 0;
+}
+} // namespace
+
 int GpioBusySource::readBusy()
 {
-    const int value = m_input->value();
-    return value < 0 ? -1 : (value != 0) != m_line.activeLow ? 1 : 0;
+    return stateOf(m_input->value(), m_line.activeLow);
+}
+
+// libgpiod reads the level with one ioctl on the line's own descriptor: any thread may ask.
+std::function<int()> GpioBusySource::backgroundLook()
+{
+    return [input = m_input.get(), activeLow = m_line.activeLow] { return stateOf(input->value(), activeLow); };
 }
 
 QString GpioBusySource::lostReason() const

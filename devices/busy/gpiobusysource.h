@@ -22,6 +22,7 @@ protected:
     void closeDevice() override;
     int readBusy() override;
     QString lostReason() const override;
+    std::function<int()> backgroundLook() override;
 
 private:
     QString m_lineText;

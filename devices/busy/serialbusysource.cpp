@@ -2,6 +2,9 @@
 
 #include "deviceerror.h"
 #include "serialline.h"
+#include "serialposix.h"
+
+#include <unistd.h>
 
 SerialBusySource::SerialBusySource(SerialLine &line, const QString &lineText, std::unique_ptr<SerialLine> own,
                                    QObject *parent)
@@ -25,17 +28,27 @@ void SerialBusySource::openDevice()
     if (!m_input.valid())
         throw DeviceError(serialBusyLineProblem(m_lineText));
     m_line.setPortHeld(true);
+    m_lookFd = m_line.duplicateStatusDescriptor();
 }
 
 void SerialBusySource::closeDevice()
 {
+    if (m_lookFd >= 0)
+        ::close(m_lookFd);
+    m_lookFd = -1;
     m_line.setPortHeld(false);
+}
+
+std::function<int()> SerialBusySource::backgroundLook()
+{
+    if (m_lookFd < 0)
+        return {};
+    return [fd = m_lookFd, input = m_input] { return input.stateIn(serialStatusLines(fd)); };
 }
 
 int SerialBusySource::readBusy()
 {
-    const int lines = m_line.statusLines();
-    return lines < 0 ? -1 : m_input.busyIn(lines) ? 1 : 0;
+    return m_input.stateIn(m_line.statusLines());
 }
 
 QString SerialBusySource::lostReason() const

@@ -27,10 +27,12 @@ protected:
     void closeDevice() override;
     int readBusy() override;
     QString lostReason() const override;
+    std::function<int()> backgroundLook() override;
 
 private:
     std::unique_ptr<SerialLine> m_own;
     SerialLine &m_line;
     QString m_lineText;
     BusyInput m_input;
+    int m_lookFd = -1; // the port's status lines for the watching thread
 };

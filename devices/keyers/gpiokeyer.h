@@ -28,7 +28,8 @@ public:
     virtual ~GpioInput() = default;
     // Throws DeviceError with the reason in Spanish.
     virtual void request(const QString &chip, unsigned line) = 0;
-    // The line's level (0 or 1), or -1 when the chip is gone.
+    // The line's level (0 or 1), or -1 when the chip is gone. Asked from a watching thread too,
+    // while requested.
     virtual int value() = 0;
     virtual void release() = 0;
 };

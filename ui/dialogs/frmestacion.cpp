@@ -144,6 +144,9 @@ frmestacion::frmestacion(QWidget *parent, const KeyingSettings &keying, const So
         context.entrada = chosenCard(cboEntrada);
         context.keyingPort = line.commPort();
         context.sound = &m_sound;
+        m_channelKeyer = chosenKeyer();
+        context.keyerSettings = &m_channelKeyer;
+        context.outputCardId = chosenCard(cboSalida).id;
         return context;
     });
     connect(this, &QDialog::finished, grpChannel, &StationChannel::stopListening);

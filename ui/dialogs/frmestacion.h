@@ -110,6 +110,7 @@ private:
     QFormLayout *m_keyForm = nullptr;
     QHBoxLayout *m_pinRow = nullptr;
     SoundServer &m_sound;
+    KeyerSettings m_channelKeyer; // the keyer as chosen, for the channel group's source
     MessageBoxes &m_boxes;
     std::unique_ptr<StationTest> m_test;
     bool m_transmitting = false;

@@ -12,6 +12,7 @@
 #include <QSpinBox>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 struct SourceItem
@@ -194,9 +195,25 @@ void StationChannel::setEditable(bool editable)
         w->setEnabled(editable);
 }
 
+void StationChannel::setStationSource(BusySource *source, const BusySettings &values,
+                                      const BusySourceContext &context)
+{
+    if (m_station)
+        disconnect(m_station, nullptr, this, nullptr);
+    m_station = source;
+    m_stationValues = values;
+    m_stationContext = context;
+    m_stationKeyer = context.keyerSettings ? *context.keyerSettings : KeyerSettings();
+    m_stationContext.keyerSettings = &m_stationKeyer;
+    // Rebuilt by a reload while the dialog is open: the dialog listens on its own.
+    if (source)
+        connect(source, &QObject::destroyed, this, &StationChannel::listenSoon);
+}
+
 void StationChannel::stopListening()
 {
     m_remake.stop();
+    show(nullptr);
     m_source.reset();
 }
 
@@ -225,38 +242,64 @@ void StationChannel::listenSoon()
 
 void StationChannel::listen()
 {
+    show(nullptr);
     m_source.reset();
-    lblCanal->setToolTip(QString());
     const BusySettings values = chosen();
     if (!values.on()) {
         lblCanal->setText(kPrefix + QStringLiteral("no se escucha"));
         return;
     }
+    const BusySourceContext context = m_context ? m_context() : BusySourceContext();
+    if (m_station && sameBusySource(values, context, m_stationValues, m_stationContext)) {
+        show(m_station);
+        if (!m_station->isOpen())
+            showFailure(QStringLiteral("La estación no puede leer %1 ahora.").arg(m_station->description()));
+        return;
+    }
     if (m_makeSource)
-        m_source = m_makeSource(values, m_context ? m_context() : BusySourceContext());
+        m_source = m_makeSource(values, context);
     if (!m_source) {
         lblCanal->setText(kPrefix + QStringLiteral("no se escucha"));
         return;
     }
-    connect(m_source.get(), &BusySource::busyChanged, this, &StationChannel::showState);
-    connect(m_source.get(), &BusySource::levelChanged, this, &StationChannel::showState);
-    connect(m_source.get(), &BusySource::lost, this, &StationChannel::showFailure);
+    show(m_source.get());
     try {
         m_source->open();
     } catch (const DeviceError &e) {
+        // A line, an interface or a radio the station listens to cannot be opened a second time.
+        if (m_station && m_station->isOpen() && values.ocupado == m_stationValues.ocupado &&
+            values.ocupado != BusySettings::Source::Audio) {
+            lblCanal->setText(kPrefix + QStringLiteral("no se puede leer ahora: lo tiene abierto la estación"));
+            lblCanal->setToolTip(e.reason() + QStringLiteral(" Al aceptar, la estación pasa a leer estos valores."));
+            return;
+        }
         showFailure(e.reason());
         return;
     }
-    lblCanal->setToolTip(m_source->description());
+    showState();
+}
+
+// Follows source on the live line, and nothing else.
+void StationChannel::show(BusySource *source)
+{
+    for (const QMetaObject::Connection &c : std::exchange(m_following, {}))
+        disconnect(c);
+    m_shown = source;
+    lblCanal->setToolTip(source ? source->description() : QString());
+    if (!source)
+        return;
+    m_following = {connect(source, &BusySource::busyChanged, this, &StationChannel::showState),
+                   connect(source, &BusySource::levelChanged, this, &StationChannel::showState),
+                   connect(source, &BusySource::lost, this, &StationChannel::showFailure)};
     showState();
 }
 
 void StationChannel::showState()
 {
-    if (!m_source || !m_source->isOpen())
+    if (!m_shown || !m_shown->isOpen())
         return;
-    QString text = kPrefix + (m_source->busy() ? QStringLiteral("ocupado") : QStringLiteral("libre"));
-    const double dB = m_source->levelDb();
+    QString text = kPrefix + (m_shown->busy() ? QStringLiteral("ocupado") : QStringLiteral("libre"));
+    const double dB = m_shown->levelDb();
     if (!std::isnan(dB))
         text += dB > -100 ? QStringLiteral(" (%1 dBFS)").arg(std::lround(dB)) : QStringLiteral(" (silencio)");
     lblCanal->setText(text);

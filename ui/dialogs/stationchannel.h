@@ -2,8 +2,10 @@
 
 #include "busysettings.h"
 #include "busysourcemaker.h"
+#include "keyersettings.h"
 
 #include <QGroupBox>
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
@@ -20,8 +22,9 @@ class SoundServer;
 // (nothing, the receiver's audio, a squelch line of a serial port, a GPIO line or a CM108
 // interface, or the radio's squelch through CAT), the values that source needs, and how long the
 // channel must be clear before keying, the longest wait and how long the station's own tail is not
-// heard. A live line tells whether the channel is busy now, from a source made of the values as
-// they stand.
+// heard. A live line tells whether the channel is busy now: from the station's own source while
+// the values choose what it reads (a line the station holds cannot be opened twice), else from a
+// source made of the values as they stand.
 class StationChannel : public QGroupBox
 {
     Q_OBJECT
@@ -34,6 +37,11 @@ public:
     // Shows values and listens to the source they choose, made by makeSource (none: nothing is
     // listened to).
     void setValues(const BusySettings &values, BusySourceMaker makeSource = {});
+    // The source the station watches now (not owned; null: none), with the values and the rest of
+    // the station it was made of. Given before setValues().
+    void setStationSource(BusySource *source, const BusySettings &values, const BusySourceContext &context);
+    // Whether the live line shows the station's own source.
+    bool showsStationSource() const { return m_station && m_shown == m_station; }
     BusySettings chosen() const;
     // Why the values cannot be used; empty when nothing is known to be wrong.
     QString problem() const { return busySettingsProblem(chosen()); }
@@ -57,6 +65,7 @@ private:
     void showRows();
     void listenSoon();
     void listen();
+    void show(BusySource *source);
     void showState();
     void showFailure(const QString &reason);
 
@@ -66,6 +75,12 @@ private:
     QFormLayout *m_form = nullptr;
     QWidget *m_waitRow = nullptr;
     BusySettings m_values; // what the dialog opened with, for what has no field
-    std::unique_ptr<BusySource> m_source;
+    std::unique_ptr<BusySource> m_source; // the dialog's own
+    QPointer<BusySource> m_station;
+    BusySettings m_stationValues;
+    BusySourceContext m_stationContext;
+    KeyerSettings m_stationKeyer; // what m_stationContext points at
+    QPointer<BusySource> m_shown; // the one the live line shows
+    QList<QMetaObject::Connection> m_following;
     QTimer m_remake;
 };

@@ -89,6 +89,8 @@ void Frmprincipal::mnuestacion_Click()
             m_face->hold(false);
     });
     dialog.stationLevel->setValues(readLevelSettings(settings()));
+    dialog.grpChannel->setStationSource(m_station.busySource(), m_station.channelWatch().settings(),
+                                        m_station.busyContext());
     dialog.grpChannel->setValues(readBusySettings(settings()), m_parts.makeBusySource);
     if (dialog.exec() == QDialog::Accepted) {
         const bool saved = writeKeyingSettings(settings(), dialog.chosenKeying()) &
@@ -107,6 +109,7 @@ void Frmprincipal::mnuestacion_Click()
         }
         // Even when the store could not keep them.
         m_station.applyStation(dialog.chosenKeying(), dialog.chosenCards(), dialog.stationLevel->chosen());
+        m_station.applyBusy(dialog.grpChannel->chosen());
         m_station.applyIdentification(dialog.chosenIdent());
     } else if (!m_face) {
         m_station.applyKeying();
