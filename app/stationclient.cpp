@@ -49,7 +49,7 @@ bool StationClient::findOwner(const QString &settingsFile)
     m_owner.pid = reply.arguments().at(0).toUInt();
     m_owner.what = reply.arguments().at(1).toString();
     m_owner.settings = reply.arguments().at(2).toString();
-    return QDir::cleanPath(m_owner.settings) == QDir::cleanPath(settingsFile);
+    return QDir::cleanPath(m_owner.settings) == QDir::cleanPath(SystemPath::readable(settingsFile));
 }
 
 int StationClient::send(const Command &command)
@@ -66,8 +66,14 @@ int StationClient::send(const Command &command)
         QCoreApplication::exit(Command::Failed);
     });
     const int times = command.loop ? command.times : 1;
-    const QDBusMessage reply =
-        m_bus.call(call(QStringLiteral("enviar"), {m_file, times, qMax(0, command.interval)}), QDBus::Block, 10000);
+    const int pause = qMax(0, command.interval);
+    // As bytes: a name that is not UTF-8 would arrive as another name.
+    QDBusMessage reply = m_bus.call(call(QStringLiteral("enviarBytes"), {SystemPath::encode(m_file), times, pause}),
+                                    QDBus::Block, 10000);
+    // An owner started before enviarBytes existed takes the name as text, when it is text.
+    if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.UnknownMethod") &&
+        SystemPath::readable(m_file) == m_file)
+        reply = m_bus.call(call(QStringLiteral("enviar"), {m_file, times, pause}), QDBus::Block, 10000);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
         say(QStringLiteral("la estación no ha aceptado el mensaje: %1").arg(reply.errorMessage()));
         return Command::Failed;
@@ -82,7 +88,7 @@ int StationClient::send(const Command &command)
 
 void StationClient::onStateChanged(const QString &estado, const QString &archivo)
 {
-    if (archivo != m_file || !isatty(STDERR_FILENO))
+    if (archivo != SystemPath::readable(m_file) || !isatty(STDERR_FILENO))
         return;
     if (estado == QLatin1String("enviando"))
         say(QStringLiteral("transmitiendo %1...").arg(m_fileName));

@@ -4,9 +4,11 @@
 #include "busnames.h"
 #include "programvalues.h"
 #include "station.h"
+#include "systempath.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
+#include <QDBusError>
 #include <QDir>
 
 StationService::StationService(Station &station, const QString &what, QObject *parent)
@@ -58,16 +60,45 @@ QString StationService::onAir() const
 {
     if (m_station.engine().state() == TransmissionEngine::State::Idle)
         return QString();
-    return m_station.engine().reproductor().fileName();
+    // A string on the bus must be UTF-8.
+    return SystemPath::readable(m_station.engine().reproductor().fileName());
 }
 
 uint StationService::enviar(const QString &archivo, int veces, int pausa)
 {
+    return add(archivo, veces, pausa);
+}
+
+uint StationService::enviarBytes(const QByteArray &archivo, int veces, int pausa)
+{
+    return add(SystemPath::decode(archivo), veces, pausa);
+}
+
+uint StationService::add(const QString &archivo, int veces, int pausa)
+{
+    // The owner's working folder is not the caller's: a relative name would find another file.
+    if (!QDir::isAbsolutePath(archivo)) {
+        QString why = QStringLiteral("Falta el archivo del mensaje.");
+        if (!archivo.isEmpty())
+            why = QStringLiteral("«%1» no es una ruta absoluta: la estación no sabe desde qué carpeta se dio.")
+                      .arg(SystemPath::readable(archivo));
+        return refuse(why);
+    }
+    // The system would read the name only up to a NUL byte, and open another file.
+    if (archivo.contains(QChar(0)))
+        return refuse(QStringLiteral("El nombre del archivo lleva un byte nulo."));
     SendRequest request;
     request.file = QDir::cleanPath(archivo);
     request.times = qMax(0, veces);
     request.pauseSecs = qBound(0, pausa, 3600);
     return m_station.queue().add(request);
+}
+
+uint StationService::refuse(const QString &why)
+{
+    if (calledFromDBus())
+        sendErrorReply(QDBusError::InvalidArgs, why);
+    return 0;
 }
 
 void StationService::detener()
@@ -98,7 +129,7 @@ void StationService::recargar()
 uint StationService::propietario(QString &que, QString &ajustes)
 {
     que = m_what;
-    ajustes = settingsLocation(m_station.settings());
+    ajustes = SystemPath::readable(settingsLocation(m_station.settings()));
     return uint(QCoreApplication::applicationPid());
 }
 

@@ -62,5 +62,5 @@ target_link_libraries(tst_endtoend_keyers PRIVATE pregonal_radiosim)
 # One station per user: the schedule's lock, and the owner on a session bus of the test's own.
 pregonal_add_rig_test(tst_owner SOURCES tst_owner.cpp LABELS faults)
 target_compile_definitions(tst_owner PRIVATE PREGONAL_PROGRAM="$<TARGET_FILE:pregonal>")
-target_link_libraries(tst_owner PRIVATE pregonal_transmissionlog)
+target_link_libraries(tst_owner PRIVATE pregonal_transmissionlog pregonal_dbus)
 add_dependencies(tst_owner pregonal)
