@@ -83,6 +83,7 @@ private slots:
     void nothingToAskWithoutAnOwner();
     void handedOverNeverOverAPlay();
     void sentInTheLoopsPauseThenStopped();
+    void waitingMessageGoesToTheNextOwner();
     void namesHandedOver_data();
     void namesHandedOver();
     void namesRefusedOnTheBus_data();
@@ -229,6 +230,46 @@ void TestOwner::sentInTheLoopsPauseThenStopped()
     QVERIFY(!overlap(keyed));
     QCOMPARE(logLines(home), (QStringList{"línea de órdenes|aviso.wav|completa", "línea de órdenes|aviso.wav|detenida"}));
     end(owner);
+}
+
+// The service killed with a message on the air and another waiting: the one on the air is told
+// cut and never sent again; the waiting one goes to the next owner, once.
+void TestOwner::waitingMessageGoesToTheNextOwner()
+{
+    Home home;
+    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
+    const QString longTone = m_tones.filePath(QStringLiteral("largo.wav"));
+    QVERIFY(writeToneWav(longTone, 48000, 1, 48000 * 4));
+    QProcess owner;
+    startOwner(home, owner);
+    if (QTest::currentTestFailed())
+        return;
+    QFile::resize(m_lineLog, 0);
+    QProcess onAir;
+    home.start(onAir, {QStringLiteral("--enviar"), longTone});
+    QTRY_COMPARE_WITH_TIMEOUT(keyPeriods(readLineLog(m_lineLog)).size(), 1, 10000);
+    // On a terminal, so that it says when it has handed its message over.
+    QProcess waiting;
+    waiting.setProcessChannelMode(QProcess::MergedChannels);
+    home.start(waiting,
+               {QStringLiteral("-qfec"), QStringLiteral(PREGONAL_PROGRAM " --enviar ") + m_tone, QStringLiteral("/dev/null")},
+               QStringLiteral("/usr/bin/script"));
+    QString seen;
+    QTRY_VERIFY_WITH_TIMEOUT((seen += QString::fromUtf8(waiting.readAll())).contains(QStringLiteral("entregado a")),
+                             10000);
+    ::kill(pid_t(owner.processId()), SIGKILL);
+    QVERIFY(owner.waitForFinished(5000));
+    QProcess next;
+    startOwner(home, next);
+    QVERIFY(onAir.waitForFinished(10000));
+    QCOMPARE(onAir.exitCode(), 1);
+    QVERIFY(waiting.waitForFinished(15000));
+    seen += QString::fromUtf8(waiting.readAll());
+    QVERIFY2(seen.contains(QStringLiteral("espera a la siguiente")), qPrintable(seen));
+    QCOMPARE(waiting.exitCode(), 0);
+    QCOMPARE(keyPeriods(readLineLog(m_lineLog)).size(), 2);
+    QCOMPARE(logLines(home), (QStringList{"línea de órdenes|largo.wav|interrumpida", "línea de órdenes|aviso.wav|completa"}));
+    end(next);
 }
 
 // The message's name reaches the owner byte for byte, whatever it is: a name that is not UTF-8
