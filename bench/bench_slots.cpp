@@ -176,7 +176,7 @@ Counts Bench::countSlots(const QMap<QString, QStringList> &results) const
         const QStringList r = results.value(QStringLiteral("slot-%1.wav").arg(i, 3, 10, QLatin1Char('0')));
         r.isEmpty() ? ++c.lost : r.size() > 1 ? ++c.doubled : ++c.ok;
         if (r.size() == 1)
-            ++c.outcomes[r.first()];
+            ++c.outcomes[r.first().section(QLatin1Char('|'), 0, 0)];
     }
     return c;
 }
@@ -196,11 +196,13 @@ Counts Bench::countCommands(const QMap<QString, QStringList> &results) const
             // Withdrawn unsent when the station went, and told so: not lost, yet not sent.
             const bool told = status == 1 && errors.contains(QStringLiteral("se ha cerrado"));
             told ? ++c.outcomes[QStringLiteral("no line, exit 1: the station went first")] : ++c.lost;
-            if (!told)
-                QTextStream(stderr) << "lost: " << s.name << " exit " << status << ": " << errors << "\n";
-        } else if ((status == 0) == (r.first() == QLatin1String("completa"))) {
+            QTextStream(stderr) << (told ? "told: " : "lost: ") << s.name << " exit " << status << ": " << errors;
+        } else if (const QString result = r.first().section(QLatin1Char('|'), 0, 0);
+                   (status == 0) == (result == QLatin1String("completa"))) {
             ++c.ok;
-            ++c.outcomes[QStringLiteral("%1, exit %2").arg(r.first()).arg(status)];
+            ++c.outcomes[QStringLiteral("%1, exit %2").arg(result).arg(status)];
+            if (result == QLatin1String("fallo"))
+                QTextStream(stderr) << s.name << ": " << r.first() << "\n";
         } else {
             ++c.lost; // its status says otherwise than its line
             QTextStream(stderr) << "mismatch: " << s.name << " exit " << status << " line " << r.first() << "\n";
@@ -276,7 +278,7 @@ int Bench::run()
     m_owner->waitForFinished(10000);
     QMap<QString, QStringList> results;
     for (const QStringList &line : readLatestLog(home.logFolder(), 100000))
-        results[QFileInfo(line.value(3)).fileName()] << line.value(5);
+        results[QFileInfo(line.value(3)).fileName()] << line.value(5) + QLatin1Char('|') + line.value(6);
     const Counts commands = countCommands(results);
     const Counts slotCounts = countSlots(results);
     int refused = 0, taken = 0;
