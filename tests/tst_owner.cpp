@@ -91,6 +91,9 @@ private slots:
     void secondWindowRaisesTheFirst();
 
 private:
+    // Starts --programa on the test's bus, the line log emptied; false when it did not start.
+    bool ownerStarted(Home &home, QProcess &owner);
+
     QString m_lineLog;
     QTemporaryDir m_tones;
     QString m_tone;
@@ -111,6 +114,14 @@ void TestOwner::initTestCase()
     QVERIFY(m_bus.waitForReadyRead(5000));
     m_busAddress = QString::fromUtf8(m_bus.readLine()).trimmed();
     QVERIFY(!m_busAddress.isEmpty());
+}
+
+bool TestOwner::ownerStarted(Home &home, QProcess &owner)
+{
+    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
+    startOwner(home, owner);
+    QFile::resize(m_lineLog, 0);
+    return !QTest::currentTestFailed();
 }
 
 void TestOwner::cleanupTestCase()
@@ -184,12 +195,9 @@ void TestOwner::nothingToAskWithoutAnOwner()
 void TestOwner::handedOverNeverOverAPlay()
 {
     Home home;
-    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
     QProcess owner;
-    startOwner(home, owner);
-    if (QTest::currentTestFailed())
+    if (!ownerStarted(home, owner))
         return;
-    QFile::resize(m_lineLog, 0);
     QProcess a;
     QProcess b;
     home.start(a, {QStringLiteral("--enviar"), m_tone});
@@ -210,12 +218,9 @@ void TestOwner::handedOverNeverOverAPlay()
 void TestOwner::sentInTheLoopsPauseThenStopped()
 {
     Home home;
-    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
     QProcess owner;
-    startOwner(home, owner);
-    if (QTest::currentTestFailed())
+    if (!ownerStarted(home, owner))
         return;
-    QFile::resize(m_lineLog, 0);
     QProcess loop;
     home.start(loop, {QStringLiteral("--enviar"), m_tone, QStringLiteral("--bucle"), QStringLiteral("--intervalo"),
                       QStringLiteral("3")});
@@ -236,15 +241,12 @@ void TestOwner::sentInTheLoopsPauseThenStopped()
 // cut and never sent again; the waiting one goes to the next owner, once.
 void TestOwner::waitingMessageGoesToTheNextOwner()
 {
-    Home home;
-    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
     const QString longTone = m_tones.filePath(QStringLiteral("largo.wav"));
     QVERIFY(writeToneWav(longTone, 48000, 1, 48000 * 4));
+    Home home;
     QProcess owner;
-    startOwner(home, owner);
-    if (QTest::currentTestFailed())
+    if (!ownerStarted(home, owner))
         return;
-    QFile::resize(m_lineLog, 0);
     QProcess onAir;
     home.start(onAir, {QStringLiteral("--enviar"), longTone});
     QTRY_COMPARE_WITH_TIMEOUT(keyPeriods(readLineLog(m_lineLog)).size(), 1, 10000);
@@ -300,7 +302,6 @@ void TestOwner::namesHandedOver()
     QFETCH(QString, logged);
     QFETCH(QString, result);
     Home home;
-    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
     QProcess printf;
     printf.start(QStringLiteral("printf"), {QString::fromUtf8(name)});
     QVERIFY(printf.waitForFinished(5000));
@@ -311,10 +312,8 @@ void TestOwner::namesHandedOver()
         QCOMPARE(::mkfifo(path.constData(), 0600), 0);
     const auto removeName = qScopeGuard([&path] { ::unlink(path.constData()); }); // Qt cannot
     QProcess owner;
-    startOwner(home, owner);
-    if (QTest::currentTestFailed())
+    if (!ownerStarted(home, owner))
         return;
-    QFile::resize(m_lineLog, 0);
     QString errors;
     const QString script = QStringLiteral("exec \"$0\" --enviar \"$1/$(printf \"$2\")\"");
     QCOMPARE(home.run({QStringLiteral("-c"), script, QStringLiteral(PREGONAL_PROGRAM), home.dir.path(),
@@ -349,10 +348,8 @@ void TestOwner::namesRefusedOnTheBus()
     QFETCH(QVariant, name);
     QFETCH(QString, error);
     Home home;
-    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
     QProcess owner;
-    startOwner(home, owner);
-    if (QTest::currentTestFailed())
+    if (!ownerStarted(home, owner))
         return;
     QDBusConnection bus = QDBusConnection::connectToBus(m_busAddress, QStringLiteral("names"));
     QDBusMessage call =
