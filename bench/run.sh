@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 top=$PWD
 build=${BUILD:-build-bench}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)" --target bench_keying bench_busy bench_startup bench_audiotiming bench_ident bench_loudness bench_channelwait bench_handover bench_audiobusy bench_owntail bench_levelair bench_face ptyshim pregonal >/dev/null
+cmake --build "$build" -j"$(nproc)" --target bench_keying bench_busy bench_startup bench_audiotiming bench_ident bench_loudness bench_channelwait bench_handover bench_slots fastclock bench_audiobusy bench_owntail bench_levelair bench_face ptyshim pregonal >/dev/null
 
 # A private sound server, never the tests' one.
 export PREGONAL_PULSE_DIR=${PREGONAL_PULSE_DIR:-/tmp/pregonal-bench-$(id -u)}
@@ -31,6 +31,9 @@ echo "== bench_handover"
 LD_PRELOAD=$shim PREGONAL_LINESHIM_OPEN=0 PREGONAL_LINELOG=$out/handover.log "$build/bench/bench_handover" 20
 echo "== bench_face"
 LD_PRELOAD=$shim PREGONAL_LINESHIM_OPEN=0 PREGONAL_LINELOG=$out/face.log "$build/bench/bench_face" 50
+echo "== bench_slots"
+LD_PRELOAD=$shim PREGONAL_LINESHIM_OPEN=0 PREGONAL_LINELOG=$out/slots.log \
+    PREGONAL_FASTCLOCK_LIB=$top/$build/bench/libfastclock.so "$build/bench/bench_slots" 100 20 || true
 echo "== bench_audiotiming"
 "$build/bench/bench_audiotiming" 20
 echo "== bench_ident"

@@ -5,9 +5,11 @@
 #include "enginelogger.h"
 #include "programvalues.h"
 #include "station.h"
+#include "systempath.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
+#include <QDBusError>
 #include <QDir>
 
 StationService::StationService(Station &station, const QString &what, QObject *parent)
@@ -106,16 +108,38 @@ QString StationService::onAir() const
 {
     if (m_station.engine().state() == TransmissionEngine::State::Idle)
         return QString();
-    return m_station.engine().reproductor().fileName();
+    // A string on the bus must be UTF-8.
+    return SystemPath::readable(m_station.engine().reproductor().fileName());
 }
 
 uint StationService::enviar(const QString &archivo, int veces, int pausa)
 {
-    return enviarDesde(archivo, veces, pausa, QString());
+    return add(archivo, veces, pausa, QString());
 }
 
 uint StationService::enviarDesde(const QString &archivo, int veces, int pausa, const QString &origen)
 {
+    return add(archivo, veces, pausa, origen);
+}
+
+uint StationService::enviarBytes(const QByteArray &archivo, int veces, int pausa)
+{
+    return add(SystemPath::decode(archivo), veces, pausa, QString());
+}
+
+uint StationService::add(const QString &archivo, int veces, int pausa, const QString &origen)
+{
+    // The owner's working folder is not the caller's: a relative name would find another file.
+    if (!QDir::isAbsolutePath(archivo)) {
+        QString why = QStringLiteral("Falta el archivo del mensaje.");
+        if (!archivo.isEmpty())
+            why = QStringLiteral("«%1» no es una ruta absoluta: la estación no sabe desde qué carpeta se dio.")
+                      .arg(SystemPath::readable(archivo));
+        return refuse(why);
+    }
+    // The system would read the name only up to a NUL byte, and open another file.
+    if (archivo.contains(QChar(0)))
+        return refuse(QStringLiteral("El nombre del archivo lleva un byte nulo."));
     SendRequest request;
     request.file = QDir::cleanPath(archivo);
     request.times = qMax(0, veces);
@@ -126,6 +150,13 @@ uint StationService::enviarDesde(const QString &archivo, int veces, int pausa, c
     else if (origen == originText(LogOrigin::Bucle, 0))
         request.origin = LogOrigin::Bucle;
     return m_station.queue().add(request);
+}
+
+uint StationService::refuse(const QString &why)
+{
+    if (calledFromDBus())
+        sendErrorReply(QDBusError::InvalidArgs, why);
+    return 0;
 }
 
 void StationService::detener()
@@ -156,7 +187,7 @@ void StationService::recargar()
 uint StationService::propietario(QString &que, QString &ajustes)
 {
     que = m_what;
-    ajustes = settingsLocation(m_station.settings());
+    ajustes = SystemPath::readable(settingsLocation(m_station.settings()));
     return uint(QCoreApplication::applicationPid());
 }
 

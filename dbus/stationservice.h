@@ -42,22 +42,25 @@ public:
 public slots:
     // Sends archivo (an absolute path): veces 1 once, 0 in a loop until stopped, N that many
     // times; pausa the seconds between plays (0: the station's). Returns its id, which
-    // emisionTerminada() gives back.
+    // emisionTerminada() gives back. A name that is not absolute is refused with an error.
     uint enviar(const QString &archivo, int veces, int pausa);
     // As enviar(), for a window: origen "manual" (Una vez) or "bucle" (En bucle) names it in the
     // log; anything else is logged as the command line's.
     uint enviarDesde(const QString &archivo, int veces, int pausa, const QString &origen);
+    // The same, with the name as the system's bytes: a name that is not UTF-8 cannot travel as
+    // a string on the bus.
+    uint enviarBytes(const QByteArray &archivo, int veces, int pausa);
     // Stops what the station is sending now.
     void detener();
     // Withdraws message id handed over by enviar(): off the queue while it waits, stopped
     // while on the air. False when it has already ended.
     bool cancelar(uint id);
-    // The state, the message on the air (empty when none) and the next scheduled slot, ISO 8601
-    // (empty when none).
+    // The state, the message on the air (empty when none; bytes that are not UTF-8 shown as
+    // \xNN) and the next scheduled slot, ISO 8601 (empty when none).
     QString estado(QString &archivo, QString &proxima);
     // Reads the stored settings again.
     void recargar();
-    // The owner's process id, what it is ("ventana", "programa") and its settings file.
+    // The owner's process id, what it is ("ventana", "programa") and its settings file (readable).
     uint propietario(QString &que, QString &ajustes);
     // Brings the owner's window to the front; false when the owner has no window.
     bool mostrar();
@@ -85,6 +88,8 @@ signals:
 
 private:
     QString onAir() const;
+    uint add(const QString &archivo, int veces, int pausa, const QString &origen);
+    uint refuse(const QString &why);
 
     Station &m_station;
     QString m_what;

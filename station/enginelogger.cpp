@@ -135,8 +135,10 @@ void EngineLogger::onState(TransmissionEngine::State state)
             return;
         }
         endWait(on);
+        // A crash now cuts the loop as well as the message in its pause: both get their line.
         if (!std::exchange(on.marked, true))
-            m_log.transmissionStarted(on.record);
+            m_log.transmissionStarted(&on == &m_inserted ? QList<TransmissionRecord>{m_main.record, on.record}
+                                                         : QList<TransmissionRecord>{on.record});
         on.airFrom = m_clock.now();
         m_alive.start();
         return;

@@ -3,6 +3,7 @@
 #include "audiodevice.h"
 #include "enginelogger.h"
 #include "schedulerunner.h"
+#include "systempath.h"
 
 SendQueue::SendQueue(TransmissionEngine &engine, EngineLogger &logger, ScheduleRunner &schedule, QObject *parent)
     : QObject(parent), m_engine(engine), m_logger(logger), m_schedule(schedule)
@@ -58,6 +59,7 @@ bool SendQueue::mayStart(const Entry &entry) const
     case TransmissionEngine::State::Pausing:
         return entry.request.times == 1 && !m_engine.sendingFile();
     case TransmissionEngine::State::Playing:
+    case TransmissionEngine::State::Waiting:
         break;
     }
     return false;
@@ -82,7 +84,7 @@ void SendQueue::start(const Entry &entry)
 {
     const SendRequest &r = entry.request;
     m_onAir = entry.id;
-    m_logger.expect(r.origin, 0, r.file, entry.id);
+    m_logger.expect(r.origin, 0, SystemPath::readable(r.file), entry.id);
     if (r.times == 1) {
         m_engine.sendFile(r.file);
         return;

@@ -1,6 +1,7 @@
 // One station per user: the first program that runs the schedule owns it; a second one is
 // refused, a command line hands its message to the owner and waits its turn, a second window
 // brings the first to the front. On a session bus of the test's own, and without one.
+#include "busnames.h"
 #include "clihome.h"
 #include "facewindow.h"
 #include "realrig.h"
@@ -8,12 +9,16 @@
 #include "stationservice.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QProgressBar>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 // Reads p's standard error until it holds text; everything read so far goes to *seen.
@@ -91,6 +96,11 @@ private slots:
     void nothingToAskWithoutAnOwner();
     void handedOverNeverOverAPlay();
     void sentInTheLoopsPauseThenStopped();
+    void waitingMessageGoesToTheNextOwner();
+    void namesHandedOver_data();
+    void namesHandedOver();
+    void namesRefusedOnTheBus_data();
+    void namesRefusedOnTheBus();
     void secondWindowRaisesTheFirst();
     void stateWords_data();
     void stateWords();
@@ -101,6 +111,9 @@ private slots:
     void windowTakesOverFromAKilledService();
 
 private:
+    // Starts --programa on the test's bus, the line log emptied; false when it did not start.
+    bool ownerStarted(Home &home, QProcess &owner);
+
     QString m_lineLog;
     QTemporaryDir m_tones;
     QString m_tone;
@@ -121,6 +134,14 @@ void TestOwner::initTestCase()
     QVERIFY(m_bus.waitForReadyRead(5000));
     m_busAddress = QString::fromUtf8(m_bus.readLine()).trimmed();
     QVERIFY(!m_busAddress.isEmpty());
+}
+
+bool TestOwner::ownerStarted(Home &home, QProcess &owner)
+{
+    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
+    startOwner(home, owner);
+    QFile::resize(m_lineLog, 0);
+    return !QTest::currentTestFailed();
 }
 
 void TestOwner::cleanupTestCase()
@@ -194,12 +215,9 @@ void TestOwner::nothingToAskWithoutAnOwner()
 void TestOwner::handedOverNeverOverAPlay()
 {
     Home home;
-    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
     QProcess owner;
-    startOwner(home, owner);
-    if (QTest::currentTestFailed())
+    if (!ownerStarted(home, owner))
         return;
-    QFile::resize(m_lineLog, 0);
     QProcess a;
     QProcess b;
     home.start(a, {QStringLiteral("--enviar"), m_tone});
@@ -220,12 +238,9 @@ void TestOwner::handedOverNeverOverAPlay()
 void TestOwner::sentInTheLoopsPauseThenStopped()
 {
     Home home;
-    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
     QProcess owner;
-    startOwner(home, owner);
-    if (QTest::currentTestFailed())
+    if (!ownerStarted(home, owner))
         return;
-    QFile::resize(m_lineLog, 0);
     QProcess loop;
     home.start(loop, {QStringLiteral("--enviar"), m_tone, QStringLiteral("--bucle"), QStringLiteral("--intervalo"),
                       QStringLiteral("3")});
@@ -239,6 +254,132 @@ void TestOwner::sentInTheLoopsPauseThenStopped()
     const QList<KeyPeriod> keyed = keyPeriods(readLineLog(m_lineLog));
     QVERIFY(!overlap(keyed));
     QCOMPARE(logLines(home), (QStringList{"línea de órdenes|aviso.wav|completa", "línea de órdenes|aviso.wav|detenida"}));
+    end(owner);
+}
+
+// The service killed with a message on the air and another waiting: the one on the air is told
+// cut and never sent again; the waiting one goes to the next owner, once.
+void TestOwner::waitingMessageGoesToTheNextOwner()
+{
+    const QString longTone = m_tones.filePath(QStringLiteral("largo.wav"));
+    QVERIFY(writeToneWav(longTone, 48000, 1, 48000 * 4));
+    Home home;
+    QProcess owner;
+    if (!ownerStarted(home, owner))
+        return;
+    QProcess onAir;
+    home.start(onAir, {QStringLiteral("--enviar"), longTone});
+    QTRY_COMPARE_WITH_TIMEOUT(keyPeriods(readLineLog(m_lineLog)).size(), 1, 10000);
+    // On a terminal, so that it says when it has handed its message over.
+    QProcess waiting;
+    waiting.setProcessChannelMode(QProcess::MergedChannels);
+    home.start(waiting,
+               {QStringLiteral("-qfec"), QStringLiteral(PREGONAL_PROGRAM " --enviar ") + m_tone, QStringLiteral("/dev/null")},
+               QStringLiteral("/usr/bin/script"));
+    QString seen;
+    QTRY_VERIFY_WITH_TIMEOUT((seen += QString::fromUtf8(waiting.readAll())).contains(QStringLiteral("entregado a")),
+                             10000);
+    ::kill(pid_t(owner.processId()), SIGKILL);
+    QVERIFY(owner.waitForFinished(5000));
+    QProcess next;
+    startOwner(home, next);
+    QVERIFY(onAir.waitForFinished(10000));
+    QCOMPARE(onAir.exitCode(), 1);
+    QVERIFY(waiting.waitForFinished(15000));
+    seen += QString::fromUtf8(waiting.readAll());
+    QVERIFY2(seen.contains(QStringLiteral("espera a la siguiente")), qPrintable(seen));
+    QCOMPARE(waiting.exitCode(), 0);
+    QCOMPARE(keyPeriods(readLineLog(m_lineLog)).size(), 2);
+    QCOMPARE(logLines(home), (QStringList{"línea de órdenes|largo.wav|interrumpida", "línea de órdenes|aviso.wav|completa"}));
+    end(next);
+}
+
+// The message's name reaches the owner byte for byte, whatever it is: a name that is not UTF-8
+// goes out and is logged as the command alone logs it; what is no sound file fails at once.
+void TestOwner::namesHandedOver_data()
+{
+    QTest::addColumn<QByteArray>("name"); // in the home folder, as printf spells it
+    QTest::addColumn<QString>("is");      // "tone": a link to the tone; "fifo"; "": nothing
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("logged");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("not UTF-8") << QByteArray("bad\\377\\376utf.wav") << "tone" << 0 << ""
+                               << "bad\\xff\\xfeutf.wav" << "completa";
+    QTest::newRow("accents") << QByteArray("señal.wav") << "tone" << 0 << "" << "señal.wav" << "completa";
+    QTest::newRow("named pipe") << QByteArray("tubo.wav") << "fifo" << 1 << "es una tubería con nombre"
+                                << "tubo.wav" << "fallo";
+    QTest::newRow("missing") << QByteArray("no.wav") << "" << 1 << "No se encuentra el archivo del mensaje"
+                             << "no.wav" << "fallo";
+}
+
+void TestOwner::namesHandedOver()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QString, is);
+    QFETCH(int, status);
+    QFETCH(QString, error);
+    QFETCH(QString, logged);
+    QFETCH(QString, result);
+    Home home;
+    QProcess printf;
+    printf.start(QStringLiteral("printf"), {QString::fromUtf8(name)});
+    QVERIFY(printf.waitForFinished(5000));
+    const QByteArray path = QFile::encodeName(home.dir.path()) + '/' + printf.readAllStandardOutput();
+    if (is == QLatin1String("tone"))
+        QCOMPARE(::symlink(QFile::encodeName(m_tone).constData(), path.constData()), 0);
+    else if (is == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+    const auto removeName = qScopeGuard([&path] { ::unlink(path.constData()); }); // Qt cannot
+    QProcess owner;
+    if (!ownerStarted(home, owner))
+        return;
+    QString errors;
+    const QString script = QStringLiteral("exec \"$0\" --enviar \"$1/$(printf \"$2\")\"");
+    QCOMPARE(home.run({QStringLiteral("-c"), script, QStringLiteral(PREGONAL_PROGRAM), home.dir.path(),
+                       QString::fromUtf8(name)},
+                      &errors, 15000, QStringLiteral("/bin/sh")),
+             status);
+    QVERIFY2(error.isEmpty() ? errors.isEmpty() : errors.contains(error), qPrintable(errors));
+    QCOMPARE(keyPeriods(readLineLog(m_lineLog)).size(), status == 0 ? 1 : 0);
+    const QList<QStringList> lines = home.lines();
+    QCOMPARE(lines.size(), 1);
+    QCOMPARE(lines.first().value(3), home.dir.path() + QLatin1Char('/') + logged);
+    QCOMPARE(lines.first().value(5), result);
+    end(owner);
+}
+
+// What no file can be: refused by the owner at once, in Spanish, with nothing sent or logged.
+void TestOwner::namesRefusedOnTheBus_data()
+{
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QVariant>("name");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("relative") << "enviar" << QVariant(QStringLiteral("aviso.wav")) << "no es una ruta absoluta";
+    QTest::newRow("relative bytes") << "enviarBytes" << QVariant(QByteArray("aviso.wav"))
+                                    << "no es una ruta absoluta";
+    QTest::newRow("empty") << "enviar" << QVariant(QString()) << "Falta el archivo";
+    QTest::newRow("NUL byte") << "enviarBytes" << QVariant(QByteArray("/tmp/a\0b.wav", 12)) << "byte nulo";
+}
+
+void TestOwner::namesRefusedOnTheBus()
+{
+    QFETCH(QString, method);
+    QFETCH(QVariant, name);
+    QFETCH(QString, error);
+    Home home;
+    QProcess owner;
+    if (!ownerStarted(home, owner))
+        return;
+    QDBusConnection bus = QDBusConnection::connectToBus(m_busAddress, QStringLiteral("names"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(BusNames::service, BusNames::path, BusNames::interface, method);
+    call.setArguments({name, 1, 0});
+    const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
+    QCOMPARE(reply.type(), QDBusMessage::ErrorMessage);
+    QVERIFY2(reply.errorMessage().contains(error), qPrintable(reply.errorMessage()));
+    QCOMPARE(home.run({QStringLiteral("--estado")}), 0); // still serving
+    QVERIFY(home.lines().isEmpty());
     end(owner);
 }
 

@@ -59,7 +59,7 @@ struct Station
     // Writes the settings, each "/tmp/" of them a folder of this station where the messages are.
     void writeSettings(QByteArray text)
     {
-        for (const QByteArray &name : {"mercado.wav", "red.wav", "mal.wav"})
+        for (const char *name : {"mercado.wav", "red.wav", "mal.wav"})
             QFile(dir.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
         text.replace("/tmp/", dir.path().toUtf8() + '/');
         QFile file(dir.path() + QStringLiteral("/settings/Pregonal.conf"));
@@ -79,6 +79,7 @@ private slots:
     void failureDetailLeadsWithTheCause_data();
     void failureDetailLeadsWithTheCause();
     void slotInThePauseHasItsOwnLine();
+    void crashInTheLoopsPauseLeavesBothLines();
     void programEndsMidPlay();
     void scheduleSendsThroughTheEngine();
     void slotWaitsForWhatHoldsTheSound();
@@ -235,6 +236,34 @@ void TestStationLog::slotInThePauseHasItsOwnLine()
     QCOMPARE(s.engine.state(), TransmissionEngine::State::Pausing);
     s.engine.stop();
     QCOMPARE(s.lines().last(), QStringLiteral("bucle|5,0|detenida|/tmp/aviso.wav"));
+}
+
+// The program dies while a slot plays in the pause of a loop: the next start writes a line for
+// each, the loop's with its own start.
+void TestStationLog::crashInTheLoopsPauseLeavesBothLines()
+{
+    Station s;
+    s.logger->expect(LogOrigin::Bucle, 0, kOwn);
+    s.engine.sendLoop();
+    s.play(5000);
+    s.clock.advance(3000);
+    s.logger->expect(LogOrigin::Programa, 3, QStringLiteral("/tmp/mercado.wav"));
+    QVERIFY(s.engine.sendFile(QStringLiteral("/tmp/mercado.wav")));
+    // As a process that is gone leaves its note.
+    const QString note = s.dir.filePath(QStringLiteral("en_curso.%1").arg(QCoreApplication::applicationPid()));
+    QVERIFY(QFile::rename(note, s.dir.filePath(QStringLiteral("en_curso"))));
+    TransmissionLog next(s.dir.path());
+    next.setJournal(false);
+    QVERIFY(next.recoverInterrupted());
+    const QStringList lines = s.lines();
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines.at(0).startsWith(QStringLiteral("bucle|")) && lines.at(0).endsWith("|interrumpida|/tmp/aviso.wav"),
+             qPrintable(lines.join(' ')));
+    QVERIFY2(lines.at(1).startsWith(QStringLiteral("programa 3|")) &&
+                 lines.at(1).endsWith("|interrumpida|/tmp/mercado.wav"),
+             qPrintable(lines.join(' ')));
+    QCOMPARE(QDateTime::fromString(readLatestLog(s.dir.path(), 2).value(1).value(0), Qt::ISODateWithMs),
+             s.clock.now().addMSecs(-8000));
 }
 
 // The program ends (a signal, a logout) while on the air: the line says stopped, and nothing is

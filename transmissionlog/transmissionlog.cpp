@@ -108,8 +108,16 @@ QString TransmissionLog::rotatedPath(int n) const
 
 void TransmissionLog::transmissionStarted(const TransmissionRecord &started)
 {
+    transmissionStarted(QList<TransmissionRecord>{started});
+}
+
+void TransmissionLog::transmissionStarted(const QList<TransmissionRecord> &onAir)
+{
     QDir().mkpath(m_folder);
-    const int error = writeFile(markerPath(), (csvLine(started) + QLatin1Char('\n')).toUtf8(), false);
+    QString text;
+    for (const TransmissionRecord &r : onAir)
+        text += csvLine(r) + QLatin1Char('\n');
+    const int error = writeFile(markerPath(), text.toUtf8(), false);
     if (error != 0)
         failed(markerPath(), error);
 }
@@ -157,22 +165,27 @@ void TransmissionLog::recoverNote(const QString &path)
 {
     QFile marker(path);
     const QDateTime lastAlive = QFileInfo(marker).lastModified();
-    TransmissionRecord r;
+    QList<QStringList> rows;
     if (marker.open(QIODevice::ReadOnly)) {
-        const QList<QStringList> rows = parseCsv(QString::fromUtf8(marker.readAll()));
-        const QStringList f = rows.value(0);
+        rows = parseCsv(QString::fromUtf8(marker.readAll()));
+        marker.close();
+    }
+    rows.removeIf([](const QStringList &f) { return f.join(QString()).trimmed().isEmpty(); });
+    if (rows.isEmpty())
+        rows << QStringList(); // unreadable: still a line, of unknown message
+    for (const QStringList &f : std::as_const(rows)) {
+        TransmissionRecord r;
         r.inicio = QDateTime::fromString(f.value(0), Qt::ISODateWithMs);
         r.origen = originFromText(f.value(2), &r.programa);
         r.archivo = textFromCsv(f.value(3));
-        marker.close();
+        if (!r.inicio.isValid() || r.inicio > lastAlive)
+            r.inicio = lastAlive;
+        // The line's times in the zone they were written in.
+        r.fin = lastAlive.toOffsetFromUtc(r.inicio.offsetFromUtc());
+        r.resultado = LogResult::Interrumpida;
+        r.detalle = kInterrupted;
+        append(r);
     }
-    if (!r.inicio.isValid() || r.inicio > lastAlive)
-        r.inicio = lastAlive;
-    // The line's times in the zone they were written in.
-    r.fin = lastAlive.toOffsetFromUtc(r.inicio.offsetFromUtc());
-    r.resultado = LogResult::Interrumpida;
-    r.detalle = kInterrupted;
-    append(r);
     QFile::remove(path);
 }
 

@@ -33,6 +33,8 @@ public:
 
     // At key-up: notes inicio, origen and archivo, for the line of a crash.
     void transmissionStarted(const TransmissionRecord &started);
+    // The same for all on the air at once: a loop, and a message sent in its pause.
+    void transmissionStarted(const QList<TransmissionRecord> &onAir);
     // While on the air (the play's status updates): the last moment known alive, the fin of the
     // line if the program dies now.
     void stillOnAir();
@@ -40,8 +42,8 @@ public:
     bool transmissionEnded(const TransmissionRecord &record);
     // A line for something that was not on the air: a slot missed or skipped.
     bool append(const TransmissionRecord &record);
-    // At start-up: a note of key-up left by a crash becomes an "interrumpida" line. Returns
-    // whether there was one.
+    // At start-up: a note of key-up left by a crash becomes an "interrumpida" line for each
+    // transmission it names. Returns whether there was one.
     bool recoverInterrupted();
 
     // The last failure, empty while writing works.
