@@ -3,6 +3,7 @@
 // LD_PRELOAD ptyshim, as bench/run.sh runs it); its state turns "enviando" just before the key goes
 // up and idle just after it goes down, so each panel change is timed from that line change. It
 // starts a session bus of its own.
+#include "benchtime.h"
 #include "clihome.h"
 #include "facewindow.h"
 #include "soundcapture.h"
@@ -17,20 +18,9 @@
 #include <ctime>
 
 namespace {
-qint64 nowNs()
-{
-    timespec t = {};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
-}
+using benchtime::nowNs;
+using benchtime::percentile;
 
-double percentile(QList<double> v, double p)
-{
-    if (v.isEmpty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v.at(qMin(int(v.size()) - 1, int(p * (v.size() - 1) + 0.5)));
-}
 } // namespace
 
 int main(int argc, char *argv[])

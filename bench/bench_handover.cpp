@@ -2,6 +2,7 @@
 // the key going up, on the pty the shim logs, and how many transmissions each run of commands
 // gave. Run by bench/run.sh (LD_PRELOAD ptyshim, PREGONAL_LINELOG, a private sound server); it
 // starts a session bus of its own.
+#include "benchtime.h"
 #include "clihome.h"
 #include "soundcapture.h"
 
@@ -14,12 +15,8 @@
 #include <ctime>
 
 namespace {
-qint64 nowNs()
-{
-    timespec t = {};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
-}
+using benchtime::nowNs;
+using benchtime::percentile;
 
 struct Figures
 {
@@ -45,13 +42,6 @@ Figures measure(const Home &home, const QString &lineLog, const QString &tone, i
     return f;
 }
 
-double percentile(QList<double> v, double p)
-{
-    if (v.isEmpty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v.at(qMin(int(v.size()) - 1, int(p * (v.size() - 1) + 0.5)));
-}
 } // namespace
 
 int main(int argc, char *argv[])

@@ -53,12 +53,17 @@ void Station::applyOptions(int port, int intervalSecs)
 void Station::applyStation(const KeyingSettings &keying, const SoundCardSettings &cards, const LevelSettings &level)
 {
     m_keying = keying;
-    m_cards = cards;
+    applyCards(cards);
     applyKeying();
-    audio().setOutputCard({cards.salida, cards.salidanombre});
-    audio().setInputCard({cards.entrada, cards.entradanombre});
     audio().setLevel(level);
     applyBusy();
+}
+
+void Station::applyCards(const SoundCardSettings &cards)
+{
+    m_cards = cards;
+    audio().setOutputCard({cards.salida, cards.salidanombre});
+    audio().setInputCard({cards.entrada, cards.entradanombre});
 }
 
 void Station::applyKeying()

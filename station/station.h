@@ -79,6 +79,9 @@ public:
     // The port number and the pause of a loop in seconds.
     void applyOptions(int port, int intervalSecs);
     void applyStation(const KeyingSettings &keying, const SoundCardSettings &cards, const LevelSettings &level);
+    // The cards alone, on the audio device: all a window needs that records and opens messages
+    // for a station another process runs.
+    void applyCards(const SoundCardSettings &cards);
     // The keying the station runs with, again on the engine and its serial line (a test
     // transmission borrows the line with values of its own).
     void applyKeying();

@@ -430,16 +430,15 @@ void TestOwner::stateWords()
 // second try at the port; its commands act on the service, logged as the window's.
 void TestOwner::windowIsTheServicesFace()
 {
-    Home home(slotNextMinute(m_tone));
-    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
+    // The window records from the station's input although it loads nothing else of the station.
+    Home home(slotNextMinute(m_tone), "entrada=mesa.monitor\nentradanombre=Micro de la mesa\n");
     QProcess owner;
-    startOwner(home, owner);
-    if (QTest::currentTestFailed())
+    if (!ownerStarted(home, owner))
         return;
-    QFile::resize(m_lineLog, 0);
     FaceWindow face(home, QDBusConnection::connectToBus(m_busAddress, QStringLiteral("face")));
     QVERIFY(face.window && face.window->isFace());
     QVERIFY(!face.window->station().scheduleRunning());
+    QCOMPARE(static_cast<WavAudioDevice &>(face.window->reproductor()).inputChoice().id, QStringLiteral("mesa.monitor"));
     QCOMPARE(face.panel(3), QStringLiteral("Intervalo = 10 segs"));
 
     int furthest = 0; // the progress bar follows the service's play
@@ -522,12 +521,9 @@ void TestOwner::faceHoldsTheService()
 {
     QFETCH(bool, letGo);
     Home home;
-    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
     QProcess owner;
-    startOwner(home, owner);
-    if (QTest::currentTestFailed())
+    if (!ownerStarted(home, owner))
         return;
-    QFile::resize(m_lineLog, 0);
     const QString name = QStringLiteral("holder");
     auto face = std::make_unique<StationFace>(QDBusConnection::connectToBus(m_busAddress, name));
     QVERIFY(face->attach());
@@ -553,12 +549,9 @@ void TestOwner::faceHoldsTheService()
 void TestOwner::windowTakesOverFromAKilledService()
 {
     Home home(slotNextMinute(m_tone));
-    home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_busAddress}};
     QProcess owner;
-    startOwner(home, owner);
-    if (QTest::currentTestFailed())
+    if (!ownerStarted(home, owner))
         return;
-    QFile::resize(m_lineLog, 0);
     const QDBusConnection bus = QDBusConnection::connectToBus(m_busAddress, QStringLiteral("takeover"));
     FaceWindow face(home, bus);
     QVERIFY(face.window && face.window->isFace());

@@ -82,11 +82,11 @@ check_tree() {
     elif ! page=$(gzip -dc "$man"); then
         fail "la página de manual no es gzip"
     else
-        echo "$page" | grep -q '^\.TH PREGONAL 1 ' || fail "la página de manual no es pregonal(1)"
+        grep -q '^\.TH PREGONAL 1 ' <<<"$page" || fail "la página de manual no es pregonal(1)"
         local key
         for key in puerto intervalo retardo cola lineas tiempomaximo '\[conf\]' '\[puertos\]' \
                 Pregonal.conf registro.ini XDG_CONFIG_HOME; do
-            echo "$page" | grep -q "$key" || fail "la página de manual no habla de $key"
+            grep -q "$key" <<<"$page" || fail "la página de manual no habla de $key"
         done
         if command -v man >/dev/null; then
             local warnings

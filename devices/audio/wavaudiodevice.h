@@ -48,6 +48,7 @@ public:
     void setTailTime(int ms) override { m_player.setTailTime(std::max(0, ms)); }
     void setOutputCard(const SoundCardChoice &card) override { m_outputCard = card; }
     void setInputCard(const SoundCardChoice &card) override { m_inputCard = card; }
+    const SoundCardChoice &inputChoice() const { return m_inputCard; }
     void setLevel(const LevelSettings &level) override { m_level.setSettings(level); }
     void prepareLevel(const QString &path) override { m_level.prepare(path); }
     QString levelNote() const override { return m_level.note(); }

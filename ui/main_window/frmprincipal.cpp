@@ -273,8 +273,10 @@ void Frmprincipal::Form_Load()
     setPanel(1, QStringLiteral("Stand by"));
     showPort(m_module1.puertocom);
     showInterval(m_module1.intervalosegs);
-    if (startAsFace())
+    if (startAsFace()) {
+        m_station.applyCards(readSoundCardSettings(settings()));
         return;
+    }
     m_station.load();
     m_station.runIdentification();
     // A transmission the program did not live to finish gets its line, then the schedule runs.

@@ -105,6 +105,7 @@ void Frmprincipal::mnuestacion_Click()
                 MessageBoxes::OkOnly, MessageBoxes::Warning, kTitle, settingsNotWrittenText());
         if (m_face) {
             m_face->reload();
+            m_station.applyCards(dialog.chosenCards());
             return;
         }
         // Even when the store could not keep them.
