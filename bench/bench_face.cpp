@@ -33,10 +33,7 @@ int main(int argc, char *argv[])
     writeToneWav(tone, 48000, 1, 48000 * 3 / 10);
 
     QProcess bus;
-    bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                               QStringLiteral("--print-address")});
-    bus.waitForReadyRead(5000);
-    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+    const QString address = startPrivateBus(bus);
     Home home;
     home.environment = {{QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address}};
     QProcess owner;

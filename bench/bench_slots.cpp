@@ -227,14 +227,12 @@ int Bench::run()
     m_firstSlot = (m_fastStart / kMinuteMs + 2) * kMinuteMs;
 
     QProcess bus;
-    bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                               QStringLiteral("--print-address")});
-    bus.waitForReadyRead(5000);
+    const QString address = startPrivateBus(bus);
     Home home(schedule());
     m_home = &home;
     home.preload = qEnvironmentVariable("PREGONAL_FASTCLOCK_LIB");
     home.environment = {
-        {QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QString::fromUtf8(bus.readLine()).trimmed()},
+        {QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address},
         {QStringLiteral("PREGONAL_FASTCLOCK"),
          QStringLiteral("%1 %2 %3").arg(m_realStart).arg(m_fastStart).arg(m_speed)}};
     startOwner();

@@ -128,11 +128,7 @@ void TestOwner::initTestCase()
     m_lineLog = qEnvironmentVariable("PREGONAL_LINELOG");
     m_tone = m_tones.filePath(QStringLiteral("aviso.wav"));
     QVERIFY(writeToneWav(m_tone, 48000, 1, 48000 * 6 / 10)); // 0.6 s
-    // A bus of this test's own, whatever the one it was started on.
-    m_bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                                 QStringLiteral("--print-address")});
-    QVERIFY(m_bus.waitForReadyRead(5000));
-    m_busAddress = QString::fromUtf8(m_bus.readLine()).trimmed();
+    m_busAddress = startPrivateBus(m_bus);
     QVERIFY(!m_busAddress.isEmpty());
 }
 

@@ -14,6 +14,17 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+// Starts a session bus of the caller's own in bus, whatever the one it was started on; its
+// address, empty when it did not start.
+inline QString startPrivateBus(QProcess &bus)
+{
+    bus.start(QStringLiteral("dbus-daemon"),
+              {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
+    if (!bus.waitForReadyRead(5000))
+        return QString();
+    return QString::fromUtf8(bus.readLine()).trimmed();
+}
+
 // A home of its own: settings naming the pty as COM1, a state folder for the log.
 struct Home
 {
