@@ -38,6 +38,7 @@ private slots:
     void init();
     void cleanup();
     void busyThroughPausesThenClear();
+    void listensAfresh();
     void lostWhenTheInputGoes();
 
 private:
@@ -110,6 +111,44 @@ void TestAudioBusy::busyThroughPausesThenClear()
     source->close();
     QVERIFY(!source->busy());
     QVERIFY(std::isnan(source->levelDb()));
+}
+
+// The station's own transmission as the receiver hears it: what was heard before listenAfresh()
+// never comes back as busy, and a voice that goes on after it is someone else's.
+void TestAudioBusy::listensAfresh()
+{
+    AudioBusySource source({QStringLiteral("receptor"), QStringLiteral("Receptor")}, -40);
+    QSignalSpy changes(&source, &BusySource::busyChanged);
+    QSignalSpy fresh(&source, &BusySource::heardAfresh);
+    source.open();
+    QTRY_VERIFY_WITH_TIMEOUT(!source.busy(), 2000);
+    QProcess pacat;
+    QVERIFY(receiverfeed::play(pacat, receiverfeed::speechLike({1200})));
+    auto stopPlay = qScopeGuard([&] { pacat.kill(); pacat.waitForFinished(); });
+    QTRY_VERIFY_WITH_TIMEOUT(source.busy(), 2000);
+    changes.clear();
+
+    // In the middle of the voice: clear at once, then busy again from what is heard afresh.
+    QTest::qWait(300);
+    source.listenAfresh();
+    QCOMPARE(changes.size(), 1);
+    QCOMPARE(changes.takeFirst().at(0).toBool(), false);
+    QVERIFY(fresh.wait(1000));
+    QCOMPARE(fresh.takeFirst().at(0).toBool(), true);
+    QCOMPARE(changes.size(), 1);
+    QCOMPARE(changes.takeFirst().at(0).toBool(), true);
+
+    // The voice over, its hang still running: forgotten, and it does not come back.
+    QVERIFY(pacat.waitForFinished(3000));
+    QTest::qWait(200);
+    QVERIFY2(source.busy(), "the hang keeps the end of the voice busy");
+    source.listenAfresh();
+    QVERIFY(fresh.wait(1000));
+    QCOMPARE(fresh.takeFirst().at(0).toBool(), false);
+    QTest::qWait(BusyDetector::HangMs + 200);
+    QCOMPARE(changes.size(), 1);
+    QCOMPARE(changes.takeFirst().at(0).toBool(), false);
+    QVERIFY(fresh.isEmpty());
 }
 
 void TestAudioBusy::lostWhenTheInputGoes()

@@ -3,15 +3,12 @@
 #include "deviceerror.h"
 #include "soundcards.h"
 
-#include <QAudioSource>
-
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 AudioBusySource::AudioBusySource(const SoundCardChoice &card, int thresholdDb, QObject *parent)
-    : BusySource(parent), m_card(card), m_detector(thresholdDb)
+    : BusySource(parent), m_card(card), m_thresholdDb(thresholdDb)
 {
     m_check.setInterval(ReportMs);
     connect(&m_check, &QTimer::timeout, this, &AudioBusySource::check);
@@ -36,39 +33,28 @@ void AudioBusySource::open()
     if (fmt.sampleRate() == 0)
         throw DeviceError(
             QStringLiteral("La entrada del receptor «%1» no admite 16 bits mono.").arg(dev.description()));
-    SourceOwner source(new QAudioSource(dev, fmt));
-    // The server hands the sound over once per buffer: a voice must be seen within 50 ms of
-    // reaching the input, 30 of them the detector's own, and each hand-over wakes two threads.
-    source->setBufferSize(fmt.bytesForDuration(BufferMs * 1000));
-    QIODevice *input = source->start();
-    if (!input || audioFailed(source->error()) || source->state() == QAudio::StoppedState)
-        throw DeviceError(QStringLiteral("No se puede escuchar la entrada del receptor «%1».").arg(dev.description()));
-    connect(input, &QIODevice::readyRead, this, &AudioBusySource::readInput);
-    connect(source.get(), &QAudioSource::stateChanged, this, [this] {
-        if (m_source && audioFailed(m_source->error()))
-            loseInput(QStringLiteral("La entrada del receptor «%1» ha fallado.").arg(m_deviceName));
+    // The stream's thread tells this one only what changed, through the event loop; an event
+    // from an earlier open, or from before the last listenAfresh(), is stale.
+    const unsigned opened = ++m_opened;
+    auto stream = std::make_unique<ReceiverStream>(m_thresholdDb, [this, opened](const ReceiverStream::Event &e) {
+        QMetaObject::invokeMethod(this, [this, opened, e] { take(opened, e); }, Qt::QueuedConnection);
     });
-    m_source = std::move(source);
-    m_input = input;
+    if (!stream->start(dev.id(), fmt.sampleRate()))
+        throw DeviceError(QStringLiteral("No se puede escuchar la entrada del receptor «%1».").arg(dev.description()));
+    m_stream = std::move(stream);
+    m_afresh = 0;
+    m_busy = true;
     m_deviceId = dev.id();
     m_deviceName = dev.description();
-    m_blockBytes = fmt.bytesForDuration(BlockMs * 1000);
-    m_pending = QByteArray(fmt.bytesForDuration(ReadMs * 1000), Qt::Uninitialized);
-    m_filled = 0;
-    m_detector.reset();
-    m_afresh = false;
-    m_loudestDb = m_reportedDb = busylevel::SilenceDb;
-    m_heardSinceCheck = 0;
+    m_reportedDb = busylevel::SilenceDb;
     m_silentMs = 0;
-    m_checks = 0;
     m_check.start();
 }
 
 void AudioBusySource::close()
 {
     m_check.stop();
-    m_input = nullptr;
-    m_source.reset();
+    m_stream.reset();
 }
 
 double AudioBusySource::levelDb() const
@@ -80,77 +66,51 @@ QString AudioBusySource::description() const
 {
     const QString card = m_card.isDefault() ? QStringLiteral("la entrada predeterminada")
                                             : QStringLiteral("«%1»").arg(m_card.shownName());
-    return QStringLiteral("audio del receptor en %1, umbral %2 dBFS")
-        .arg(card)
-        .arg(std::lround(m_detector.thresholdDb()));
+    return QStringLiteral("audio del receptor en %1, umbral %2 dBFS").arg(card).arg(std::lround(m_thresholdDb));
 }
 
-// Takes all the server has in one read, into a buffer kept from call to call, then hears it in
-// blocks of BlockMs: each read of the input costs the sound server's thread a wake-up, and this
-// runs for as long as the program runs.
-void AudioBusySource::readInput()
+void AudioBusySource::take(unsigned opened, const ReceiverStream::Event &event)
 {
-    if (!m_input)
+    if (!isOpen() || opened != m_opened || event.afresh != m_afresh)
         return;
-    const bool before = m_detector.busy();
-    for (;;) {
-        const qint64 room = m_pending.size() - m_filled;
-        const qint64 got = m_input->read(m_pending.data() + m_filled, room);
-        if (got <= 0)
-            break;
-        m_filled += got;
-        m_heardSinceCheck += got;
-        qsizetype at = 0;
-        for (; m_filled - at >= m_blockBytes; at += m_blockBytes) {
-            const double dB = busylevel::rmsDb(reinterpret_cast<const qint16 *>(m_pending.constData() + at),
-                                               m_blockBytes / qsizetype(sizeof(qint16)));
-            m_loudestDb = std::max(m_loudestDb, dB);
-            m_detector.feed(dB, BlockMs);
+    switch (event.kind) {
+    case ReceiverStream::Event::Busy:
+        if (event.busy != m_busy) {
+            m_busy = event.busy;
+            emit busyChanged(m_busy);
         }
-        m_filled -= at;
-        std::memmove(m_pending.data(), m_pending.constData() + at, size_t(m_filled));
-        if (got < room) // all there was; asking again costs as much as the read
-            break;
-    }
-    if (m_detector.busy() != before)
-        emit busyChanged(m_detector.busy());
-    if (m_afresh && m_detector.settled()) {
-        m_afresh = false;
-        emit heardAfresh(m_detector.busy());
+        break;
+    case ReceiverStream::Event::HeardAfresh:
+        emit heardAfresh(m_busy);
+        break;
+    case ReceiverStream::Event::InputLost:
+        loseInput(QStringLiteral("Se ha perdido la entrada del receptor «%1».").arg(m_deviceName));
+        break;
+    case ReceiverStream::Event::ServerLost:
+        loseInput(QStringLiteral("La entrada del receptor «%1» ha fallado.").arg(m_deviceName));
+        break;
     }
 }
 
 // What the input holds now came before this moment: the station's own tail.
 void AudioBusySource::listenAfresh()
 {
-    if (!m_input)
+    if (!m_stream)
         return;
-    m_input->readAll();
-    m_filled = 0;
-    const bool before = m_detector.busy();
-    m_detector.listenAfresh();
-    m_afresh = true;
-    if (before)
+    m_afresh = m_stream->listenAfresh();
+    if (std::exchange(m_busy, false))
         emit busyChanged(false);
 }
 
 // Reports the level and watches that sound still comes in.
 void AudioBusySource::check()
 {
-    m_silentMs = m_heardSinceCheck > 0 ? 0 : m_silentMs + ReportMs;
-    m_heardSinceCheck = 0;
-    // The server moves the stream of an input that goes to another one, and Qt does not always
-    // tell that the list changed.
-    if (++m_checks % (ListCheckMs / ReportMs) == 0 && !inputListed()) {
-        loseInput(QStringLiteral("Se ha perdido la entrada del receptor «%1».").arg(m_deviceName));
-        return;
-    }
+    m_silentMs = m_stream->takeHeardBytes() > 0 ? 0 : m_silentMs + ReportMs;
     if (m_silentMs >= StallMs) {
         loseInput(QStringLiteral("La entrada del receptor «%1» no entrega sonido.").arg(m_deviceName));
         return;
     }
-    m_reportedDb = m_loudestDb;
-    m_loudestDb = busylevel::SilenceDb;
+    m_reportedDb = m_stream->takeLoudestDb();
     emit levelChanged(m_reportedDb);
 }
 
