@@ -1,12 +1,15 @@
 // How soon a squelch line's change is seen, and what watching an idle channel costs: a serial
 // port's DCD (a pty whose status lines the modem-line shim reports from a file), a GPIO line (a
-// stand-in whose level costs nothing to read: what the watching itself costs) and a CM108 input
-// bit (reports written into a FIFO that stands for its hidraw node).
-//   LD_PRELOAD=libptyshim.so bench_busy [changes]
+// stand-in whose level costs nothing to read: what the watching itself costs), a CM108 input bit
+// (reports written into a FIFO that stands for its hidraw node) and a radio's squelch over CAT.
+//   LD_PRELOAD=libptyshim.so bench_busy [changes]   (CAT: at most 50 changes)
+#include "busy/catbusysource.h"
 #include "busy/cm108busysource.h"
 #include "busy/gpiobusysource.h"
 #include "busy/serialbusysource.h"
+#include "catkeyer.h"
 #include "qtserialline.h"
+#include "radiosim.h"
 #include "serialposix.h"
 
 #include <QCoreApplication>
@@ -24,7 +27,9 @@
 #include <functional>
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -88,12 +93,13 @@ struct StandInInput : GpioInput
     void release() override {}
 };
 
-// The same look taken the way every line source took it before: by the event loop's 10 ms timer.
-class TimerSource : public PollingBusySource
+// A source whose look is given: taken by the event loop's 10 ms timer, as every line source
+// took it before, or by the source's own thread, as serial and GPIO sources take it now.
+class LookSource : public PollingBusySource
 {
 public:
-    explicit TimerSource(std::function<int()> look) : m_look(std::move(look)) {}
-    ~TimerSource() override { close(); }
+    LookSource(std::function<int()> look, bool ownThread) : m_look(std::move(look)), m_ownThread(ownThread) {}
+    ~LookSource() override { close(); }
     QString description() const override { return QString(); }
 
 protected:
@@ -101,9 +107,11 @@ protected:
     void closeDevice() override {}
     int readBusy() override { return m_look(); }
     QString lostReason() const override { return QString(); }
+    std::function<int()> backgroundLook() override { return m_ownThread ? m_look : std::function<int()>(); }
 
 private:
     std::function<int()> m_look;
+    bool m_ownThread;
 };
 
 // What the shim's emulated TIOCMGET costs at the source's pace (a real port's is one ioctl).
@@ -127,11 +135,11 @@ void idleCost(const char *what, int seconds)
                 100.0 * (cpuSeconds() - cpu) / (double(wall.elapsed()) / 1000.0), seconds);
 }
 
-void onTimer(std::function<int()> look)
+void idleWith(const char *what, std::function<int()> look, bool ownThread)
 {
-    TimerSource before(std::move(look));
-    before.open();
-    idleCost("  the same on a 10 ms timer", 10);
+    LookSource source(std::move(look), ownThread);
+    source.open();
+    idleCost(what, 10);
 }
 } // namespace
 
@@ -164,12 +172,20 @@ int main(int argc, char **argv)
                ::rename(QFile::encodeName(next.fileName()).constData(), QFile::encodeName(lines).constData());
            }));
     idleCost("serial DCD, idle channel", 10);
-    if (const int fd = line.duplicateStatusDescriptor(); fd >= 0) {
-        onTimer([fd] { return serialStatusLines(fd) < 0 ? -1 : 0; });
+    // The other ways of looking, each alone: the source closed, its port held by a copy.
+    const int fd = line.duplicateStatusDescriptor();
+    serial.close();
+    if (fd >= 0) {
+        idleWith("  the same on a 10 ms timer", [fd] { return serialStatusLines(fd) < 0 ? -1 : 0; }, false);
         shimCost(fd);
+        // A real port answers with one system call; the pty refuses it as quickly (ENOTTY).
+        idleWith("  one TIOCMGET a look, as on a real port", [fd] {
+            int bits = 0;
+            ::syscall(SYS_ioctl, fd, TIOCMGET, &bits);
+            return 0;
+        }, true);
         ::close(fd);
     }
-    serial.close();
 
     auto *standIn = new StandInInput;
     standIn->fd = master;
@@ -178,7 +194,7 @@ int main(int argc, char **argv)
     report("GPIO line (stand-in)", latencies(gpio, changes, [standIn](bool busy) { standIn->level = busy ? 1 : 0; }));
     idleCost("GPIO line, idle channel", 10);
     gpio.close();
-    onTimer([standIn] { return standIn->value(); });
+    idleWith("  the same on a 10 ms timer", [standIn] { return standIn->value(); }, false);
 
     const QString node = dir.filePath(QStringLiteral("hidraw"));
     ::mkfifo(QFile::encodeName(node).constData(), 0600);
@@ -196,6 +212,23 @@ int main(int argc, char **argv)
     idleCost("CM108 VOL_DN, idle channel", 10);
     cm108.close();
     ::close(writer);
+
+    // The radio's squelch asked over CAT, of the radio simulator on its pty, whose process is
+    // not counted here; its change is made by a signal to it.
+    RadioSim radio;
+    if (!radio.ok()) {
+        std::printf("CAT: %s\n", qPrintable(radio.error()));
+        return 1;
+    }
+    CatBusySource cat(std::make_unique<CatKeyer>(2014, radio.port(), 0));
+    cat.open();
+    QElapsedTimer answered;
+    answered.start();
+    while (cat.busy() && answered.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    report("CAT squelch (simulated radio)", latencies(cat, qMin(changes, 50), [&radio](bool busy) { radio.setSquelchOpen(busy); }));
+    idleCost("CAT squelch, idle channel", 10);
+    cat.close();
     ::close(master);
     return 0;
 }

@@ -43,7 +43,13 @@ echo "== bench_loudness"
 echo "== bench_channelwait"
 "$build/bench/bench_channelwait" 200
 echo "== bench_audiobusy"
-"$build/bench/bench_audiobusy" 20 10
+"$build/bench/bench_audiobusy" 20 20
+echo "== bench_audiobusy, the input's only reader (the server's brisk reader of the sink stopped)"
+scripts/testpulse.sh noreader
+"$build/bench/bench_audiobusy" 20 20
+scripts/testpulse.sh reader
+echo "== bench_audiobusy on PipeWire"
+PREGONAL_PIPEWIRE_DIR=/tmp/pregonal-bench-pipewire-$(id -u) scripts/testpipewire.sh run "$build/bench/bench_audiobusy" 20 20
 echo "== bench_owntail"
 "$build/bench/bench_owntail" 200
 echo "== bench_levelair"

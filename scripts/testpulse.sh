@@ -3,14 +3,28 @@
 # plays, anonymous access, and a runtime folder of its own.
 #   eval "$(scripts/testpulse.sh start)"   starts it and prints the variables that reach it
 #   scripts/testpulse.sh stop              stops it
+#   scripts/testpulse.sh noreader|reader   stops the sink's brisk reader (below), or starts it again:
+#                                          an input's only reader then sets how often it delivers
 set -euo pipefail
 base=${PREGONAL_PULSE_DIR:-/tmp/pregonal-pulse-$(id -u)}
 
 stop() {
-    if [ -f "$base/reader.pid" ]; then kill "$(cat "$base/reader.pid")" 2>/dev/null || true; fi
+    noreader
     if [ -d "$base" ]; then
         HOME="$base/home" XDG_RUNTIME_DIR="$base/run" pulseaudio --kill 2>/dev/null || true
     fi
+}
+
+# An idle null sink advances in 2-second blocks unless someone reads its monitor briskly.
+reader() {
+    noreader
+    XDG_RUNTIME_DIR="$base/run" PULSE_SERVER="unix:$base/run/pulse/native" \
+        parec -d tx.monitor --latency-msec=10 >/dev/null 2>&1 &
+    echo $! >"$base/reader.pid"
+}
+
+noreader() {
+    if [ -f "$base/reader.pid" ]; then kill "$(cat "$base/reader.pid")" 2>/dev/null || true; fi
     rm -f "$base/reader.pid"
 }
 
@@ -35,14 +49,14 @@ PA
         sleep 0.1
     done
     pactl info >/dev/null
-    # An idle null sink advances in 2-second blocks unless someone reads its monitor briskly.
-    parec -d tx.monitor --latency-msec=10 >/dev/null 2>&1 &
-    echo $! >"$base/reader.pid"
+    reader
     echo "export XDG_RUNTIME_DIR='$base/run' PULSE_SERVER='unix:$base/run/pulse/native'"
 }
 
 case "${1:-}" in
 start) start ;;
 stop) stop ;;
-*) echo "uso: $0 start|stop" >&2; exit 2 ;;
+reader) reader ;;
+noreader) noreader ;;
+*) echo "uso: $0 start|stop|reader|noreader" >&2; exit 2 ;;
 esac
