@@ -2,8 +2,9 @@
 // over trials of conversations of random length and gaps on a simulated clock: the channel's
 // history and the wait's decisions are the station's own, fed the changes as the receiver's audio
 // source hears them (a voice seen after the detector's attack, its end after the hang, pauses
-// shorter than the hang bridged) and looking again when they ask to; a key-up counts as on a busy
-// channel when someone is really talking then. Prints figures; asserts nothing.
+// shorter than the hang bridged, a sound starting once its first block is heard) and looking
+// again when they ask to; a key-up counts as on a busy channel when someone is really talking
+// then. Prints figures; asserts nothing.
 //   bench_channelwait [trials] [seed]
 #include "busydetector.h"
 #include "channelwait.h"
@@ -16,6 +17,9 @@
 #include <vector>
 
 namespace {
+// The audio source hears in blocks of 10 ms: a sound is known to have begun once its first block is.
+constexpr int BlockMs = 10;
+
 struct Span
 {
     qint64 from, to; // busy from..to, ms
@@ -60,8 +64,17 @@ struct Outcome
     qint64 keyAt = 0;
 };
 
-// The station asks to send at sendAt; the source is heard from 0 on.
-Outcome waitFor(const std::vector<Span> &spans, qint64 sendAt, QRandomGenerator &random)
+// Whether at t someone has begun to talk whom the source hears as a sound starting, not yet busy.
+bool startingAt(const std::vector<Span> &talk, qint64 t)
+{
+    return std::any_of(talk.cbegin(), talk.cend(), [t](const Span &s) {
+        return t >= s.from + BlockMs && t < s.from + BusyDetector::AttackMs;
+    });
+}
+
+// The station asks to send at sendAt; the source is heard from 0 on. spans: as heard; talk: as
+// they really are.
+Outcome waitFor(const std::vector<Span> &spans, const std::vector<Span> &talk, qint64 sendAt, QRandomGenerator &random)
 {
     ChannelHistory history;
     history.setIgnoreMs(500);
@@ -77,7 +90,7 @@ Outcome waitFor(const std::vector<Span> &spans, qint64 sendAt, QRandomGenerator 
     rule.begin(sendAt);
     qint64 now = sendAt;
     for (;;) {
-        const ChannelWaitRule::Step step = rule.look(history, now);
+        const ChannelWaitRule::Step step = rule.look(history, now, startingAt(talk, now));
         if (step.kind == ChannelWaitRule::Step::Key)
             return {true, now};
         if (step.kind == ChannelWaitRule::Step::GiveUp)
@@ -109,15 +122,15 @@ int main(int argc, char **argv)
         const std::vector<Span> spans = conversation(random);
         const qint64 sendAt = 60000 + random.bounded(15 * 60 * 1000);
         busyWithout += busyAt(spans, sendAt) ? 1 : 0;
-        const Outcome outcome = waitFor(asHeard(spans), sendAt, random);
+        const Outcome outcome = waitFor(asHeard(spans), spans, sendAt, random);
         if (!outcome.keyed) {
             ++gaveUp;
             continue;
         }
         if (busyAt(spans, outcome.keyAt)) {
             ++busyWith;
-            // Someone who began less than the detector's attack before: heard by no one yet.
-            unseen += busyAt(spans, outcome.keyAt - BusyDetector::AttackMs) ? 0 : 1;
+            // Someone who began less than a block before: heard by no one yet.
+            unseen += busyAt(spans, outcome.keyAt - BlockMs) ? 0 : 1;
         }
         if (outcome.keyAt > sendAt) {
             ++waited;
@@ -126,11 +139,11 @@ int main(int argc, char **argv)
         }
     }
     QTextStream out(stdout);
-    out << "trials " << trials << " (seed " << seed << "), libre 2000 ms, espera 120 s, hold-off 0-500 ms, heard "
-        << BusyDetector::AttackMs << " ms late and cleared " << BusyDetector::HangMs << " ms late\n";
+    out << "trials " << trials << " (seed " << seed << "), libre 2000 ms, espera 120 s, hold-off 0-500 ms, a sound starting heard "
+        << BlockMs << " ms late, a voice " << BusyDetector::AttackMs << " ms late and cleared " << BusyDetector::HangMs << " ms late\n";
     out << "key-ups while busy, ocupado=ninguno: " << busyWithout << "\n";
     out << "key-ups while busy, waiting:         " << busyWith << " (" << unseen << " on someone who began less than "
-        << BusyDetector::AttackMs << " ms before: not yet heard)\n";
+        << BlockMs << " ms before: not yet heard)\n";
     out << "waited " << waited << " times, mean " << (waited ? waitedTotal / waited : 0) << " ms, longest "
         << longest << " ms; gave up " << gaveUp << " times\n";
     return 0;

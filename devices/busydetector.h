@@ -28,6 +28,8 @@ public:
     // Takes the level of the next blockMs of sound; returns whether the channel is busy after it.
     bool feed(double levelDb, int blockMs);
     bool busy() const { return m_busy; }
+    // A sound over the threshold has begun and is not yet long enough to tell a voice from a click.
+    bool rising() const { return !m_busy && m_aboveMs > 0; }
     double thresholdDb() const { return m_thresholdDb; }
 
 private:

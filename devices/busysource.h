@@ -26,6 +26,9 @@ public:
     virtual bool isOpen() const = 0;
     // Whether the channel is busy now, as last read; false while closed.
     virtual bool busy() const = 0;
+    // A sound has just begun that the source cannot yet tell from a click (audio sources only): a
+    // voice starting now is busy within BusyDetector::AttackMs.
+    virtual bool soundStarting() const { return false; }
     // The level the source hears in dBFS, for sources that hear audio; NaN for the others.
     virtual double levelDb() const { return std::numeric_limits<double>::quiet_NaN(); }
     // Forgets what it has heard so far (the station's own transmission, its tail and echo) and

@@ -75,6 +75,7 @@ void ChannelWaitRule::begin(qint64 nowMs)
     m_startMs = nowMs;
     m_looks = 0;
     m_holdFrom = m_holdUntil = -1;
+    m_soundStartAt = -1;
 }
 
 // Looks are never later than the end of the wait, so that giving up comes on time.
@@ -84,16 +85,32 @@ ChannelWaitRule::Step ChannelWaitRule::again(qint64 inMs, qint64 nowMs) const
     return {Step::LookAgain, qMax<qint64>(1, qMin(inMs, left))};
 }
 
-ChannelWaitRule::Step ChannelWaitRule::look(const ChannelHistory &history, qint64 nowMs)
+// Once only: a channel where sounds keep starting and ending as clicks is keyed on all the same.
+// The look it adds is not a wait of its own, and a look before its end (a change heard) waits the
+// rest of it.
+ChannelWaitRule::Step ChannelWaitRule::key(bool soundStarting, qint64 nowMs)
+{
+    if (nowMs - m_startMs >= m_esperaMs)
+        return {Step::Key};
+    if (m_soundStartAt < 0 && soundStarting) {
+        m_soundStartAt = nowMs;
+        --m_looks;
+    }
+    if (m_soundStartAt >= 0 && nowMs < m_soundStartAt + SoundStartMs)
+        return again(m_soundStartAt + SoundStartMs - nowMs, nowMs);
+    return {Step::Key};
+}
+
+ChannelWaitRule::Step ChannelWaitRule::look(const ChannelHistory &history, qint64 nowMs, bool soundStarting)
 {
     const qint64 clear = history.clearForMs(nowMs);
     if (++m_looks == 1 && clear >= m_libreMs)
-        return {Step::Key};
+        return key(soundStarting, nowMs);
     if (m_holdFrom >= 0) {
         // The second look: clear all through the hold-off as well.
         const bool stillClear = clear >= 0 && clear >= nowMs - m_holdFrom + m_libreMs;
         if (stillClear && nowMs >= m_holdUntil)
-            return {Step::Key};
+            return key(soundStarting, nowMs);
         if (stillClear && nowMs < m_startMs + m_esperaMs)
             return again(m_holdUntil - nowMs, nowMs);
         m_holdFrom = m_holdUntil = -1;
@@ -103,7 +120,7 @@ ChannelWaitRule::Step ChannelWaitRule::look(const ChannelHistory &history, qint6
     if (clear >= m_libreMs) {
         const int holdMs = qBound(0, m_holdOff ? m_holdOff() : 0, MaxHoldOffMs);
         if (holdMs == 0)
-            return {Step::Key};
+            return key(soundStarting, nowMs);
         m_holdFrom = nowMs;
         m_holdUntil = nowMs + holdMs;
         return again(holdMs, nowMs);

@@ -53,6 +53,9 @@ class ChannelWaitRule
 {
 public:
     static constexpr int MaxHoldOffMs = 500;
+    // How long after a sound began its source can tell whether it is a voice: the detector's
+    // attack and one block more.
+    static constexpr int SoundStartMs = 40;
 
     struct Step
     {
@@ -64,13 +67,16 @@ public:
     ChannelWaitRule(int libreMs, qint64 esperaMs, std::function<int()> holdOff);
 
     void begin(qint64 nowMs);
-    Step look(const ChannelHistory &history, qint64 nowMs);
+    // soundStarting: the source hears a sound begin that it cannot yet tell from a click. A key-up
+    // that comes then waits SoundStartMs once, so that someone who began just before is heard.
+    Step look(const ChannelHistory &history, qint64 nowMs, bool soundStarting = false);
     qint64 waitedMs(qint64 nowMs) const { return qMax<qint64>(0, nowMs - m_startMs); }
     // Whether the channel was found busy (or not clear long enough) at least once.
     bool waited() const { return m_looks > 1; }
 
 private:
     Step again(qint64 inMs, qint64 nowMs) const;
+    Step key(bool soundStarting, qint64 nowMs);
 
     int m_libreMs;
     qint64 m_esperaMs;
@@ -78,5 +84,6 @@ private:
     qint64 m_startMs = 0;
     int m_looks = 0;
     qint64 m_holdFrom = -1;
+    qint64 m_soundStartAt = -1; // when a key-up was put off for a sound starting
     qint64 m_holdUntil = -1;
 };

@@ -28,7 +28,7 @@ ChannelWaiter::Start ChannelWaiter::begin()
     const BusySettings &s = m_watch->settings();
     m_rule.emplace(s.libreMs, qint64(s.esperaSecs) * 1000, m_holdOff);
     m_rule->begin(m_watch->nowMs());
-    const ChannelWaitRule::Step step = m_rule->look(m_watch->history(), m_watch->nowMs());
+    const ChannelWaitRule::Step step = m_rule->look(m_watch->history(), m_watch->nowMs(), m_watch->soundStarting());
     if (step.kind == ChannelWaitRule::Step::Key) {
         m_endedMs = m_watch->nowMs();
         return Start::Clear;
@@ -54,7 +54,7 @@ void ChannelWaiter::look()
     }
     if (!m_watch)
         return;
-    const ChannelWaitRule::Step step = m_rule->look(m_watch->history(), m_watch->nowMs());
+    const ChannelWaitRule::Step step = m_rule->look(m_watch->history(), m_watch->nowMs(), m_watch->soundStarting());
     switch (step.kind) {
     case ChannelWaitRule::Step::LookAgain:
         m_look.start(int(step.inMs));

@@ -36,6 +36,8 @@ public:
     // Why the channel cannot be heard now (the source lost or closed), without opening anything.
     QString unreadableNow() const;
     void keyed(bool on);
+    // Whether the source hears a sound begin that it cannot yet tell from a click.
+    bool soundStarting() const { return m_source && m_source->isOpen() && m_source->soundStarting(); }
     const ChannelHistory &history() const { return m_history; }
     // At the end of the ignore window after key-down the source listens afresh, so that the hang
     // of the station's own audio is never taken for someone else. What its timer calls.

@@ -84,9 +84,11 @@ void EngineLogger::endWait(Session &session)
         session.waitedMs += m_engine.channelWait().waitedMs();
 }
 
+// A wait the line would show as 0,0 s (a key-up put off for a sound starting that was a click)
+// is not told.
 QString EngineLogger::waitDetail(qint64 waitedMs)
 {
-    if (waitedMs <= 0)
+    if (waitedMs < 50)
         return QString();
     return QStringLiteral("Esperó %1 s a que el canal quedase libre.").arg(logSeconds(waitedMs / 1000.0));
 }

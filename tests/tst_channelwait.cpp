@@ -23,7 +23,8 @@ namespace {
 using State = TransmissionEngine::State;
 
 // "watch:clear@0 down@1000 busy@1200 clear@1500 begin@1500 look@3500": events at ms; the result
-// of the last look as "key", "giveup" or "again N".
+// of the last look as "key", "giveup" or "again N". "look~" and "begin~": the source hears a sound
+// starting then.
 QString runScript(const QString &script, int libreMs, int esperaMs, int ignoreMs, int holdOffMs)
 {
     ChannelHistory history;
@@ -31,7 +32,9 @@ QString runScript(const QString &script, int libreMs, int esperaMs, int ignoreMs
     ChannelWaitRule rule(libreMs, esperaMs, [holdOffMs] { return holdOffMs; });
     QString result;
     for (const QString &token : script.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        const QString what = token.section(QLatin1Char('@'), 0, 0);
+        QString what = token.section(QLatin1Char('@'), 0, 0);
+        const bool starting = what.endsWith(QLatin1Char('~'));
+        what.remove(QLatin1Char('~'));
         const qint64 at = token.section(QLatin1Char('@'), 1).toLongLong();
         if (what.startsWith(QLatin1String("watch:")))
             history.watchFrom(at, what.endsWith(QLatin1String("busy")));
@@ -46,7 +49,7 @@ QString runScript(const QString &script, int libreMs, int esperaMs, int ignoreMs
         else if (what == QLatin1String("begin"))
             rule.begin(at);
         if (what == QLatin1String("begin") || what == QLatin1String("look")) {
-            const ChannelWaitRule::Step step = rule.look(history, at);
+            const ChannelWaitRule::Step step = rule.look(history, at, starting);
             result = step.kind == ChannelWaitRule::Step::Key      ? QStringLiteral("key")
                      : step.kind == ChannelWaitRule::Step::GiveUp ? QStringLiteral("giveup")
                                                                   : QStringLiteral("again %1").arg(step.inMs);
@@ -113,6 +116,7 @@ private slots:
     void decisions_data();
     void decisions();
     void sendWaitsForTheChannel();
+    void soundStartingAtTheKeyUp();
     void givesUpWithNothingKeyed();
     void stopDuringTheWait();
     void unreadableSourceNeverKeys_data();
@@ -171,6 +175,19 @@ void TestChannelWait::decisions_data()
         << "watch:clear@0 up@5000 down@9000 up@9400 down@9450 afresh:clear@9600 begin@9600" << 200
         << "again 350";
     QTest::newRow("while keyed nothing is heard") << "watch:clear@0 up@5000 begin@8000" << 200 << "again 501";
+    QTest::newRow("a sound starting at the key-up: one look more")
+        << "watch:clear@0 begin~@5000" << 200 << "again 40";
+    QTest::newRow("the sound was a click: key") << "watch:clear@0 begin~@5000 look@5040" << 200 << "key";
+    QTest::newRow("the sound was a voice: waits for it")
+        << "watch:clear@0 begin~@5000 busy@5030 look@5040" << 200 << "again 9960";
+    QTest::newRow("a look before it can be told waits the rest") << "watch:clear@0 begin~@5000 look~@5010"
+                                                                 << 200 << "again 30";
+    QTest::newRow("a sound starting puts the key-up off once only")
+        << "watch:clear@0 begin~@5000 look~@5040" << 200 << "key";
+    QTest::newRow("a sound starting at the second look") << "watch:clear@0 begin@1500 look@2000 look~@2200"
+                                                         << 200 << "again 40";
+    QTest::newRow("a sound starting at espera is not waited for")
+        << "watch:busy@0 begin@0 clear@7000 look@9000 look~@10000" << 200 << "key";
     QTest::newRow("lost source is never clear") << "watch:clear@0 lost@100 begin@5000" << 200 << "again 10000";
 }
 
@@ -204,6 +221,39 @@ void TestChannelWait::sendWaitsForTheChannel()
     s.clock.advance(4000);
     s.audio.finishPlay();
     QCOMPARE(s.lines(), QStringList{"4,0|completa|Esperó 5,2 s a que el canal quedase libre."});
+}
+
+// Someone who began to talk just before the key-up: the station hears that a sound has begun
+// and waits until it can tell a voice from a click; a voice is then waited for.
+void TestChannelWait::soundStartingAtTheKeyUp()
+{
+    Station s;
+    s.clock.advance(5000);
+    s.source->starting = true;
+    s.engine.sendOnce();
+    QCOMPARE(s.engine.state(), State::Waiting);
+    s.pass(ChannelWaitRule::SoundStartMs - 1);
+    QVERIFY(!s.keyed());
+    s.source->starting = false;
+    s.source->setBusy(true);
+    s.pass(1);
+    QVERIFY(!s.keyed());
+    s.source->setBusy(false);
+    s.pass(2000);
+    s.pass(200);
+    QVERIFY(s.keyed());
+
+    // A click: keyed after the one look more, and no wait in the log.
+    Station click;
+    click.clock.advance(5000);
+    click.source->starting = true;
+    click.engine.sendOnce();
+    click.source->starting = false;
+    click.pass(ChannelWaitRule::SoundStartMs);
+    QVERIFY(click.keyed());
+    click.clock.advance(4000);
+    click.audio.finishPlay();
+    QCOMPARE(click.lines(), QStringList{"4,0|completa|"});
 }
 
 void TestChannelWait::givesUpWithNothingKeyed()

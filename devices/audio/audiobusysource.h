@@ -30,6 +30,7 @@ public:
     void close() override;
     bool isOpen() const override { return m_stream != nullptr; }
     bool busy() const override { return isOpen() && m_busy; }
+    bool soundStarting() const override { return isOpen() && !m_busy && m_stream->rising(); }
     double levelDb() const override;
     void listenAfresh() override;
     QString description() const override;

@@ -62,6 +62,7 @@ bool ReceiverStream::start(const QByteArray &source, int rate)
     m_afreshToTell = false;
     m_loudestDb = busylevel::SilenceDb;
     m_heardBytes = 0;
+    m_rising = false;
     m_thread = std::thread([this] { run(); });
     return true;
 }
@@ -121,6 +122,7 @@ void ReceiverStream::takeAfresh()
     }
     m_filled = 0;
     m_detector.listenAfresh();
+    m_rising = false;
     m_afreshToTell = true;
 }
 
@@ -168,6 +170,7 @@ void ReceiverStream::hear(const char *data, size_t length)
         while (dB > loudest && !m_loudestDb.compare_exchange_weak(loudest, dB)) {
         }
         m_detector.feed(dB, BlockMs);
+        m_rising = m_detector.rising();
     }
 }
 

@@ -49,6 +49,8 @@ public:
 
     // The loudest block heard since the last call, in dBFS (SilenceDb when none).
     double takeLoudestDb() { return m_loudestDb.exchange(busylevel::SilenceDb); }
+    // Whether the last block heard began a sound the detector cannot yet tell from a click.
+    bool rising() const { return m_rising; }
     // The bytes of sound heard since the last call.
     qint64 takeHeardBytes() { return m_heardBytes.exchange(0); }
     // What the server holds now came before this moment: it is dropped, and the detector hears
@@ -81,6 +83,7 @@ private:
     std::atomic<unsigned> m_afreshAsked{0};
     std::atomic<double> m_loudestDb{busylevel::SilenceDb};
     std::atomic<qint64> m_heardBytes{0};
+    std::atomic<bool> m_rising{false};
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };

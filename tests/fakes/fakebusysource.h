@@ -3,8 +3,8 @@
 #include "busysource.h"
 #include "deviceerror.h"
 
-// A source of "busy" the test drives: setBusy() as a squelch opening or closing, lose() as a card
-// pulled out; openError makes open() fail with that reason. With forgets, listening afresh drops
+// A source of "busy" the test drives: setBusy() as a squelch opening or closing, starting as a
+// sound just begun, lose() as a card pulled out; openError makes open() fail with that reason. With forgets, listening afresh drops
 // what it heard, as the receiver's audio does.
 class FakeBusySource : public BusySource
 {
@@ -22,6 +22,7 @@ public:
     void close() override { m_open = false; }
     bool isOpen() const override { return m_open; }
     bool busy() const override { return m_open && m_busy; }
+    bool soundStarting() const override { return m_open && starting; }
     QString description() const override { return QStringLiteral("la fuente de prueba"); }
     void listenAfresh() override
     {
@@ -48,6 +49,7 @@ public:
     QString openError;
     int opens = 0;
     bool forgets = false;
+    bool starting = false;
     int afreshLooks = 0;
 
 private:
