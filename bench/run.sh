@@ -52,6 +52,10 @@ echo "== bench_audiobusy on PipeWire"
 PREGONAL_PIPEWIRE_DIR=/tmp/pregonal-bench-pipewire-$(id -u) scripts/testpipewire.sh run "$build/bench/bench_audiobusy" 20 20
 echo "== bench_owntail"
 "$build/bench/bench_owntail" 200
+echo "== bench_owntail sin-olvido (the source keeps its hang, as it did before it listened afresh)"
+"$build/bench/bench_owntail" 50 sin-olvido
+echo "== bench_owntail on PipeWire"
+PREGONAL_PIPEWIRE_DIR=/tmp/pregonal-bench-pipewire-$(id -u) scripts/testpipewire.sh run "$build/bench/bench_owntail" 100
 echo "== bench_levelair"
 "$build/bench/bench_levelair"
 echo "== bench_startup"

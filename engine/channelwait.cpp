@@ -86,8 +86,8 @@ ChannelWaitRule::Step ChannelWaitRule::again(qint64 inMs, qint64 nowMs) const
 }
 
 // Once only: a channel where sounds keep starting and ending as clicks is keyed on all the same.
-// The look it adds is not a wait of its own, and a look before its end (a change heard) waits the
-// rest of it.
+// The look it adds does not count as the first one's "not clear long enough" (no hold-off follows
+// it), and a look before its end (a change heard) waits the rest of it.
 ChannelWaitRule::Step ChannelWaitRule::key(bool soundStarting, qint64 nowMs)
 {
     if (nowMs - m_startMs >= m_esperaMs)

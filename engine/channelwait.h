@@ -71,8 +71,6 @@ public:
     // that comes then waits SoundStartMs once, so that someone who began just before is heard.
     Step look(const ChannelHistory &history, qint64 nowMs, bool soundStarting = false);
     qint64 waitedMs(qint64 nowMs) const { return qMax<qint64>(0, nowMs - m_startMs); }
-    // Whether the channel was found busy (or not clear long enough) at least once.
-    bool waited() const { return m_looks > 1; }
 
 private:
     Step again(qint64 inMs, qint64 nowMs) const;
