@@ -4,6 +4,8 @@
 // (pipewire) and its PulseAudio front end (pipewire-pulse) die together, and the restart brings
 // the whole server back. Both behave alike here: Qt reconnects by itself, and the first attempt
 // right after the restart may be refused with the transmit message.
+#include "audio/audiobusysource.h"
+#include "deviceerror.h"
 #include "audio/wavaudiodevice.h"
 #include "fakeplatform.h"
 #include "faultkit.h"
@@ -28,6 +30,7 @@ private slots:
     void cleanup();
     void serverKilled_data();
     void serverKilled();
+    void receiverLostWhenServerKilled();
 
 private:
     OwnedSoundServer m_server;
@@ -145,6 +148,35 @@ void TestFaultsSound::serverKilled()
     QCOMPARE(sound.size(), 1);
     const qint64 heard = sound.first().endNs - sound.first().startNs;
     QVERIFY2(heard > (kMessageMs - 50) * kMs, "the whole message is heard");
+}
+
+// The receiver's audio heard while its server dies: lost at once, never a clear channel, and heard
+// again once the server is back.
+void TestFaultsSound::receiverLostWhenServerKilled()
+{
+    AudioBusySource source({QStringLiteral("txin"), QString()}, -40);
+    QSignalSpy lost(&source, &BusySource::lost);
+    source.open();
+    QTRY_VERIFY_WITH_TIMEOUT(!source.busy(), 2000);
+    QVERIFY(killSoundServer(m_server));
+    QTRY_COMPARE_WITH_TIMEOUT(lost.size(), 1, AudioBusySource::StallMs / 2);
+    QVERIFY2(lost.first().at(0).toString().startsWith(QStringLiteral("La entrada del receptor")),
+             qPrintable(lost.first().at(0).toString()));
+    QVERIFY(!source.isOpen() && !source.busy());
+
+    QVERIFY(restartSoundServer(m_server));
+    QTRY_VERIFY_WITH_TIMEOUT(soundServerAvailable(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(([&] {
+                                 try {
+                                     source.open();
+                                     return true;
+                                 } catch (const DeviceError &) {
+                                     return false;
+                                 }
+                             }()),
+                             5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!source.busy(), 2000);
+    QCOMPARE(lost.size(), 1);
 }
 
 QTEST_MAIN(TestFaultsSound)
