@@ -40,11 +40,11 @@ bool ReceiverStream::start(const QByteArray &source, int rate)
         release();
         return false;
     }
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, uint32_t(rate), 1};
-    m_stream = pa_stream_new(m_context, "receptor", &spec, nullptr);
+    const pa_sample_spec sound{PA_SAMPLE_S16LE, uint32_t(rate), 1};
+    m_stream = pa_stream_new(m_context, "receptor", &sound, nullptr);
     pa_buffer_attr attr;
     std::memset(&attr, 0xff, sizeof attr); // every field "as the server likes" but the fragment
-    attr.fragsize = uint32_t(pa_usec_to_bytes(FragmentMs * 1000, &spec));
+    attr.fragsize = uint32_t(pa_usec_to_bytes(FragmentMs * 1000, &sound));
     // An input that goes away ends the stream rather than having the server move it elsewhere.
     const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
     if (!m_stream || pa_stream_connect_record(m_stream, source.constData(), &attr, flags) < 0 ||
@@ -55,7 +55,7 @@ bool ReceiverStream::start(const QByteArray &source, int rate)
     pa_context_set_state_callback(m_context, &ReceiverStream::onContextState, this);
     pa_stream_set_state_callback(m_stream, &ReceiverStream::onStreamState, this);
     pa_stream_set_read_callback(m_stream, &ReceiverStream::onReadable, this);
-    m_block = QByteArray(qsizetype(pa_usec_to_bytes(BlockMs * 1000, &spec)), Qt::Uninitialized);
+    m_block = QByteArray(qsizetype(pa_usec_to_bytes(BlockMs * 1000, &sound)), Qt::Uninitialized);
     m_filled = 0;
     m_detector.reset();
     m_afreshTaken = m_afreshAsked.load();
@@ -113,36 +113,38 @@ void ReceiverStream::takeAfresh()
     if (asked == m_afreshTaken)
         return;
     m_afreshTaken = asked;
-    while (pa_stream_readable_size(m_stream) > 0) {
-        const void *data = nullptr;
-        size_t length = 0;
-        if (pa_stream_peek(m_stream, &data, &length) < 0 || length == 0)
-            break;
-        pa_stream_drop(m_stream);
-    }
+    takeReadable(false); // a failed stream is told at the next read
     m_filled = 0;
     m_detector.listenAfresh();
     m_rising = false;
     m_afreshToTell = true;
 }
 
-// Takes all the server has handed over, then tells what changed.
+// Takes every fragment the server has handed over, heard or dropped; false when the stream failed.
+bool ReceiverStream::takeReadable(bool heard)
+{
+    while (pa_stream_readable_size(m_stream) > 0) {
+        const void *data = nullptr;
+        size_t length = 0;
+        if (pa_stream_peek(m_stream, &data, &length) < 0)
+            return false;
+        if (length == 0)
+            break;
+        if (heard && data) // no data: a hole, sound the server lost
+            hear(static_cast<const char *>(data), length);
+        pa_stream_drop(m_stream);
+    }
+    return true;
+}
+
+// Hears all the server has handed over, then tells what changed.
 void ReceiverStream::hearReadable()
 {
     takeAfresh();
     const bool before = m_detector.busy();
-    while (pa_stream_readable_size(m_stream) > 0) {
-        const void *data = nullptr;
-        size_t length = 0;
-        if (pa_stream_peek(m_stream, &data, &length) < 0) {
-            lose(Event::ServerLost);
-            return;
-        }
-        if (length == 0)
-            break;
-        if (data) // else a hole: sound the server lost, not heard
-            hear(static_cast<const char *>(data), length);
-        pa_stream_drop(m_stream);
+    if (!takeReadable(true)) {
+        lose(Event::ServerLost);
+        return;
     }
     if (m_detector.busy() != before)
         m_sink({Event::Busy, m_detector.busy(), m_afreshTaken});

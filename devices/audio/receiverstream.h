@@ -65,6 +65,7 @@ private:
     bool iterateUntilReady(const std::function<int()> &state);
     void run();
     void takeAfresh();
+    bool takeReadable(bool heard);
     void hearReadable();
     void hear(const char *data, size_t length);
     void lose(Event::Kind kind);
