@@ -18,6 +18,8 @@ private slots:
     void levels();
     void rmsLevel_data();
     void rmsLevel();
+    void rising_data();
+    void rising();
     void madeSource_data();
     void madeSource();
 };
@@ -100,6 +102,40 @@ void TestBusyDetector::levels()
     QCOMPARE(seen.join(QLatin1Char(' ')), changes);
     detector.reset();
     QVERIFY(detector.busy());
+}
+
+// Whether a sound has begun that is not yet long enough to be a voice, after levels fed as above:
+// what puts a key-up off until the detector can tell.
+void TestBusyDetector::rising_data()
+{
+    QTest::addColumn<QString>("levels");
+    QTest::addColumn<bool>("rising");
+    QTest::newRow("quiet") << "-90x100" << false;
+    QTest::newRow("a sound begun") << "-90x100 -30x10" << true;
+    QTest::newRow("20 ms of it") << "-90x100 -30x20" << true;
+    QTest::newRow("30 ms: a voice, busy") << "-90x100 -30x30" << false;
+    QTest::newRow("a click over") << "-90x100 -30x20 -90x10" << false;
+    QTest::newRow("at the threshold is not above") << "-90x100 -40x20" << false;
+    QTest::newRow("a word while busy") << "-90x100 -30x100 -90x100 -30x10" << false;
+    QTest::newRow("heard afresh: a sound begun") << "-90x100 -30x100 | -30x10" << true;
+    QTest::newRow("nothing heard yet") << "-30x10" << false;
+}
+
+void TestBusyDetector::rising()
+{
+    QFETCH(QString, levels);
+    QFETCH(bool, rising);
+    BusyDetector detector(-40);
+    for (const QString &segment : levels.split(QLatin1Char(' '))) {
+        if (segment == QLatin1String("|")) {
+            detector.listenAfresh();
+            continue;
+        }
+        const QStringList parts = segment.split(QLatin1Char('x'));
+        for (int left = parts[1].toInt(); left > 0; left -= 10)
+            detector.feed(parts[0].toDouble(), 10);
+    }
+    QCOMPARE(detector.rising(), rising);
 }
 
 void TestBusyDetector::rmsLevel_data()
