@@ -6,6 +6,7 @@
 #include "deviceerror.h"
 #include "receiverfeed.h"
 #include "soundcapture.h"
+#include "soundtestmain.h"
 
 #include <QAudioDevice>
 #include <QElapsedTimer>
@@ -174,5 +175,5 @@ void TestAudioBusy::lostWhenTheInputGoes()
     }
 }
 
-QTEST_GUILESS_MAIN(TestAudioBusy)
+PREGONAL_SOUND_TEST_GUILESS_MAIN(TestAudioBusy)
 #include "tst_audiobusy.moc"

@@ -8,6 +8,7 @@
 #include "audio/wavaudiostream.h"
 #include "deviceerror.h"
 #include "soundcapture.h"
+#include "soundtestmain.h"
 #include "systempath.h"
 
 #include <QDir>
@@ -58,9 +59,24 @@ bool soundServer()
             QSKIP("No test sound server: eval \"$(scripts/testpulse.sh start)\" first.");                    \
     } while (false)
 
+// So many bursts; when not, where each began and how long it lasted, to tell a gap in the sound
+// from a click.
+#define VERIFY_BURSTS(bursts, expected)                                                                      \
+    QVERIFY2(int((bursts).size()) == (expected), qPrintable(describeBursts(bursts)))
+
 // A burst as long as the tone, but for a few samples at the edges.
 #define VERIFY_LASTS(burst, expectedMs)                                                                      \
     QVERIFY2(std::abs((burst).ms() - (expectedMs)) <= 3, qPrintable(QString::number((burst).ms())))
+
+QString describeBursts(const QList<SoundCapture::Burst> &bursts)
+{
+    QStringList parts;
+    for (const SoundCapture::Burst &b : bursts)
+        parts << QStringLiteral("%1 ms at +%2 ms")
+                     .arg(b.ms(), 0, 'f', 1)
+                     .arg((b.startNs - bursts[0].startNs) / 1e6, 0, 'f', 1);
+    return QStringLiteral("%1 bursts: %2").arg(bursts.size()).arg(parts.join(QStringLiteral(", ")));
+}
 
 QString tone(const QTemporaryDir &dir, int ms)
 {
@@ -606,7 +622,7 @@ void TestAudioDevice::playsEveryFormat()
     QVERIFY(s.catchUp(monotonicNs(), 50));
     VERIFY_CAPTURE_WHOLE(s.capture);
     const auto bursts = s.bursts();
-    QCOMPARE(int(bursts.size()), 1);
+    VERIFY_BURSTS(bursts, 1);
     // Encoders that work in blocks pad the end with near silence. Shorter means the server lost the
     // start of the stream, or the end was cut by letting the output go too soon.
     QVERIFY2(bursts[0].ms() >= row.ms - 3 && bursts[0].ms() <= s.dev.length() + 3,
@@ -677,7 +693,7 @@ void TestAudioDevice::wholeToneThenDone()
     // The whole tone came out although the output was shut at Done, and Done came after it.
     VERIFY_CAPTURE_WHOLE(s.capture);
     const auto bursts = s.bursts();
-    QCOMPARE(int(bursts.size()), 1);
+    VERIFY_BURSTS(bursts, 1);
     VERIFY_LASTS(bursts[0], 600);
     const qint64 firstNs = bursts[0].startNs;
     const qint64 lastNs = bursts[0].endNs;
@@ -890,7 +906,7 @@ void TestAudioDevice::closeMidPlayNeverSucceeds()
     QCOMPARE(codes, expected);
     VERIFY_CAPTURE_WHOLE(s.capture);
     const auto bursts = s.bursts();
-    QCOMPARE(int(bursts.size()), 1);
+    VERIFY_BURSTS(bursts, 1);
     QVERIFY(bursts[0].ms() < 800);
     QVERIFY(bursts[0].endNs < closeNs + PeriodMs * NsPerMs);
 }
@@ -919,7 +935,7 @@ void TestAudioDevice::prevThenPlayPlaysAllAgain()
     QVERIFY(s.catchUp(monotonicNs(), 50));
     VERIFY_CAPTURE_WHOLE(s.capture);
     const auto bursts = s.bursts();
-    QCOMPARE(int(bursts.size()), 2);
+    VERIFY_BURSTS(bursts, 2);
     QVERIFY(bursts[0].ms() < 350);
     VERIFY_LASTS(bursts[1], 400);
 
@@ -1042,7 +1058,7 @@ void TestAudioDevice::leadAndTail()
 
     VERIFY_CAPTURE_WHOLE(s.capture);
     const auto bursts = s.bursts();
-    QCOMPARE(int(bursts.size()), 1);
+    VERIFY_BURSTS(bursts, 1);
     VERIFY_LASTS(bursts[0], 300);
     const double leadMs = (bursts[0].startNs - playNs) / 1e6;
     const double tailMs = (s.doneNs - bursts[0].endNs) / 1e6;
@@ -1217,7 +1233,7 @@ void TestAudioDevice::destroyedMidPlayGoesQuiet()
     QTest::qWait(100);                                 // the deferred deletions run here
     QVERIFY(capture.catchUp(goneNs + 1100 * NsPerMs)); // past where the tone would have ended
     const auto bursts = capture.bursts(double(Loud) / 32767, BurstGapMs, from);
-    QCOMPARE(int(bursts.size()), 1);
+    VERIFY_BURSTS(bursts, 1);
     QVERIFY(bursts[0].endNs < goneNs + PeriodMs * NsPerMs);
 }
 
@@ -1544,5 +1560,5 @@ void TestAudioDevice::recordsFromTheChosenCard()
     QVERIFY2(loudMs > 300 && loudMs < 600, qPrintable(QString::number(loudMs))); // a sine: loud ~70%
 }
 
-QTEST_GUILESS_MAIN(TestAudioDevice)
+PREGONAL_SOUND_TEST_GUILESS_MAIN(TestAudioDevice)
 #include "tst_audiodevice.moc"

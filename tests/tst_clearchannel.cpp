@@ -11,6 +11,7 @@
 #include "keyinglines.h"
 #include "receiverfeed.h"
 #include "soundcapture.h"
+#include "soundtestmain.h"
 #include "transmissionengine.h"
 #include "transmissionlog.h"
 
@@ -157,5 +158,5 @@ void TestClearChannel::sendDuringAConversation()
     QVERIFY2(lines.first().startsWith(ending + QLatin1Char('|')), qPrintable(lines.first()));
 }
 
-QTEST_GUILESS_MAIN(TestClearChannel)
+PREGONAL_SOUND_TEST_GUILESS_MAIN(TestClearChannel)
 #include "tst_clearchannel.moc"

@@ -4,6 +4,7 @@
 #include "clihome.h"
 #include "realrig.h"
 #include "soundcapture.h"
+#include "soundtestmain.h"
 #include "support/morsedecoder.h"
 #include "transmissionlog.h"
 
@@ -438,5 +439,5 @@ void TestCli::identifyWithoutCallsignKeysNothing()
     QVERIFY2(keyPeriods(readLineLog(m_lineLog)).isEmpty(), "the transmitter was keyed");
 }
 
-QTEST_GUILESS_MAIN(TestCli)
+PREGONAL_SOUND_TEST_GUILESS_MAIN(TestCli)
 #include "tst_cli.moc"

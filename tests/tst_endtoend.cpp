@@ -6,6 +6,7 @@
 #include "frmprincipal.h"
 #include "realrig.h"
 #include "soundcapture.h"
+#include "soundtestmain.h"
 #include "transmissionlog.h"
 
 #include <QComboBox>
@@ -293,5 +294,5 @@ void TestEndToEnd::scheduledEntriesGoOutWhole()
     }
 }
 
-QTEST_MAIN(TestEndToEnd)
+PREGONAL_SOUND_TEST_MAIN(TestEndToEnd)
 #include "tst_endtoend.moc"

@@ -11,6 +11,7 @@
 #include "radiosim.h"
 #include "realrig.h"
 #include "soundcapture.h"
+#include "soundtestmain.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -275,5 +276,5 @@ void TestEndToEndKeyers::stationTestThroughCat()
     QVERIFY2(b.ms() > 1950 && b.ms() < 2060, "the whole tone is heard");
 }
 
-QTEST_MAIN(TestEndToEndKeyers)
+PREGONAL_SOUND_TEST_MAIN(TestEndToEndKeyers)
 #include "tst_endtoend_keyers.moc"

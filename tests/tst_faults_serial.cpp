@@ -6,6 +6,7 @@
 #include "faultkit.h"
 #include "frmprincipal.h"
 #include "realrig.h"
+#include "soundtestmain.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -104,5 +105,5 @@ void TestFaultsSerial::deviceVanishes()
     QVERIFY(w.mnutx->menuAction()->isEnabled());
 }
 
-QTEST_MAIN(TestFaultsSerial)
+PREGONAL_SOUND_TEST_MAIN(TestFaultsSerial)
 #include "tst_faults_serial.moc"

@@ -5,6 +5,7 @@
 #include "faultkit.h"
 #include "frmprincipal.h"
 #include "realrig.h"
+#include "soundtestmain.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -94,5 +95,5 @@ void TestFaultsSoak::thousandCycles()
     QCOMPARE(keyPeriods(events).size(), kCycles);
 }
 
-QTEST_MAIN(TestFaultsSoak)
+PREGONAL_SOUND_TEST_MAIN(TestFaultsSoak)
 #include "tst_faults_soak.moc"

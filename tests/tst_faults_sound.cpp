@@ -11,6 +11,7 @@
 #include "faultkit.h"
 #include "frmprincipal.h"
 #include "realrig.h"
+#include "soundtestmain.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -179,5 +180,5 @@ void TestFaultsSound::receiverLostWhenServerKilled()
     QCOMPARE(lost.size(), 1);
 }
 
-QTEST_MAIN(TestFaultsSound)
+PREGONAL_SOUND_TEST_MAIN(TestFaultsSound)
 #include "tst_faults_sound.moc"

@@ -6,6 +6,7 @@
 #include "faultkit.h"
 #include "frmprincipal.h"
 #include "realrig.h"
+#include "soundtestmain.h"
 
 #include <QFile>
 #include <QLabel>
@@ -250,5 +251,5 @@ void TestFaultsWav::nothingToHearNeverKeys()
     }
 }
 
-QTEST_MAIN(TestFaultsWav)
+PREGONAL_SOUND_TEST_MAIN(TestFaultsWav)
 #include "tst_faults_wav.moc"

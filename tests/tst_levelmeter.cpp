@@ -2,6 +2,7 @@
 // listened to, and loaded again.
 #include "audio/qtsoundserver.h"
 #include "soundcapture.h"
+#include "soundtestmain.h"
 
 #include <QAudioDevice>
 #include <QMediaDevices>
@@ -66,5 +67,5 @@ void TestLevelMeter::followsAnInputThatGoesAndComes()
     QCOMPARE(lost.size(), 1);
 }
 
-QTEST_GUILESS_MAIN(TestLevelMeter)
+PREGONAL_SOUND_TEST_GUILESS_MAIN(TestLevelMeter)
 #include "tst_levelmeter.moc"

@@ -6,6 +6,7 @@
 #include "facewindow.h"
 #include "realrig.h"
 #include "soundcapture.h"
+#include "soundtestmain.h"
 #include "stationservice.h"
 
 #include <QDBusConnection>
@@ -572,5 +573,5 @@ void TestOwner::windowTakesOverFromAKilledService()
     QVERIFY(face.boxes->shown.isEmpty());
 }
 
-QTEST_MAIN(TestOwner)
+PREGONAL_SOUND_TEST_MAIN(TestOwner)
 #include "tst_owner.moc"
