@@ -59,24 +59,9 @@ bool soundServer()
             QSKIP("No test sound server: eval \"$(scripts/testpulse.sh start)\" first.");                    \
     } while (false)
 
-// So many bursts; when not, where each began and how long it lasted, to tell a gap in the sound
-// from a click.
-#define VERIFY_BURSTS(bursts, expected)                                                                      \
-    QVERIFY2(int((bursts).size()) == (expected), qPrintable(describeBursts(bursts)))
-
 // A burst as long as the tone, but for a few samples at the edges.
 #define VERIFY_LASTS(burst, expectedMs)                                                                      \
     QVERIFY2(std::abs((burst).ms() - (expectedMs)) <= 3, qPrintable(QString::number((burst).ms())))
-
-QString describeBursts(const QList<SoundCapture::Burst> &bursts)
-{
-    QStringList parts;
-    for (const SoundCapture::Burst &b : bursts)
-        parts << QStringLiteral("%1 ms at +%2 ms")
-                     .arg(b.ms(), 0, 'f', 1)
-                     .arg((b.startNs - bursts[0].startNs) / 1e6, 0, 'f', 1);
-    return QStringLiteral("%1 bursts: %2").arg(bursts.size()).arg(parts.join(QStringLiteral(", ")));
-}
 
 QString tone(const QTemporaryDir &dir, int ms)
 {

@@ -276,6 +276,16 @@ std::vector<float> SoundCapture::pcm(qint64 fromSample) const
     return out;
 }
 
+QString SoundCapture::describe(const QList<Burst> &bursts)
+{
+    QStringList parts;
+    for (const Burst &b : bursts)
+        parts << QStringLiteral("%1 ms at +%2 ms")
+                     .arg(b.ms(), 0, 'f', 1)
+                     .arg((b.startNs - bursts[0].startNs) / 1e6, 0, 'f', 1);
+    return QStringLiteral("%1 bursts: %2").arg(bursts.size()).arg(parts.join(QStringLiteral(", ")));
+}
+
 QList<SoundCapture::Burst> SoundCapture::bursts(double threshold, int gapMs, qint64 fromSample) const
 {
     QList<Burst> found;

@@ -88,6 +88,8 @@ public:
     // Stretches of sound louder than threshold (of full scale), split by silences of gapMs or more,
     // among the samples from fromSample on (a mark taken with samples() before the sound).
     QList<Burst> bursts(double threshold = 0.05, int gapMs = 60, qint64 fromSample = 0) const;
+    // Where each burst began, from the first, and how long it lasted: "2 bursts: 300.0 ms at +0.0 ms, ...".
+    static QString describe(const QList<Burst> &bursts);
     // How many samples it holds so far.
     qint64 samples() const;
     // The samples held from from up to to (full scale 1), and the rate they were taken at.
@@ -121,6 +123,11 @@ private:
             QSKIP(qPrintable(QStringLiteral("inconclusive, the test's capture failed, not the play: ") +     \
                              captureFault_));                                                                \
     } while (false)
+
+// In a test: so many bursts; when not, where each began and how long it lasted, to tell a gap in
+// the sound from a click.
+#define VERIFY_BURSTS(bursts, expected)                                                                      \
+    QVERIFY2(int((bursts).size()) == (expected), qPrintable(SoundCapture::describe(bursts)))
 
 // The modem-line log the shim writes (PREGONAL_LINELOG): the levels of DTR and RTS when a port
 // opens, at each change and when it closes.
