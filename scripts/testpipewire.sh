@@ -17,6 +17,7 @@ stop() {
             pid=$(cat "$base/$d.pid")
             kill "$pid" 2>/dev/null || true
             for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+            kill -KILL "$pid" 2>/dev/null || true
             rm -f "$base/$d.pid"
         fi
     done
@@ -30,18 +31,44 @@ launch() {
     echo $! >"$base/$name.pid"
 }
 
-start() {
-    stop
-    local d
-    for d in pipewire pipewire-pulse wireplumber dbus-daemon pactl parec; do
-        command -v "$d" >/dev/null || { echo "falta $d" >&2; exit 1; }
+# waitfor SECONDS CMD...: until CMD succeeds, for at most SECONDS.
+waitfor() {
+    local tenths=$(($1 * 10))
+    shift
+    for _ in $(seq "$tenths"); do
+        "$@" && return 0
+        sleep 0.1
     done
+    "$@"
+}
+
+alive() { kill -0 "$(cat "$base/$1.pid")" 2>/dev/null; }
+
+# Why an attempt failed: what each daemon said last.
+tell() {
+    local d
+    echo "$1" >&2
+    for d in dbus-daemon pipewire wireplumber pipewire-pulse; do
+        [ -f "$base/$d.log" ] || continue
+        echo "-- $d$(alive "$d" 2>/dev/null || echo ' (terminado)'):" >&2
+        tail -n 15 "$base/$d.log" >&2
+    done
+    return 1
+}
+
+pulseinfo() { pactl info 2>/dev/null | grep -q "on PipeWire"; }
+defaults() {
+    pactl set-default-sink tx 2>/dev/null && pactl set-default-source txin 2>/dev/null &&
+        [ "$(pactl get-default-sink 2>/dev/null)" = tx ] &&
+        [ "$(pactl get-default-source 2>/dev/null)" = txin ]
+}
+
+# One attempt at the whole server; on failure it says why and returns non-zero.
+attempt() {
+    stop
     rm -rf "$base/run" "$base/home"
     mkdir -p "$base/home" "$base/run"
     chmod 700 "$base/run"
-    export HOME="$base/home" XDG_RUNTIME_DIR="$base/run" XDG_CONFIG_HOME="$base/home/.config"
-    export XDG_STATE_HOME="$base/home/.local/state" DBUS_SESSION_BUS_ADDRESS="unix:path=$base/run/bus"
-    unset PULSE_SERVER PIPEWIRE_REMOTE DISPLAY WAYLAND_DISPLAY
     # The graph's cycle (quantum) no smaller than a desktop's usual one, 1024 frames (21 ms), or
     # PREGONAL_PIPEWIRE_QUANTUM: the readers below ask for 10 ms, and a graph run at a few ms a
     # cycle by a daemon without real-time priority drops whole cycles on a busy or virtual machine.
@@ -49,31 +76,41 @@ start() {
     echo "context.properties = { default.clock.min-quantum = ${PREGONAL_PIPEWIRE_QUANTUM:-1024} }" \
         >"$XDG_CONFIG_HOME/pipewire/pipewire.conf.d/quantum.conf"
     launch dbus-daemon dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS"
-    for _ in $(seq 50); do [ -S "$base/run/bus" ] && break; sleep 0.1; done
+    waitfor 10 test -S "$base/run/bus" || { tell "no arranca el bus de sesión"; return 1; }
     launch pipewire pipewire
-    for _ in $(seq 50); do [ -S "$base/run/pipewire-0" ] && break; sleep 0.1; done
+    waitfor 10 test -S "$base/run/pipewire-0" || { tell "pipewire no responde"; return 1; }
     launch wireplumber wireplumber
     launch pipewire-pulse pipewire-pulse
-    export PULSE_SERVER="unix:$base/run/pulse/native"
-    local info=""
-    for _ in $(seq 100); do
-        info=$(pactl info 2>/dev/null) && break
-        sleep 0.1
-    done
-    echo "$info" | grep -q "on PipeWire" || { echo "pipewire-pulse no responde: $base/*.log" >&2; exit 1; }
-    pactl load-module module-null-sink sink_name=tx >/dev/null
-    pactl load-module module-remap-source master=tx.monitor source_name=txin >/dev/null
+    waitfor 20 pulseinfo || { tell "pipewire-pulse no responde"; return 1; }
+    pactl load-module module-null-sink sink_name=tx >/dev/null &&
+        pactl load-module module-remap-source master=tx.monitor source_name=txin >/dev/null ||
+        { tell "no se pudieron crear tx y txin"; return 1; }
     # WirePlumber makes the defaults stick; wait until it has taken them.
-    for _ in $(seq 100); do
-        pactl set-default-sink tx 2>/dev/null && pactl set-default-source txin 2>/dev/null &&
-            [ "$(pactl get-default-sink 2>/dev/null)" = tx ] &&
-            [ "$(pactl get-default-source 2>/dev/null)" = txin ] && break
-        sleep 0.1
-    done
-    [ "$(pactl get-default-sink)" = tx ] || { echo "no se pudo elegir tx por defecto" >&2; exit 1; }
+    waitfor 20 defaults || { tell "no se pudo elegir tx por defecto"; return 1; }
     # As in testpulse.sh: someone reads the monitor briskly so the idle sink keeps running.
     launch reader parec -d tx.monitor --latency-msec=10 --raw
-    echo "export XDG_RUNTIME_DIR='$base/run' PULSE_SERVER='unix:$base/run/pulse/native'"
+}
+
+# A machine still busy with what ran before may start a daemon too slowly, or lose one at start:
+# a failed attempt is told in full and the whole server is started again, up to three times.
+start() {
+    local d n
+    for d in pipewire pipewire-pulse wireplumber dbus-daemon pactl parec; do
+        command -v "$d" >/dev/null || { echo "falta $d" >&2; exit 1; }
+    done
+    export HOME="$base/home" XDG_RUNTIME_DIR="$base/run" XDG_CONFIG_HOME="$base/home/.config"
+    export XDG_STATE_HOME="$base/home/.local/state" DBUS_SESSION_BUS_ADDRESS="unix:path=$base/run/bus"
+    export PULSE_SERVER="unix:$base/run/pulse/native"
+    unset PIPEWIRE_REMOTE DISPLAY WAYLAND_DISPLAY
+    for n in 1 2 3; do
+        if attempt; then
+            echo "export XDG_RUNTIME_DIR='$base/run' PULSE_SERVER='unix:$base/run/pulse/native'"
+            return 0
+        fi
+        echo "servidor PipeWire de pruebas: intento $n fallido" >&2
+    done
+    stop
+    exit 1
 }
 
 case "${1:-}" in
