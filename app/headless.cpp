@@ -354,10 +354,6 @@ int runHeadless(const Command &command)
         onTerminationSignals(QCoreApplication::instance(), [&headless] { headless.terminate(); });
         status = headless.run();
     }
-    // Unkeyed, closed and logged by now. What is left are Qt Multimedia's objects of static life:
-    // its PulseAudio engine drops its server connection at exit without holding its own loop's
-    // lock while that loop's thread may be handling an event (a card or stream change elsewhere),
-    // which crashed a finished run now and then. Nothing of ours needs them torn down.
-    std::fflush(nullptr);
-    ::_exit(status);
+    // Unkeyed, closed and logged by now; nothing of ours needs Qt Multimedia torn down.
+    endLeavingSoundEngine(status);
 }

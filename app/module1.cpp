@@ -24,9 +24,6 @@
 #include <QApplication>
 #include <QTextStream>
 
-#include <cstdio>
-#include <unistd.h>
-
 ProgramValues Module1::values;
 
 namespace {
@@ -127,8 +124,6 @@ int Module1::Main(int argc, char *argv[])
         Frmprincipal.show();
         status = app.exec();
     }
-    // The window, its devices and the application are gone; Qt Multimedia's static sound engine
-    // would now drop its server connection unlocked, as the command line's end explains.
-    std::fflush(nullptr);
-    ::_exit(status);
+    // The window, its devices and the application are gone.
+    endLeavingSoundEngine(status);
 }

@@ -16,6 +16,8 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 QList<SoundCardEntry> entries(const QList<QAudioDevice> &devices)
@@ -184,4 +186,10 @@ void QtSoundServer::writeTestTone(const QString &path, double amplitude)
                                        sf_count_t(samples.size());
     if (!written || !writer.close() || !file.flush())
         throw DeviceError(QStringLiteral("No se puede preparar el tono de prueba en «%1».").arg(path));
+}
+
+void endLeavingSoundEngine(int status)
+{
+    std::fflush(nullptr);
+    ::_exit(status);
 }

@@ -47,6 +47,13 @@ private:
     double m_peak = 0;
 };
 
+// Ends the process with status once the application and everything of ours are gone, without
+// tearing down Qt Multimedia's objects of static life: its PulseAudio engine drops its server
+// connection at exit without holding its own loop's lock, while that loop's thread may be handling
+// an event (a card or stream change elsewhere, an input going idle), and that crashed a finished
+// run now and then. What was written is flushed first.
+[[noreturn]] void endLeavingSoundEngine(int status);
+
 // The sound server as Qt Multimedia reaches it.
 class QtSoundServer : public SoundServer
 {
