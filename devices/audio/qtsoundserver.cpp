@@ -3,13 +3,12 @@
 #include "audiobusysource.h"
 #include "deviceerror.h"
 #include "identsound.h"
-#include "levels.h"
+#include "receiverstream.h"
 #include "soundcards.h"
 #include "soundfile.h"
 #include "testtone.h"
 #include "wavaudiodevice.h"
 
-#include <QAudioSource>
 #include <QFile>
 #include <QMediaDevices>
 
@@ -69,31 +68,27 @@ void QtLevelMeter::listen()
     const QAudioFormat fmt = monoInputFormat(dev);
     if (fmt.sampleRate() == 0)
         throw DeviceError(QStringLiteral("La entrada de sonido no admite 16 bits mono."));
-    auto source = std::make_unique<QAudioSource>(dev, fmt);
-    QIODevice *input = source->start();
-    if (!input || source->error() != QAudio::NoError)
+    m_ended = false;
+    // Only the level is read; the stream's detector hears for no one.
+    auto stream = std::make_unique<ReceiverStream>(-40.0, [this](const ReceiverStream::Event &e) {
+        if (e.kind == ReceiverStream::Event::InputLost || e.kind == ReceiverStream::Event::ServerLost)
+            m_ended = true;
+    });
+    if (!stream->start(dev.id(), fmt.sampleRate()))
         throw DeviceError(QStringLiteral("No se puede escuchar la entrada «%1».").arg(dev.description()));
-    m_source = std::move(source);
-    m_input = input;
+    m_stream = std::move(stream);
     m_deviceId = dev.id();
     m_deviceName = dev.description();
-    m_peak = 0;
-    connect(m_input, &QIODevice::readyRead, this, &QtLevelMeter::readInput);
 }
 
 void QtLevelMeter::release()
 {
-    if (m_input)
-        m_input->disconnect(this);
-    m_input = nullptr;
-    if (m_source)
-        m_source->stop();
-    m_source.reset();
+    m_stream.reset();
 }
 
 bool QtLevelMeter::inputPresent() const
 {
-    if (!m_source || m_source->state() == QAudio::StoppedState)
+    if (!m_stream || m_ended)
         return false;
     const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
     return std::any_of(inputs.cbegin(), inputs.cend(),
@@ -122,20 +117,12 @@ void QtLevelMeter::checkInput()
                   .arg(m_deviceName));
 }
 
-void QtLevelMeter::readInput()
-{
-    const QByteArray data = m_input->readAll();
-    const auto *samples = reinterpret_cast<const qint16 *>(data.constData());
-    m_peak = std::max(m_peak, levels::peakOf(samples, data.size() / qsizetype(sizeof(qint16))));
-}
-
 void QtLevelMeter::report()
 {
-    if (++m_reports % (CheckMs / ReportMs) == 0)
+    if (++m_reports % (CheckMs / ReportMs) == 0 || (m_ended && !m_lost))
         checkInput();
     if (!m_lost)
-        emit peak(m_peak);
-    m_peak = 0;
+        emit peak(m_stream->takePeak());
 }
 
 QList<SoundCardEntry> QtSoundServer::outputs() const

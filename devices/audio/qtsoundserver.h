@@ -6,14 +6,16 @@
 #include <QMediaDevices>
 #include <QTimer>
 
+#include <atomic>
 #include <memory>
 
-class QAudioSource;
-class QIODevice;
+class ReceiverStream;
 
-// The input meter on Qt Multimedia: reads the input as recording would (16-bit mono) and reports
-// the peak of what came in every ReportMs. Whether the input is still there is checked when the
-// server's list of inputs changes and every CheckMs; a lost one is opened again once it is back.
+// The input meter: reads the input chosen among Qt Multimedia's as recording would (16-bit mono),
+// straight from the server (a ReceiverStream), and reports the peak of what came in every
+// ReportMs. An input that ends is told at the next report; whether it is still listed is checked
+// when the server's list of inputs changes and every CheckMs; a lost one is opened again once it
+// is back.
 class QtLevelMeter : public InputLevelMeter
 {
     Q_OBJECT
@@ -32,19 +34,17 @@ private:
     void release();
     bool inputPresent() const;
     void checkInput();
-    void readInput();
     void report();
 
     SoundCardChoice m_card;
     QByteArray m_deviceId;
     QString m_deviceName;
-    std::unique_ptr<QAudioSource> m_source;
-    QIODevice *m_input = nullptr;
+    std::unique_ptr<ReceiverStream> m_stream;
+    std::atomic<bool> m_ended{false}; // set on the stream's thread
     QMediaDevices m_devices;
     QTimer m_report;
     int m_reports = 0;
     bool m_lost = false;
-    double m_peak = 0;
 };
 
 // Ends the process with status once the application and everything of ours are gone, without

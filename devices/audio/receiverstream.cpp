@@ -1,5 +1,7 @@
 #include "receiverstream.h"
 
+#include "levels.h"
+
 #include <QDeadlineTimer>
 
 #include <pulse/context.h>
@@ -20,6 +22,13 @@ int readiness(pa_context_state_t state)
 int readiness(pa_stream_state_t state)
 {
     return state == PA_STREAM_READY ? 1 : PA_STREAM_IS_GOOD(state) ? 0 : -1;
+}
+
+void raise(std::atomic<double> &highest, double value)
+{
+    double was = highest;
+    while (value > was && !highest.compare_exchange_weak(was, value)) {
+    }
 }
 } // namespace
 
@@ -61,6 +70,7 @@ bool ReceiverStream::start(const QByteArray &source, int rate)
     m_afreshTaken = m_afreshAsked.load();
     m_afreshToTell = false;
     m_loudestDb = busylevel::SilenceDb;
+    m_peak = 0;
     m_heardBytes = 0;
     m_rising = false;
     m_thread = std::thread([this] { run(); });
@@ -166,11 +176,11 @@ void ReceiverStream::hear(const char *data, size_t length)
         if (m_filled < m_block.size())
             break;
         m_filled = 0;
-        const double dB = busylevel::rmsDb(reinterpret_cast<const qint16 *>(m_block.constData()),
-                                           m_block.size() / qsizetype(sizeof(qint16)));
-        double loudest = m_loudestDb;
-        while (dB > loudest && !m_loudestDb.compare_exchange_weak(loudest, dB)) {
-        }
+        const auto *samples = reinterpret_cast<const qint16 *>(m_block.constData());
+        const qsizetype count = m_block.size() / qsizetype(sizeof(qint16));
+        const double dB = busylevel::rmsDb(samples, count);
+        raise(m_loudestDb, dB);
+        raise(m_peak, levels::peakOf(samples, count));
         m_detector.feed(dB, BlockMs);
         m_rising = m_detector.rising();
     }

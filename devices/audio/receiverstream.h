@@ -18,7 +18,10 @@ struct pa_stream;
 // this is what an idle channel costs: the server hands over one fragment of FragmentMs at a time,
 // the thread wakes for it alone, and whoever owns the stream hears of it only when something
 // changes (through the sink, called on the stream's thread). Read through Qt Multimedia, every
-// fragment also woke the event loop for a timer and a read.
+// fragment also woke the event loop for a timer and a read. The station dialog's input meter
+// reads its input this way too, on a connection of its own: on Qt Multimedia's one connection,
+// shared with the message being played, a PipeWire server now and then handed over nothing of
+// what the input recorded until the play had ended.
 class ReceiverStream
 {
 public:
@@ -51,6 +54,8 @@ public:
     double takeLoudestDb() { return m_loudestDb.exchange(busylevel::SilenceDb); }
     // Whether the last block heard began a sound the detector cannot yet tell from a click.
     bool rising() const { return m_rising; }
+    // The highest sample heard since the last call, of full scale 1.
+    double takePeak() { return m_peak.exchange(0); }
     // The bytes of sound heard since the last call.
     qint64 takeHeardBytes() { return m_heardBytes.exchange(0); }
     // What the server holds now came before this moment: it is dropped, and the detector hears
@@ -83,6 +88,7 @@ private:
     bool m_lost = false;
     std::atomic<unsigned> m_afreshAsked{0};
     std::atomic<double> m_loudestDb{busylevel::SilenceDb};
+    std::atomic<double> m_peak{0};
     std::atomic<qint64> m_heardBytes{0};
     std::atomic<bool> m_rising{false};
     std::atomic<bool> m_stop{false};
