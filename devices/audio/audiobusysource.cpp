@@ -3,9 +3,9 @@
 #include "deviceerror.h"
 #include "soundcards.h"
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 AudioBusySource::AudioBusySource(const SoundCardChoice &card, int thresholdDb, QObject *parent)
     : BusySource(parent), m_card(card), m_thresholdDb(thresholdDb)
@@ -13,7 +13,7 @@ AudioBusySource::AudioBusySource(const SoundCardChoice &card, int thresholdDb, Q
     m_check.setInterval(ReportMs);
     connect(&m_check, &QTimer::timeout, this, &AudioBusySource::check);
     connect(&m_devices, &QMediaDevices::audioInputsChanged, this, [this] {
-        if (isOpen() && !inputListed())
+        if (isOpen() && !inputListed(m_deviceId))
             loseInput(QStringLiteral("Se ha perdido la entrada del receptor «%1».").arg(m_deviceName));
     });
 }
@@ -120,10 +120,4 @@ void AudioBusySource::loseInput(const QString &reason)
         return;
     close();
     emit lost(reason);
-}
-
-bool AudioBusySource::inputListed() const
-{
-    const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
-    return std::any_of(inputs.cbegin(), inputs.cend(), [this](const QAudioDevice &d) { return d.id() == m_deviceId; });
 }

@@ -39,7 +39,6 @@ private:
     void take(unsigned opened, const ReceiverStream::Event &event);
     void check();
     void loseInput(const QString &reason);
-    bool inputListed() const;
 
     SoundCardChoice m_card;
     double m_thresholdDb;

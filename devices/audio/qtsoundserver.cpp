@@ -14,7 +14,6 @@
 
 #include <sndfile.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -68,7 +67,6 @@ void QtLevelMeter::listen()
     const QAudioFormat fmt = monoInputFormat(dev);
     if (fmt.sampleRate() == 0)
         throw DeviceError(QStringLiteral("La entrada de sonido no admite 16 bits mono."));
-    m_ended = false;
     // Only the level is read; the stream's detector hears for no one.
     auto stream = std::make_unique<ReceiverStream>(-40.0, [this](const ReceiverStream::Event &e) {
         if (e.kind == ReceiverStream::Event::InputLost || e.kind == ReceiverStream::Event::ServerLost)
@@ -84,15 +82,12 @@ void QtLevelMeter::listen()
 void QtLevelMeter::release()
 {
     m_stream.reset();
+    m_ended = false;
 }
 
 bool QtLevelMeter::inputPresent() const
 {
-    if (!m_stream || m_ended)
-        return false;
-    const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
-    return std::any_of(inputs.cbegin(), inputs.cend(),
-                       [this](const QAudioDevice &d) { return d.id() == m_deviceId; });
+    return m_stream && !m_ended && inputListed(m_deviceId);
 }
 
 // A source that went away reads nothing, which would show as silence.
@@ -119,7 +114,7 @@ void QtLevelMeter::checkInput()
 
 void QtLevelMeter::report()
 {
-    if (++m_reports % (CheckMs / ReportMs) == 0 || (m_ended && !m_lost))
+    if (++m_reports % (CheckMs / ReportMs) == 0 || m_ended)
         checkInput();
     if (!m_lost)
         emit peak(m_stream->takePeak());

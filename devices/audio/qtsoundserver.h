@@ -40,7 +40,7 @@ private:
     QByteArray m_deviceId;
     QString m_deviceName;
     std::unique_ptr<ReceiverStream> m_stream;
-    std::atomic<bool> m_ended{false}; // set on the stream's thread
+    std::atomic<bool> m_ended{false}; // the stream's thread says its input ended; cleared on release
     QMediaDevices m_devices;
     QTimer m_report;
     int m_reports = 0;

@@ -4,6 +4,8 @@
 
 #include <QMediaDevices>
 
+#include <algorithm>
+
 namespace {
 QAudioDevice find(const QList<QAudioDevice> &devices, const SoundCardChoice &wanted)
 {
@@ -30,6 +32,12 @@ QAudioDevice findInputCard(const SoundCardChoice &wanted)
     if (wanted.isDefault())
         return QMediaDevices::defaultAudioInput();
     return find(QMediaDevices::audioInputs(), wanted);
+}
+
+bool inputListed(const QByteArray &id)
+{
+    const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
+    return std::any_of(inputs.cbegin(), inputs.cend(), [&id](const QAudioDevice &d) { return d.id() == id; });
 }
 
 QAudioFormat monoInputFormat(const QAudioDevice &input)

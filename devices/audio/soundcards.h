@@ -11,6 +11,8 @@
 // naming the card when a chosen one is not there: a message never goes silently elsewhere.
 QAudioDevice findOutputCard(const SoundCardChoice &wanted);
 QAudioDevice findInputCard(const SoundCardChoice &wanted);
+// Whether the server lists the input with this id at this moment.
+bool inputListed(const QByteArray &id);
 
 // 16-bit mono at the input's own rate when that is 44.1 or 48 kHz, else at the other of the two;
 // a format with no sample rate when the input takes neither.
